@@ -11,45 +11,22 @@
 #include <vector>
 
 #include "effect/tolvane_vst.h"
+#include "support/text_buffer.h"
 
 namespace {
 
-constexpr unsigned char kUntouched = 0x7F;
 constexpr std::int32_t kBound = 8;
 constexpr float kInf = std::numeric_limits<float>::infinity();
 enum Index : std::int32_t { kPeriod, kFreq1, kFreq2, kQ, kMix };
 
-using Buffer = std::array<char, 16>;
-
-Buffer freshBuffer() {
-    Buffer b;
-    b.fill(static_cast<char>(kUntouched));
-    return b;
-}
-
-// The text, NUL bytes up to and at position 8, and the pattern after that.
-::testing::AssertionResult holds(const Buffer& b, const std::string& text) {
-    for (std::size_t i = 0; i < b.size(); ++i) {
-        const unsigned char expected = i < text.size()                          ? static_cast<unsigned char>(text[i])
-                                       : i <= static_cast<std::size_t>(kBound) ? 0
-                                                                                : kUntouched;
-        if (static_cast<unsigned char>(b[i]) != expected)
-            return ::testing::AssertionFailure() << "byte " << i << " is " << int(static_cast<unsigned char>(b[i]))
-                                                 << ", expected \"" << text << "\"";
-    }
-    return ::testing::AssertionSuccess();
-}
-
-bool untouched(const Buffer& b) {
-    for (char c : b)
-        if (static_cast<unsigned char>(c) != kUntouched) return false;
-    return true;
+::testing::AssertionResult holds(const PatternBuffer& b, const std::string& text) {
+    return holdsBounded(b, text, kBound);
 }
 
 enum class Text { name, label, display };
 
-Buffer textOf(TolvaneVST& effect, Text which, std::int32_t index) {
-    Buffer b = freshBuffer();
+PatternBuffer textOf(TolvaneVST& effect, Text which, std::int32_t index) {
+    PatternBuffer b;
     switch (which) {
         case Text::name: effect.getParameterName(index, b.data()); break;
         case Text::label: effect.getParameterLabel(index, b.data()); break;

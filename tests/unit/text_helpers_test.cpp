@@ -2,19 +2,17 @@
 // up to the bound, the NUL at the bound, and nothing written beyond it.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <string>
 
 #include "frame/audio_effect.h"
 #include "support/allocation_counter.h"
+#include "support/text_buffer.h"
 
 namespace {
 
-constexpr unsigned char kUntouched = 0x7F;
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
@@ -24,29 +22,6 @@ public:
     Frame() : AudioEffect(nullptr, 1, 0) {}
     void processReplacing(float**, float**, std::int32_t) override {}
 };
-
-using Buffer = std::array<char, 32>;
-
-Buffer freshBuffer() {
-    Buffer b;
-    b.fill(static_cast<char>(kUntouched));
-    return b;
-}
-
-// Exactly what a bounded write of `text` leaves in a buffer that held the pattern.
-void expectWritten(const Buffer& b, const std::string& text, std::int32_t bound) {
-    const std::size_t shown = std::min<std::size_t>(text.size(), static_cast<std::size_t>(bound));
-    for (std::size_t i = 0; i < b.size(); ++i) {
-        const unsigned char expected = i < shown                                ? static_cast<unsigned char>(text[i])
-                                       : i <= static_cast<std::size_t>(bound) ? 0
-                                                                                : kUntouched;
-        ASSERT_EQ(static_cast<unsigned char>(b[i]), expected) << "byte " << i << " of \"" << text << "\"";
-    }
-}
-
-void expectUntouched(const Buffer& b) {
-    for (std::size_t i = 0; i < b.size(); ++i) ASSERT_EQ(static_cast<unsigned char>(b[i]), kUntouched) << i;
-}
 
 struct FloatCase {
     float value;
@@ -95,9 +70,9 @@ TEST(Float2String, WritesEightTruncatedCharactersCutToTheBound) {
     Frame frame;
     for (const FloatCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "value " << c.value << " bound " << c.bound);
-        Buffer b = freshBuffer();
+        PatternBuffer b;
         frame.float2string(c.value, b.data(), c.bound);
-        expectWritten(b, c.text, c.bound);
+        EXPECT_TRUE(holdsBounded(b, c.text, c.bound));
     }
 }
 
@@ -132,9 +107,9 @@ TEST(Int2String, WritesEveryValueInDecimalCutToTheBound) {
     Frame frame;
     for (const IntCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "value " << c.value << " bound " << c.bound);
-        Buffer b = freshBuffer();
+        PatternBuffer b;
         frame.int2string(c.value, b.data(), c.bound);
-        expectWritten(b, c.text, c.bound);
+        EXPECT_TRUE(holdsBounded(b, c.text, c.bound));
     }
 }
 
@@ -183,34 +158,34 @@ TEST(DerivedHelpers, WriteDecibelsHertzAndMilliseconds) {
                                         << " value " << c.value);
         Frame frame;
         frame.setSampleRate(c.sampleRate);
-        Buffer b = freshBuffer();
+        PatternBuffer b;
         switch (c.helper) {
             case Helper::dB: frame.dB2string(c.value, b.data(), 8); break;
             case Helper::Hz: frame.Hz2string(c.value, b.data(), 8); break;
             case Helper::ms: frame.ms2string(c.value, b.data(), 8); break;
         }
-        expectWritten(b, c.text, 8);
+        EXPECT_TRUE(holdsBounded(b, c.text, 8));
     }
 }
 
 TEST(DerivedHelpers, CutTheirTextToTheBound) {
     Frame frame;
-    Buffer b = freshBuffer();
+    PatternBuffer b;
     frame.dB2string(0.0f, b.data(), 2);
-    expectWritten(b, "-o", 2);
-    b = freshBuffer();
+    EXPECT_TRUE(holdsBounded(b, "-o", 2));
+    b = PatternBuffer();
     frame.Hz2string(100.0f, b.data(), 5);
-    expectWritten(b, "441.0", 5);
-    b = freshBuffer();
+    EXPECT_TRUE(holdsBounded(b, "441.0", 5));
+    b = PatternBuffer();
     frame.ms2string(441.0f, b.data(), 12);
-    expectWritten(b, "10.00000", 12);
+    EXPECT_TRUE(holdsBounded(b, "10.00000", 12));
 }
 
 TEST(TextHelpers, NegativeBoundWritesNothing) {
     Frame frame;
     for (std::int32_t bound : {-1, -8, std::numeric_limits<std::int32_t>::min()}) {
         SCOPED_TRACE(bound);
-        Buffer b = freshBuffer();
+        PatternBuffer b;
         frame.float2string(1.5f, b.data(), bound);
         frame.float2string(1.0e9f, b.data(), bound);
         frame.float2string(kNaN, b.data(), bound);
@@ -222,7 +197,7 @@ TEST(TextHelpers, NegativeBoundWritesNothing) {
         frame.Hz2string(0.0f, b.data(), bound);
         frame.ms2string(441.0f, b.data(), bound);
         frame.ms2string(0.0f, b.data(), bound);
-        expectUntouched(b);
+        EXPECT_TRUE(untouched(b));
     }
 }
 
@@ -259,7 +234,7 @@ TEST(DerivedHelpers, HandTheirNumberToTheEffectsFloat2String) {
 TEST(TextHelpers, AllocateNothing) {
     if (!allocation_counter::available()) GTEST_SKIP() << "allocator owned by a sanitizer";
     Frame frame;
-    Buffer b = freshBuffer();
+    PatternBuffer b;
     allocation_counter::start();
     frame.float2string(123.456f, b.data(), 8);
     frame.int2string(std::numeric_limits<std::int32_t>::min(), b.data(), 12);
