@@ -69,7 +69,7 @@ const std::array<ParameterTable::Row, 5> ParameterTable::rows{
 namespace {
 
 constexpr std::int32_t kTextBound = 8;
-// Labels of indices without a row; kept for hosts that ask past the end.
+// Every index without a row carries the label of the last one.
 constexpr const char* kLabelBeyondTable = "%";
 
 // Decimal text of `value` after `prefix`, copied into the host's buffer with the bound.
