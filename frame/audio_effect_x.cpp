@@ -10,6 +10,14 @@ std::intptr_t answer(bool result) { return result ? 1 : 0; }
 
 std::intptr_t answer(std::int32_t result) { return result; }
 
+// The modifier byte of a key code comes from the host's float option. A NaN
+// or a value beyond 32 bits has no integer, so it gives no modifier rather
+// than an undefined conversion.
+unsigned char modifierByte(float option) {
+    if (!(option > -2147483904.0f && option < 2147483648.0f)) return 0;
+    return static_cast<unsigned char>(static_cast<std::int32_t>(option));
+}
+
 }  // namespace
 
 std::intptr_t AudioEffectX::dispatcher(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
@@ -48,7 +56,7 @@ std::intptr_t AudioEffectX::dispatcher(std::int32_t opcode, std::int32_t index, 
         VstKeyCode key{};
         key.character = index;
         key.virt = static_cast<unsigned char>(value);
-        key.modifier = static_cast<unsigned char>(static_cast<std::int32_t>(opt));
+        key.modifier = modifierByte(opt);
         return answer(opcode == effEditKeyDown ? editor->onKeyDown(key) : editor->onKeyUp(key));
     }
     case effSetEditKnobMode: return editor != nullptr ? answer(editor->setKnobMode(low32(value))) : 0;

@@ -13,10 +13,15 @@ constexpr std::int64_t kSpeakerSize = sizeof(VstSpeakerProperties);
 constexpr std::int32_t kMaxChannels =
     static_cast<std::int32_t>((std::numeric_limits<std::int32_t>::max() - speakerArrangementHeaderSize) / kSpeakerSize);
 
+void release(VstSpeakerArrangement** arrangement) {
+    std::free(*arrangement);
+    *arrangement = nullptr;
+}
+
 }  // namespace
 
 bool AudioEffectX::allocateArrangement(VstSpeakerArrangement** arrangement, std::int32_t channels) {
-    deallocateArrangement(arrangement);
+    release(arrangement);
     // The record's size must fit a signed 32-bit count; anything else is refused
     // with the location left null, never holding a released record.
     if (channels < 0 || channels > kMaxChannels) return false;
@@ -29,10 +34,7 @@ bool AudioEffectX::allocateArrangement(VstSpeakerArrangement** arrangement, std:
 }
 
 bool AudioEffectX::deallocateArrangement(VstSpeakerArrangement** arrangement) {
-    if (*arrangement != nullptr) {
-        std::free(*arrangement);
-        *arrangement = nullptr;
-    }
+    release(arrangement);
     return true;
 }
 
