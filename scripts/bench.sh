@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds the benchmark preset (Release) and runs the benchmarks. The table at
+# the end gives ns per stereo frame, the processor's ratio to the floor
+# kernel and the cost of a subnormal tail against a steady signal.
+# Extra arguments go to the benchmark, e.g.
+#   scripts/bench.sh --benchmark_filter=rate:48000 --benchmark_repetitions=5
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+cmake --preset bench >/dev/null
+cmake --build --preset bench
+exec build-bench/bench/dravelkint_bench --benchmark_counters_tabular=true "$@"
