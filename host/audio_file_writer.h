@@ -1,0 +1,42 @@
+// An audio file written block by block into a temporary file beside its
+// destination, which takes the destination's name only on commit(): a failed
+// or interrupted render leaves neither half a file nor a damaged old one.
+#pragma once
+
+#include <sndfile.h>
+
+#include <string>
+
+#include "audio_stream.h"
+
+namespace vsthost {
+
+class AudioFileWriter : public AudioSink {
+public:
+    // `format` is a complete libsndfile format. Throws Failure (output) when
+    // the temporary file cannot be made or libsndfile refuses the format.
+    AudioFileWriter(std::string path, int format, int channels, int sampleRate);
+    ~AudioFileWriter() override;  // removes the temporary file unless committed
+    AudioFileWriter(const AudioFileWriter&) = delete;
+    AudioFileWriter& operator=(const AudioFileWriter&) = delete;
+
+    void write(const float* interleaved, std::int64_t frames) override;
+
+    // Finishes the file and gives it its name. Without `replace` an existing
+    // file of that name, even one made while rendering, is left alone and the
+    // commit fails.
+    void commit(bool replace);
+
+    const std::string& path() const { return path_; }
+    const std::string& temporaryPath() const { return temporary; }
+
+private:
+    void discard();
+
+    std::string path_;
+    std::string temporary;
+    SNDFILE* file = nullptr;
+    bool committed = false;
+};
+
+}  // namespace vsthost

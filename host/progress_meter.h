@@ -1,0 +1,28 @@
+// The progress line on a terminal: percent done, speed against real time,
+// and time left. Silent when disabled; never writes more than ten times a
+// second.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace vsthost {
+
+class ProgressMeter {
+public:
+    ProgressMeter(bool enabled, std::int64_t totalFrames, double sampleRate);
+    void update(std::int64_t framesDone);
+    void finish();  // clears the line
+    double elapsedSeconds() const;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    bool enabled;
+    std::int64_t total;
+    double sampleRate;
+    Clock::time_point start;
+    Clock::time_point lastDraw;
+    bool drawn = false;
+};
+
+}  // namespace vsthost

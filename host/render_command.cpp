@@ -1,0 +1,35 @@
+#include <sndfile.h>
+
+#include <cmath>
+
+#include "audio_file_reader.h"
+#include "commands.h"
+#include "failure.h"
+#include "render_session.h"
+
+namespace vsthost {
+
+void runRender(const RenderCommand& command) {
+    AudioFileReader reader(command.input);
+    if (reader.channels() > 2)
+        throw Failure(FailureKind::input, "input '" + command.input + "' has " + std::to_string(reader.channels()) +
+                                              " channels; only mono and stereo files can be rendered");
+    const int container = checkOutput(command.render.output, &command.input, command.render.overwrite);
+
+    LoadedPlugin loaded(resolvePluginPath(command.render.plugin));
+    checkPluginShape(loaded.instance, reader.channels());
+    applySettings(loaded.instance, command.render.settings);
+    loaded.host.transport =
+        Transport(reader.sampleRate(), command.bpm, command.startBeat, command.timeSignature);
+
+    RenderJob job;
+    job.plugin = &loaded.instance;
+    job.source = &reader;
+    job.container = container;
+    job.sampleFormat = reader.format() & SF_FORMAT_SUBMASK;
+    job.tailFrames = std::llround(command.tailSeconds * reader.sampleRate());
+    job.sourceName = "'" + command.input + "'";
+    renderToFile(job, command.render);
+}
+
+}  // namespace vsthost

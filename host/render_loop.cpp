@@ -1,0 +1,92 @@
+#include "render_loop.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "failure.h"
+#include "host_callback.h"
+#include "plugin_instance.h"
+
+namespace vsthost {
+
+namespace {
+
+// Channel buffers of one block, laid out as the plug-in wants them.
+class ChannelBuffers {
+public:
+    ChannelBuffers(std::int32_t channels, std::int32_t frames)
+        : samples(static_cast<std::size_t>(channels) * frames), pointers(channels) {
+        for (std::int32_t c = 0; c < channels; ++c) pointers[c] = samples.data() + static_cast<std::size_t>(c) * frames;
+    }
+    float** data() { return pointers.data(); }
+    float* channel(std::int32_t c) { return pointers[c]; }
+    std::int32_t channels() const { return static_cast<std::int32_t>(pointers.size()); }
+
+private:
+    std::vector<float> samples;
+    std::vector<float*> pointers;
+};
+
+void checkShape(const PluginInstance& plugin, const AudioSource& source) {
+    const std::int32_t inputs = plugin.inputs();
+    const std::int32_t channels = source.channels();
+    if (plugin.outputs() < 1) throw Failure(FailureKind::plugin, "the plug-in has no audio outputs");
+    if (inputs < 1) throw Failure(FailureKind::plugin, "the plug-in takes no audio input");
+    if (channels != 1 && channels != inputs)
+        throw Failure(FailureKind::plugin, "the plug-in takes " + std::to_string(inputs) +
+                                               " input channel(s); the audio has " + std::to_string(channels));
+}
+
+}  // namespace
+
+std::int64_t render(PluginInstance& plugin, AudioSource& source, AudioSink& sink, const RenderSettings& settings) {
+    checkShape(plugin, source);
+    const std::int32_t block = settings.blockSize;
+    const std::int32_t sourceChannels = source.channels();
+    std::vector<float> interleavedIn(static_cast<std::size_t>(block) * sourceChannels);
+    std::vector<float> interleavedOut(static_cast<std::size_t>(block) * plugin.outputs());
+    ChannelBuffers in(plugin.inputs(), block);
+    ChannelBuffers out(plugin.outputs(), block);
+    Transport& transport = plugin.host().transport;
+
+    std::int64_t position = 0;
+    std::int64_t tailLeft = settings.tailFrames;
+    bool sourceEnded = false;
+    for (;;) {
+        if (settings.cancel != nullptr && settings.cancel->load()) throw Failure(FailureKind::interrupted, "interrupted");
+        const std::int32_t wanted =
+            settings.planner ? std::clamp(settings.planner(position, block), std::int32_t{1}, block) : block;
+
+        std::int64_t got = 0;
+        if (!sourceEnded) {
+            got = source.read(interleavedIn.data(), wanted);
+            sourceEnded = got < wanted;
+        }
+        const std::int64_t silence = std::min<std::int64_t>(wanted - got, tailLeft);
+        tailLeft -= silence;
+        const auto frames = static_cast<std::int32_t>(got + silence);
+        if (frames == 0) break;
+
+        for (std::int32_t c = 0; c < in.channels(); ++c) {
+            float* dest = in.channel(c);
+            const std::int32_t from = sourceChannels == 1 ? 0 : c;
+            for (std::int64_t i = 0; i < got; ++i) dest[i] = interleavedIn[i * sourceChannels + from];
+            std::fill(dest + got, dest + frames, 0.0f);
+        }
+        plugin.process(in.data(), out.data(), frames);
+        transport.advance(frames);
+
+        const std::int32_t outChannels = out.channels();
+        for (std::int32_t c = 0; c < outChannels; ++c) {
+            const float* src = out.channel(c);
+            for (std::int32_t i = 0; i < frames; ++i) interleavedOut[static_cast<std::size_t>(i) * outChannels + c] = src[i];
+        }
+        sink.write(interleavedOut.data(), frames);
+        position += frames;
+        if (settings.progress) settings.progress(position);
+    }
+    return position;
+}
+
+}  // namespace vsthost

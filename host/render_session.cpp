@@ -1,0 +1,180 @@
+#include "render_session.h"
+
+#include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "audio_file_writer.h"
+#include "audio_format.h"
+#include "failure.h"
+#include "parameter_search.h"
+#include "plugin_location.h"
+#include "progress_meter.h"
+#include "render_loop.h"
+
+namespace vsthost {
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void onSignal(int) { interrupted.store(true); }
+
+// Interrupting a render stops it at the next block, so the temporary file
+// is removed rather than left behind half written.
+class InterruptGuard {
+public:
+    InterruptGuard() {
+        struct sigaction action {};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &action, &previous[i]);
+    }
+    ~InterruptGuard() {
+        for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &previous[i], nullptr);
+    }
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+private:
+    static constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> previous{};
+};
+
+std::string directoryOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string duration(double seconds) {
+    char text[32];
+    const auto minutes = static_cast<long>(seconds / 60.0);
+    std::snprintf(text, sizeof text, "%ld:%04.1f", minutes, seconds - 60.0 * static_cast<double>(minutes));
+    return text;
+}
+
+std::string channelsText(int channels) {
+    if (channels == 1) return "mono";
+    if (channels == 2) return "stereo";
+    return std::to_string(channels) + " channels";
+}
+
+}  // namespace
+
+std::string resolvePluginPath(const std::optional<std::string>& requested) {
+    if (requested) return *requested;
+    if (const std::optional<std::string> found = findDefaultPlugin("dravelkint.so")) return *found;
+    std::string places;
+    for (const std::string& candidate : defaultPluginCandidates("dravelkint.so"))
+        places += (places.empty() ? "" : ", ") + candidate;
+    throw Failure(FailureKind::plugin, "the Dravelkint plug-in was not found (looked in " + places +
+                                           "); name one with --plugin PATH");
+}
+
+int checkOutput(const std::string& output, const std::string* input, bool overwrite) {
+    auto fail = [&](const std::string& what) { return Failure(FailureKind::output, "output '" + output + "' " + what); };
+    struct stat out {};
+    if (::stat(output.c_str(), &out) == 0) {
+        struct stat in {};
+        if (input != nullptr && ::stat(input->c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+            throw fail("is the input file; the input is never overwritten");
+        if (S_ISDIR(out.st_mode)) throw fail("is a directory");
+        if (!overwrite) throw fail("already exists; add --overwrite to replace it");
+    }
+    const std::optional<int> container = containerFor(output);
+    if (!container) throw fail("has no audio file extension this tool knows (" + knownExtensions() + ")");
+    const std::string dir = directoryOf(output);
+    struct stat d {};
+    if (::stat(dir.c_str(), &d) != 0) throw fail("cannot be written: directory '" + dir + "': " + std::strerror(errno));
+    if (!S_ISDIR(d.st_mode)) throw fail("cannot be written: '" + dir + "' is not a directory");
+    if (::access(dir.c_str(), W_OK | X_OK) != 0)
+        throw fail("cannot be written: directory '" + dir + "': " + std::strerror(errno));
+    return *container;
+}
+
+void checkPluginShape(const PluginInstance& plugin, std::int32_t channels) {
+    const std::int32_t inputs = plugin.inputs();
+    const std::int32_t outputs = plugin.outputs();
+    if (inputs > 2 || outputs > 2)
+        throw Failure(FailureKind::plugin, "the plug-in has " + std::to_string(inputs) + " inputs and " +
+                                               std::to_string(outputs) +
+                                               " outputs; only plug-ins with up to 2 of each can be used");
+    if (inputs < 1 || outputs < 1)
+        throw Failure(FailureKind::plugin, "the plug-in has " + std::to_string(inputs) + " inputs and " +
+                                               std::to_string(outputs) + " outputs; it cannot process a file");
+    if (channels != 1 && channels != inputs)
+        throw Failure(FailureKind::plugin, "the plug-in takes " + std::to_string(inputs) + " channel(s) and the input has " +
+                                               std::to_string(channels) + "; give it a mono file");
+}
+
+void applySettings(PluginInstance& plugin, const std::vector<ParameterSetting>& settings) {
+    for (const ParameterSetting& s : settings) {
+        const std::int32_t index = findParameter(plugin, s.name);
+        if (s.normalized)
+            plugin.setParameter(index, std::stof(s.value));
+        else
+            setParameterByDisplay(plugin, index, s.value);
+    }
+}
+
+void renderToFile(const RenderJob& job, const RenderSettingsOptions& options) {
+    AudioSource& source = *job.source;
+    const auto rate = static_cast<int>(source.sampleRate());
+    const std::int32_t channels = job.plugin != nullptr ? job.plugin->outputs() : source.channels();
+    const int format = outputFormat(job.container, job.sampleFormat, channels, rate);
+    if (format == 0)
+        throw Failure(FailureKind::output, "output '" + options.output + "' cannot hold " + channelsText(channels) +
+                                               " audio at " + std::to_string(rate) + " Hz in this format");
+
+    InterruptGuard guard;
+    interrupted.store(false);
+    AudioFileWriter writer(options.output, format, channels, rate);
+    const std::int64_t total = source.frames() >= 0 ? source.frames() + job.tailFrames : -1;
+    ProgressMeter meter(!options.quiet && ::isatty(STDERR_FILENO) == 1, total, source.sampleRate());
+
+    std::int64_t frames = 0;
+    if (job.plugin != nullptr) {
+        job.plugin->start(source.sampleRate(), options.blockSize);
+        RenderSettings settings;
+        settings.blockSize = options.blockSize;
+        settings.tailFrames = job.tailFrames;
+        settings.progress = [&meter](std::int64_t done) { meter.update(done); };
+        settings.cancel = &interrupted;
+        frames = render(*job.plugin, source, writer, settings);
+        job.plugin->stop();
+    } else {
+        std::vector<float> buffer(static_cast<std::size_t>(options.blockSize) * channels);
+        for (std::int64_t got; (got = source.read(buffer.data(), options.blockSize)) > 0;) {
+            if (interrupted.load()) throw Failure(FailureKind::interrupted, "interrupted");
+            writer.write(buffer.data(), got);
+            frames += got;
+            meter.update(frames);
+        }
+    }
+    meter.finish();
+    writer.commit(options.overwrite);
+
+    if (options.quiet) return;
+    const double seconds = static_cast<double>(frames) / source.sampleRate();
+    const double elapsed = meter.elapsedSeconds();
+    const std::string through =
+        job.plugin != nullptr ? " through " + (job.plugin->effectName().empty() ? std::string("the plug-in")
+                                                                                  : job.plugin->effectName())
+                              : "";
+    std::fprintf(stderr, "dravelkint: wrote '%s' (%s, %s, %d Hz, %s) from %s%s in %.2f s, %.0fx real time\n",
+                 options.output.c_str(), describeFormat(format).c_str(), channelsText(channels).c_str(), rate,
+                 duration(seconds).c_str(), job.sourceName.c_str(), through.c_str(), elapsed,
+                 elapsed > 0.0 ? seconds / elapsed : 0.0);
+}
+
+}  // namespace vsthost

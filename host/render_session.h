@@ -1,0 +1,52 @@
+// The steps the rendering commands share: finding the plug-in, checking the
+// output path before anything is written, applying --set options, and
+// rendering into a temporary file that becomes the output on success.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "audio_stream.h"
+#include "command_line.h"
+#include "host_callback.h"
+#include "plugin_instance.h"
+#include "plugin_module.h"
+
+namespace vsthost {
+
+// The plug-in the user named, or the default Dravelkint plug-in.
+std::string resolvePluginPath(const std::optional<std::string>& requested);
+
+// A plug-in loaded with its own host: the module outlives the instance.
+struct LoadedPlugin {
+    explicit LoadedPlugin(const std::string& path) : module(path), instance(module, host) {}
+    PluginModule module;
+    HostCallback host;
+    PluginInstance instance;
+};
+
+// Refuses an output that is the input, exists without --overwrite, has an
+// unknown extension or lies in a directory that cannot be written. Answers
+// the container to write.
+int checkOutput(const std::string& output, const std::string* input, bool overwrite);
+
+// Refuses plug-ins this command cannot feed from a file of `channels`.
+void checkPluginShape(const PluginInstance& plugin, std::int32_t channels);
+
+void applySettings(PluginInstance& plugin, const std::vector<ParameterSetting>& settings);
+
+struct RenderJob {
+    PluginInstance* plugin = nullptr;  // null: the source is written as it is
+    AudioSource* source = nullptr;
+    int container = 0;
+    int sampleFormat = 0;  // the source's, kept where the container allows
+    std::int64_t tailFrames = 0;
+    std::string sourceName;  // for the summary
+};
+
+// Renders and prints the summary line. The plug-in must not be started yet.
+void renderToFile(const RenderJob& job, const RenderSettingsOptions& options);
+
+}  // namespace vsthost
