@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libfftw3-dev libpng-dev
   clang-14 libclang-rt-14-dev valgrind
+  nlohmann-json3-dev time
+  lsp-plugins-vst
 )
 
 missing=()
