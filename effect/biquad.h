@@ -15,10 +15,9 @@ struct LowpassCoefficients {
     float a0, a1, a2, b0, b1, b2;
 };
 
-// The cookbook low-pass at w radians per sample; a0 is not normalised to 1.
-inline LowpassCoefficients lowpassCoefficients(float w, float q) {
-    const float sn = sinf(w);
-    const float cs = cosf(w);
+// The cookbook low-pass from the sine and cosine of the cut-off w in radians
+// per sample; a0 is not normalised to 1.
+inline LowpassCoefficients lowpassFromSinCos(float sn, float cs, float q) {
     const float alpha = sn / (q + q);
     LowpassCoefficients c;
     c.a0 = alpha + 1.0f;
@@ -29,6 +28,8 @@ inline LowpassCoefficients lowpassCoefficients(float w, float q) {
     c.b2 = c.b0;
     return c;
 }
+
+inline LowpassCoefficients lowpassCoefficients(float w, float q) { return lowpassFromSinCos(sinf(w), cosf(w), q); }
 
 // Each coefficient divided by a0 on its own, once per sample for both channels.
 struct BiquadQuotients {

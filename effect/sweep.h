@@ -31,22 +31,24 @@ inline float positionAt(std::int32_t i, double step, double start) {
 // Phase within the period, in [0, 1]. A negative position continues the
 // period backwards (fmodf keeps the dividend's sign), and a position beyond
 // single range carries no phase.
-inline float phaseAt(float position, float period) {
-    float r = fmodf(position, period);
+inline float phaseOfRemainder(float r, float period) {
     if (r < 0.0f) r = r + period;
     const float h = r / period;
     return std::isnan(h) ? 0.0f : h;
 }
 
+inline float phaseAt(float position, float period) { return phaseOfRemainder(fmodf(position, period), period); }
+
 // 0 at the period start, 1 at mid-period: a triangle bent into a sine arch,
 // then flattened near its top by a sine over 0 to 80 degrees.
-inline float sweepAmount(float h, float sin80) {
+inline float archAngle(float h) {
     const float t = h > 0.5f ? 1.0f - h : h;
-    const float a = static_cast<float>(static_cast<double>(t) * kPi);
-    const float o = sinf(a);
-    const float b = static_cast<float>(static_cast<double>(o) * kPi / 2.25);
-    return sinf(b) / sin80;
+    return static_cast<float>(static_cast<double>(t) * kPi);
 }
+
+inline float flattenAngle(float arch) { return static_cast<float>(static_cast<double>(arch) * kPi / 2.25); }
+
+inline float sweepAmount(float h, float sin80) { return sinf(flattenAngle(sinf(archAngle(h)))) / sin80; }
 
 // Angular cut-off in radians per second: freq2 at k = 0, freq1 at k = 1.
 inline float cutoffOmega(float k, float freq1, float freq2) {

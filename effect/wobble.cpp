@@ -1,9 +1,18 @@
 // The audio processor: once per block the host's position and tempo, then
 // per sample a phase, a cut-off, fresh coefficients and one filter step per
 // channel.
+//
+// The samples go through these steps a batch at a time, one step over the
+// whole batch before the next. One sample at a time, each waits on a chain of
+// ten dependent divisions and four library calls; a step over a batch of
+// independent samples keeps the processor busy and lets the divisions run
+// four at a time. Every sample still gets exactly the operations, and so the
+// bits, of the one-at-a-time order.
+#include <algorithm>
 #include <cmath>
 
 #include "frame/opcodes.h"
+#include "subnormal_flush.h"
 #include "sweep.h"
 #include "tolvane_vst.h"
 
@@ -24,6 +33,33 @@ Transport readTransport(const VstTimeInfo* time) {
     return transport;
 }
 
+// The host may write a parameter from another thread during a block; every
+// sample reads the field from memory, so the change applies from the next
+// sample that reads it.
+template <typename T>
+T readFresh(const T& field) {
+    return *static_cast<const volatile T*>(&field);
+}
+
+constexpr std::int32_t kBatch = 16;
+
+// One value per sample of a batch, step by step. The arithmetic steps run
+// over the whole batch (a fixed count vectorises); lanes past the end of a
+// short batch repeat the first sample, so they compute nothing new.
+struct Batch {
+    float freq1[kBatch];
+    float freq2[kBatch];
+    float q[kBatch];
+    float rate[kBatch];
+    float value[kBatch];  // remainder, then each angle in turn
+    float sine[kBatch];
+    float cosine[kBatch];
+    float b0[kBatch];  // the quotients of the coefficients by a0; b2 equals b0
+    float b1[kBatch];
+    float a1[kBatch];
+    float a2[kBatch];
+};
+
 }  // namespace
 
 void TolvaneVST::processReplacing(float** inputs, float** outputs, std::int32_t sampleFrames) {
@@ -32,28 +68,76 @@ void TolvaneVST::processReplacing(float** inputs, float** outputs, std::int32_t 
     const double step = quarterNotesPerSample(sampleRate, transport.tempo);
     if (sampleFrames < 1) return;
 
+    const SubnormalFlush flush;
     const float sin80 = sinf(kEightyDegrees);
     const float* const in0 = inputs[0];
     const float* const in1 = inputs[1];
     float* const out0 = outputs[0];
     float* const out1 = outputs[1];
+    // The histories live in registers for the block; nothing else reads them meanwhile.
+    BiquadState left = filter1;
+    BiquadState right = filter2;
 
-    LowpassCoefficients c{};
-    for (std::int32_t i = 0; i < sampleFrames; ++i) {
-        const float h = phaseAt(positionAt(i, step, transport.position), period);
-        const float omega = cutoffOmega(sweepAmount(h, sin80), freq1, freq2);
-        c = lowpassCoefficients(angleAt(omega, sampleRate), q);
-        const BiquadQuotients k = quotients(c);
+    Batch s;
+    std::int32_t last = 0;
+    for (std::int32_t first = 0; first < sampleFrames; first += kBatch) {
+        const std::int32_t count = std::min(kBatch, sampleFrames - first);
+        for (std::int32_t j = 0; j < count; ++j) {
+            s.value[j] = fmodf(positionAt(first + j, step, transport.position), period);
+            s.freq1[j] = readFresh(freq1);
+            s.freq2[j] = readFresh(freq2);
+            s.q[j] = readFresh(q);
+            s.rate[j] = readFresh(sampleRate);
+        }
+        for (std::int32_t j = count; j < kBatch; ++j) {
+            s.value[j] = s.value[0];
+            s.freq1[j] = s.freq1[0];
+            s.freq2[j] = s.freq2[0];
+            s.q[j] = s.q[0];
+            s.rate[j] = s.rate[0];
+        }
 
-        const float x0 = in0[i];
-        const float y0 = biquadStep(filter1, k, x0);
-        out0[i] = (1.0f - mix) * x0 + mix * y0;
+        for (std::int32_t j = 0; j < kBatch; ++j) s.value[j] = archAngle(phaseOfRemainder(s.value[j], period));
+        for (std::int32_t j = 0; j < count; ++j) s.value[j] = sinf(s.value[j]);
+        for (std::int32_t j = 0; j < kBatch; ++j) s.value[j] = flattenAngle(s.value[j]);
+        for (std::int32_t j = 0; j < count; ++j) s.value[j] = sinf(s.value[j]);
+        for (std::int32_t j = 0; j < kBatch; ++j)
+            s.value[j] = angleAt(cutoffOmega(s.value[j] / sin80, s.freq1[j], s.freq2[j]), s.rate[j]);
+        for (std::int32_t j = 0; j < count; ++j) {
+            s.sine[j] = sinf(s.value[j]);
+            s.cosine[j] = cosf(s.value[j]);
+        }
+        for (std::int32_t j = count; j < kBatch; ++j) {
+            s.sine[j] = s.sine[0];
+            s.cosine[j] = s.cosine[0];
+        }
+        for (std::int32_t j = 0; j < kBatch; ++j) {
+            const LowpassCoefficients c = lowpassFromSinCos(s.sine[j], s.cosine[j], s.q[j]);
+            s.b0[j] = c.b0 / c.a0;
+            s.b1[j] = c.b1 / c.a0;
+            s.a1[j] = c.a1 / c.a0;
+            s.a2[j] = c.a2 / c.a0;
+        }
 
-        const float x1 = in1[i];
-        const float y1 = biquadStep(filter2, k, x1);
-        out1[i] = (1.0f - mix) * x1 + mix * y1;
+        for (std::int32_t j = 0; j < count; ++j) {
+            const BiquadQuotients k{s.b0[j], s.b1[j], s.b0[j], s.a1[j], s.a2[j]};
+            const std::int32_t i = first + j;
+
+            const float x0 = in0[i];
+            const float y0 = biquadStep(left, k, x0);
+            out0[i] = (1.0f - mix) * x0 + mix * y0;
+
+            const float x1 = in1[i];
+            const float y1 = biquadStep(right, k, x1);
+            out1[i] = (1.0f - mix) * x1 + mix * y1;
+        }
+        last = count - 1;
     }
+
     // Both filters always hold the coefficients of the last sample processed.
+    const LowpassCoefficients c = lowpassFromSinCos(s.sine[last], s.cosine[last], s.q[last]);
+    filter1 = left;
+    filter2 = right;
     storeCoefficients(filter1, c);
     storeCoefficients(filter2, c);
 }
