@@ -198,6 +198,8 @@ InfoCommand parseInfo(Arguments& a) {
         const std::string arg = a.take();
         if (arg == "--plugin") {
             c.plugin = a.value(arg);
+        } else if (arg == "--set" || arg == "--set-normalized") {
+            c.settings.push_back(setting(a.value(arg), arg, arg == "--set-normalized"));
         } else if (arg == "--json") {
             a.noValue(arg);
             c.json = true;

@@ -45,6 +45,7 @@ struct DemoCommand {
 
 struct InfoCommand {
     std::optional<std::string> plugin;
+    std::vector<ParameterSetting> settings;  // shown as they land
     bool json = false;
 };
 

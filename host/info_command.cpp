@@ -159,6 +159,7 @@ void printText(const std::string& path, const PluginInstance& plugin) {
 void runInfo(const InfoCommand& command) {
     const std::string path = resolvePluginPath(command.plugin);
     LoadedPlugin loaded(path);
+    applySettings(loaded.instance, command.settings);
     if (command.json)
         printJson(path, loaded.instance);
     else

@@ -19,8 +19,9 @@ Usage:
   dravelkint demo [OUT] [options]      render a built-in test signal (8 bars at 140 BPM)
                                        through the plug-in into OUT (default dravelkint-demo.wav)
   dravelkint render IN OUT [options]   stream the audio file IN through the plug-in into OUT
-  dravelkint info [--plugin PATH] [--json]
-                                       describe a VST 2.4 plug-in and list its parameters
+  dravelkint info [--plugin PATH] [--json] [--set NAME=VALUE ...]
+                                       describe a VST 2.4 plug-in and list its parameters,
+                                       after any --set: shows what a setting lands on
   dravelkint --help                    show this text
 
 Render options:

@@ -188,6 +188,7 @@ float setParameterByDisplay(PluginInstance& plugin, std::int32_t index, std::str
     if (number && numericDisplay) found = findNumber(probe, s, number->value, nearest);
     if (!found) found = findText(probe, s, canonicalText(wanted));
     if (!found) {
+        if (!number && numericDisplay) throw fail("give a number; its range is " + rangeText(s, label));
         if (number && numericDisplay) {
             const std::string range = rangeText(s, label);
             if (!nearest.empty()) throw fail("the nearest settings show " + nearest + " (range " + range + ")");

@@ -53,7 +53,10 @@ std::int64_t render(PluginInstance& plugin, AudioSource& source, AudioSink& sink
     std::int64_t position = 0;
     std::int64_t tailLeft = settings.tailFrames;
     bool sourceEnded = false;
+    const std::int64_t knownEnd = source.frames() >= 0 ? source.frames() + settings.tailFrames : -1;
     for (;;) {
+        // With the length known, the planner is asked only for blocks that happen.
+        if (position == knownEnd) break;
         if (settings.cancel != nullptr && settings.cancel->load()) throw Failure(FailureKind::interrupted, "interrupted");
         const std::int32_t wanted =
             settings.planner ? std::clamp(settings.planner(position, block), std::int32_t{1}, block) : block;

@@ -15,7 +15,8 @@ class PluginInstance;
 // Called before every block with the position of its first frame and the
 // largest block allowed; answers how many frames this block takes (1 to
 // maxFrames). It may change parameters or the transport for the block it
-// plans, which makes changes land on exact samples.
+// plans, which makes changes land on exact samples. For a source of unknown
+// length it is asked once more at the end, for a block that does not happen.
 using BlockPlanner = std::function<std::int32_t(std::int64_t position, std::int32_t maxFrames)>;
 
 using RenderProgress = std::function<void(std::int64_t framesDone)>;

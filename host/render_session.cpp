@@ -136,6 +136,7 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options) {
         throw Failure(FailureKind::output, "output '" + options.output + "' cannot hold " + channelsText(channels) +
                                                " audio at " + std::to_string(rate) + " Hz in this format");
 
+    const std::string interruptedMessage = "interrupted; nothing was written to '" + options.output + "'";
     InterruptGuard guard;
     interrupted.store(false);
     AudioFileWriter writer(options.output, format, channels, rate);
@@ -150,12 +151,17 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options) {
         settings.tailFrames = job.tailFrames;
         settings.progress = [&meter](std::int64_t done) { meter.update(done); };
         settings.cancel = &interrupted;
-        frames = render(*job.plugin, source, writer, settings);
+        try {
+            frames = render(*job.plugin, source, writer, settings);
+        } catch (const Failure& failure) {
+            if (failure.kind() != FailureKind::interrupted) throw;
+            throw Failure(FailureKind::interrupted, interruptedMessage);
+        }
         job.plugin->stop();
     } else {
         std::vector<float> buffer(static_cast<std::size_t>(options.blockSize) * channels);
         for (std::int64_t got; (got = source.read(buffer.data(), options.blockSize)) > 0;) {
-            if (interrupted.load()) throw Failure(FailureKind::interrupted, "interrupted");
+            if (interrupted.load()) throw Failure(FailureKind::interrupted, interruptedMessage);
             writer.write(buffer.data(), got);
             frames += got;
             meter.update(frames);
