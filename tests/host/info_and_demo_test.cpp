@@ -1,0 +1,122 @@
+// The info and demo commands, and where the tool finds its plug-in.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "audio_files.h"
+#include "tool_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(Info, DescribesThePluginAsAScannerSeesIt) {
+    const ToolRun run = runTool({"info"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const char* line : {"Effect name    Dravelkint", "Vendor         Sorpenwalde", "Product        Dravelkint",
+                             "Unique ID      'kZrn' (0x6b5a726e)", "VST version    2400", "Inputs         2",
+                             "Outputs        2", "Flags          CanReplacing", "Parameters     5"})
+        EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+}
+
+TEST(Info, JsonHoldsIdentityAndTheParameterTable) {
+    const ToolRun run = runTool({"info", "--json", "--plugin", DRAVELKINT_PLUGIN_PATH});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const nlohmann::json info = nlohmann::json::parse(run.out);
+    EXPECT_EQ(info.at("effectName"), "Dravelkint");
+    EXPECT_EQ(info.at("vendor"), "Sorpenwalde");
+    EXPECT_EQ(info.at("uniqueId"), "kZrn");
+    EXPECT_EQ(info.at("vstVersion"), 2400);
+    EXPECT_EQ(info.at("inputs"), 2);
+    EXPECT_EQ(info.at("outputs"), 2);
+    EXPECT_EQ(info.at("flags"), nlohmann::json::array({"CanReplacing"}));
+    const std::vector<std::vector<std::string>> table{
+        {"Period", "", "1/12"}, {"Freq 1", "", "500"}, {"Freq 2", "", "20000"}, {"Q", "", "1.414000"}, {"Mix", "%", "100"}};
+    ASSERT_EQ(info.at("parameters").size(), table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const nlohmann::json& p = info.at("parameters")[i];
+        EXPECT_EQ(p.at("index"), i);
+        EXPECT_EQ(p.at("name"), table[i][0]);
+        EXPECT_EQ(p.at("display"), table[i][2]);
+        // The frequencies' unit label is the effect's own choice.
+        if (i != 1 && i != 2) {
+            EXPECT_EQ(p.at("label"), table[i][1]);
+        }
+    }
+    EXPECT_EQ(info.at("parameters")[0].at("value").get<float>(), 6.0f / 11.0f);
+}
+
+TEST(Demo, RendersEightBarsAtTheDemoTempo) {
+    ScratchDirectory dir;
+    const ToolRun wet = runTool({"demo", dir / "demo.wav", "--quiet"});
+    ASSERT_EQ(wet.exitCode, 0) << wet.err;
+    const ToolRun dry = runTool({"demo", dir / "dry.wav", "--dry", "--quiet"});
+    ASSERT_EQ(dry.exitCode, 0) << dry.err;
+    const AudioData demo = readAudio(dir / "demo.wav");
+    const AudioData signal = readAudio(dir / "dry.wav");
+    // 8 bars of 4 beats at 140 beats per minute.
+    EXPECT_EQ(demo.info.frames, 604800);
+    EXPECT_EQ(demo.info.channels, 2);
+    EXPECT_EQ(demo.info.samplerate, 44100);
+    EXPECT_EQ(signal.info.frames, demo.info.frames);
+    float peak = 0.0f;
+    double difference = 0.0;
+    for (std::size_t i = 0; i < demo.samples.size(); ++i) {
+        ASSERT_TRUE(std::isfinite(demo.samples[i]));
+        peak = std::max(peak, std::abs(demo.samples[i]));
+        difference += std::abs(demo.samples[i] - signal.samples[i]);
+    }
+    EXPECT_GT(peak, 0.1f);
+    EXPECT_LT(peak, 1.0f);  // plays without clipping
+    EXPECT_GT(difference / static_cast<double>(demo.samples.size()), 0.01);  // the wobble is audible
+}
+
+TEST(Demo, DefaultOutputNameAndOverwrite) {
+    ScratchDirectory dir;
+    const std::string demo = dir / "dravelkint-demo.wav";
+    writeBytes(demo, "older\n");
+    ToolRun run = runTool({"demo", demo, "--bars", "1"});
+    EXPECT_EQ(run.exitCode, 4);
+    EXPECT_EQ(readBytes(demo), "older\n");
+    run = runTool({"demo", demo, "--bars", "1", "--overwrite"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("dravelkint: wrote '" + demo + "'"), std::string::npos) << run.err;
+    EXPECT_EQ(readAudio(demo).info.frames, 75600);
+}
+
+// Laid out as installed, as a user's ~/.vst, and with nothing to find.
+TEST(PluginLocation, BesideInstalledLibOrHome) {
+    struct Layout {
+        const char* what;
+        const char* pluginAt;  // relative to the scratch root, or null
+        int exitCode;
+    };
+    const std::vector<Layout> layouts{
+        {"installed prefix", "prefix/lib/vst/dravelkint.so", 0},
+        {"beside the executable", "prefix/bin/dravelkint.so", 0},
+        {"user folder", "home/.vst/dravelkint.so", 0},
+        {"nowhere", nullptr, 5},
+    };
+    for (const Layout& l : layouts) {
+        SCOPED_TRACE(l.what);
+        ScratchDirectory root;
+        fs::create_directories(root.path() / "prefix/bin");
+        fs::create_directories(root.path() / "home");
+        fs::copy_file(DRAVELKINT_TOOL_PATH, root / "prefix/bin/dravelkint");
+        if (l.pluginAt != nullptr) {
+            fs::create_directories((root.path() / l.pluginAt).parent_path());
+            fs::copy_file(DRAVELKINT_PLUGIN_PATH, root / l.pluginAt);
+        }
+        const ToolRun run = runTool({"info", "--json"}, {{"HOME", root / "home"}}, root / "prefix/bin/dravelkint");
+        EXPECT_EQ(run.exitCode, l.exitCode) << run.err;
+        if (l.pluginAt != nullptr)
+            EXPECT_EQ(nlohmann::json::parse(run.out).at("path"), fs::canonical(root / l.pluginAt).string());
+        else
+            EXPECT_NE(run.err.find("the Dravelkint plug-in was not found"), std::string::npos) << run.err;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+// Runs the built dravelkint executable as a user would, and a scratch
+// directory per test for the files it reads and writes.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ToolRun {
+    int exitCode = -1;  // 128 + signal when killed
+    std::string out;
+    std::string err;
+};
+
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+ToolRun runTool(const std::vector<std::string>& args, const Environment& env = {},
+                const std::string& program = DRAVELKINT_TOOL_PATH);
+
+// Starts the tool without waiting; finishToolRun() waits for it.
+struct RunningTool {
+    int pid;
+    std::filesystem::path outFile;
+    std::filesystem::path errFile;
+};
+RunningTool startTool(const std::vector<std::string>& args, const std::filesystem::path& logDir);
+ToolRun finishToolRun(const RunningTool& running);
+
+class ScratchDirectory {
+public:
+    ScratchDirectory();
+    ~ScratchDirectory();
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    const std::filesystem::path& path() const { return dir; }
+    std::string operator/(const std::string& name) const { return (dir / name).string(); }
+    std::vector<std::string> entries() const;  // sorted names
+
+private:
+    std::filesystem::path dir;
+};
+
+std::string readBytes(const std::string& path);
+void writeBytes(const std::string& path, const std::string& bytes);
