@@ -9,6 +9,7 @@
 
 #include "commands.h"
 #include "exit_codes.h"
+#include "validate/validate_command.h"
 
 namespace vsthost {
 
@@ -22,6 +23,10 @@ Usage:
   dravelkint info [--plugin PATH] [--json] [--set NAME=VALUE ...]
                                        describe a VST 2.4 plug-in and list its parameters,
                                        after any --set: shows what a setting lands on
+  dravelkint validate [--plugin PATH] [--strictness 1..10] [--seed N] [--only GROUPS]
+                     [--timeout SECONDS] [--json]
+                                       put a VST 2.4 plug-in through a catalogue of checks
+                                       (`dravelkint validate --help` lists them)
   dravelkint --help                    show this text
 
 Render options:
@@ -67,6 +72,7 @@ Exit codes:
 
 int main(int argc, char** argv) {
     using namespace vsthost;
+    if (argc > 1 && std::string(argv[1]) == "validate") return validate::runValidate(argc - 1, argv + 1);
     const std::vector<std::string> args(argv + 1, argv + argc);
     try {
         const Command command = parseCommandLine(args);

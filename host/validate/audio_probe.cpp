@@ -1,0 +1,52 @@
+#include "audio_probe.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace vsthost::validate {
+
+namespace {
+
+// More channels than any real layout: a count beyond it is a broken record,
+// not something to allocate for.
+constexpr std::int32_t kMaxChannels = 1024;
+
+std::int32_t usableChannels(std::int32_t count, const char* side) {
+    if (count < 0 || count > kMaxChannels)
+        throw std::runtime_error("the record declares " + std::to_string(count) + " " + side +
+                                 ", no buffers can be given for that");
+    return count;
+}
+
+std::string formatPeak(float peak) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3g", static_cast<double>(peak));
+    return text;
+}
+
+}  // namespace
+
+BlockBuffers::BlockBuffers(const PluginUnderTest& plugin, std::int32_t frames)
+    : in(usableChannels(plugin.inputs(), "inputs"), frames), out(usableChannels(plugin.outputs(), "outputs"), frames) {}
+
+void processNoise(PluginUnderTest& plugin, BlockBuffers& io, SeededRandom& random, std::int32_t frames,
+                  SignalScan& scan) {
+    io.in.fillNoise(random, kNoiseAmplitude, frames);
+    plugin.process(io.in, io.out, frames);
+    scan.add(io.out, frames);
+}
+
+Outcome judgeOutput(const SignalScan& scan, const CheckContext& context, const std::string& what,
+                    Verdict nonFinite) {
+    if (scan.nonFinite > 0)
+        return {nonFinite, std::to_string(scan.nonFinite) + " non-finite output samples, the first at frame " +
+                               std::to_string(scan.firstNonFinite) + " (" + what + ")"};
+    if (scan.peak > kOutputBound)
+        return failed("output reached " + formatPeak(scan.peak) + ", more than " + formatPeak(kOutputBound) +
+                      " for input within " + formatPeak(kNoiseAmplitude) + " (" + what + ")");
+    if (scan.subnormal > 0)
+        return {context.failFrom(4), std::to_string(scan.subnormal) + " subnormal output samples (" + what + ")"};
+    return passed(what + ": output finite, no subnormals, peak " + formatPeak(scan.peak));
+}
+
+}  // namespace vsthost::validate

@@ -1,0 +1,12 @@
+#include "catalogue.h"
+
+namespace vsthost::validate {
+
+const std::vector<CheckGroup>& catalogue() {
+    static const std::vector<CheckGroup> groups{identityGroup(),   lifecycleGroup(), gridGroup(),
+                                                transportGroup(),  parametersGroup(), realtimeGroup(),
+                                                denormalsGroup()};
+    return groups;
+}
+
+}  // namespace vsthost::validate

@@ -1,0 +1,46 @@
+// Audio handed to and taken from a plug-in: one buffer per channel and the
+// array of channel pointers the record's process entries expect.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "seeded_random.h"
+
+namespace vsthost::validate {
+
+class ChannelBuffers {
+public:
+    // A plug-in without channels on one side still gets a valid array with
+    // one silent buffer behind it, as hosts give.
+    ChannelBuffers(std::int32_t channels, std::int32_t frames);
+
+    float** pointers() { return pointers_.data(); }
+    float* channel(std::int32_t c) { return data[static_cast<std::size_t>(c)].data(); }
+    const float* channel(std::int32_t c) const { return data[static_cast<std::size_t>(c)].data(); }
+    std::int32_t channels() const { return channels_; }
+    std::int32_t frames() const { return frames_; }
+
+    void fill(float value);
+    void fillNoise(SeededRandom& random, float amplitude, std::int32_t frames);
+    void fillSine(double frequency, double sampleRate, float amplitude, std::int64_t startFrame, std::int32_t frames);
+
+private:
+    std::int32_t channels_;
+    std::int32_t frames_;
+    std::vector<std::vector<float>> data;
+    std::vector<float*> pointers_;
+};
+
+// What must hold of every output: finite, no subnormals, within a bound.
+struct SignalScan {
+    std::int64_t frames = 0;
+    std::int64_t nonFinite = 0;
+    std::int64_t subnormal = 0;
+    std::int64_t firstNonFinite = -1;  // frame, counted over everything scanned
+    float peak = 0.0f;
+
+    void add(const ChannelBuffers& buffers, std::int32_t frames);
+};
+
+}  // namespace vsthost::validate

@@ -1,0 +1,17 @@
+// One line of a validation report.
+#pragma once
+
+#include <string>
+
+#include "verdict.h"
+
+namespace vsthost::validate {
+
+struct CheckResult {
+    std::string group;
+    std::string id;
+    Verdict verdict;
+    std::string message;
+};
+
+}  // namespace vsthost::validate
