@@ -123,6 +123,10 @@ bool renderOption(Arguments& a, const std::string& option, RenderSettingsOptions
     } else if (option == "--quiet" || option == "-q") {
         a.noValue(option);
         r.quiet = true;
+    } else if (option == "--spectrogram") {
+        r.spectrogram = a.value(option);
+    } else if (option == "--spectrogram-size") {
+        r.spectrogramSize = parsePictureSize(a.value(option));
     } else {
         return false;
     }
@@ -150,6 +154,13 @@ RenderCommand parseRender(Arguments& a) {
             c.startBeat = number(a.value(arg), arg);
         } else if (arg == "--time-sig") {
             c.timeSignature = timeSignature(a.value(arg));
+        } else if (arg == "--automate") {
+            c.automation.push_back(parseAutomate(a.value(arg)));
+        } else if (arg == "--automation") {
+            c.automationFiles.push_back(a.value(arg));
+        } else if (arg == "--tempo-map") {
+            if (!c.tempoChanges.empty()) throw usage("option --tempo-map is given twice; give all changes in one");
+            c.tempoChanges = parseTempoMap(a.value(arg));
         } else if (arg == "--tail") {
             const std::string text = a.value(arg);
             c.tailSeconds = number(text, arg);

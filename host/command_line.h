@@ -8,6 +8,9 @@
 #include <variant>
 #include <vector>
 
+#include "automation.h"
+#include "spectrogram.h"
+#include "tempo_map.h"
 #include "transport.h"
 
 namespace vsthost {
@@ -26,6 +29,8 @@ struct RenderSettingsOptions {
     std::int32_t blockSize = 512;
     bool overwrite = false;
     bool quiet = false;
+    std::optional<std::string> spectrogram;  // a PNG picture of the output
+    PictureSize spectrogramSize;
 };
 
 struct RenderCommand {
@@ -35,6 +40,9 @@ struct RenderCommand {
     double startBeat = 0.0;
     TimeSignature timeSignature{};
     double tailSeconds = 0.0;
+    std::vector<LaneText> automation;          // --automate, one lane each
+    std::vector<std::string> automationFiles;  // --automation
+    std::vector<TempoChange> tempoChanges;     // --tempo-map
 };
 
 struct DemoCommand {

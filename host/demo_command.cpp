@@ -42,12 +42,15 @@ void applyDemoSettings(PluginInstance& plugin, bool ownPlugin) {
 
 void runDemo(const DemoCommand& command) {
     const int container = checkOutput(command.render.output, nullptr, command.render.overwrite);
+    if (command.render.spectrogram) checkPictureOutput(*command.render.spectrogram, command.render.overwrite);
     DemoSignal signal(command.bars);
+    Timeline timeline(TempoMap(signal.sampleRate(), DemoSignal::kTempo), {});
     RenderJob job;
     job.source = &signal;
     job.container = container;
     job.sampleFormat = SF_FORMAT_FLOAT;
     job.sourceName = "the demo signal";
+    job.timeline = &timeline;
     if (command.dry) {
         renderToFile(job, command.render);
         return;

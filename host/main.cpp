@@ -38,13 +38,28 @@ Render options:
                           (repeatable; `dravelkint info` lists names and current values)
   --set-normalized NAME=X set a parameter to its raw host value X, from 0 to 1
   --tail SECONDS          feed this much silence after the input ends (default 0)
+  --automate "NAME=BEAT:VALUE,BEAT:VALUE,..."
+                          move a parameter over the song: VALUE as --set takes it, or
+                          normalised with an n suffix (0.3n); linear between keyframes,
+                          a step where two keyframes share a beat (repeatable), e.g.
+                          --automate "Freq 1=0:300,16:2000" --automate "Mix=8:0n,8:1n"
+  --automation FILE.json  keyframes for several parameters, e.g.
+                          {"Freq 1": [{"beat": 0, "value": 300}, {"beat": 16, "value": 2000}],
+                           "Period": [{"beat": 0, "value": "1/8"}, {"beat": 8, "value": "1/16"}]}
+  --tempo-map "BEAT:BPM,BEAT:BPM,..."
+                          tempo steps at the given beats, e.g. "0:120,32:140"; --bpm holds
+                          until the first of them
   --block N               frames per processing call, 1 or more (default 512)
   --plugin PATH           another VST 2.4 plug-in (default: the Dravelkint plug-in beside
                           this program, in ../lib/vst, or in ~/.vst)
   --overwrite             replace OUT if it exists (it is refused otherwise)
   --quiet                 no progress bar and no summary line
+  --spectrogram OUT.png   also draw a spectrogram of the output: frequency up, time in beats
+                          across with a line at every bar, level as colour (render and demo)
+  --spectrogram-size WxH  its size in pixels (default 1200x600)
 
-Demo options: --plugin, --set, --set-normalized, --block, --overwrite, --quiet, and
+Demo options: --plugin, --set, --set-normalized, --block, --overwrite, --quiet,
+  --spectrogram, --spectrogram-size, and
   --bars N                length in bars (default 8)
   --dry                   write the test signal without the plug-in, e.g. as an input for render
 
@@ -59,9 +74,11 @@ Example:
 Exit codes:
   0    success
   1    unexpected failure
-  2    usage: a bad command line, option value, parameter name or parameter value
-  3    input file: missing, unreadable, not audio, or more than 2 channels
-  4    output file: exists, is the input, unknown extension, or cannot be written
+  2    usage: a bad command line, option value, parameter name or parameter value,
+       automation or tempo map
+  3    input file: missing, unreadable, not audio, or more than 2 channels; an automation
+       file that cannot be read or is not automation
+  4    output file or picture: exists, is the input, unknown extension, or cannot be written
   5    plug-in: missing, not loadable, no VSTPluginMain, no valid effect, or unsupported channels
   130  interrupted; nothing was written
 )",

@@ -6,10 +6,12 @@
 
 #include <array>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "audio_file_writer.h"
@@ -19,6 +21,7 @@
 #include "plugin_location.h"
 #include "progress_meter.h"
 #include "render_loop.h"
+#include "spectrogram.h"
 
 namespace vsthost {
 
@@ -69,6 +72,40 @@ std::string channelsText(int channels) {
     return std::to_string(channels) + " channels";
 }
 
+// "1.414000" as "1.414": displays padded with zeros read badly in a title.
+std::string withoutTrailingZeros(std::string text) {
+    if (text.find('.') == std::string::npos || text.find_first_not_of("-0123456789.") != std::string::npos) return text;
+    while (text.back() == '0') text.pop_back();
+    if (text.back() == '.') text.pop_back();
+    return text;
+}
+
+// What was rendered, for the spectrogram's title: the source, the plug-in
+// and the tempo, then the settings at the start on a second line.
+std::string pictureTitle(const RenderJob& job) {
+    std::string title = job.sourceName;
+    std::string settings;
+    if (job.plugin != nullptr) {
+        const PluginInstance& plugin = *job.plugin;
+        title += " through " + (plugin.effectName().empty() ? std::string("the plug-in") : plugin.effectName());
+        for (std::int32_t i = 0; i < plugin.parameterCount(); ++i) {
+            const std::string label = plugin.parameterLabel(i);
+            const std::string shown = job.timeline != nullptr && job.timeline->automates(i)
+                                          ? "automated"
+                                          : withoutTrailingZeros(plugin.parameterDisplay(i)) +
+                                                (label.empty() ? "" : " " + label);
+            settings += (i == 0 ? "" : ", ") + plugin.parameterName(i) + " " + shown;
+        }
+    }
+    if (job.timeline != nullptr) {
+        const TempoMap& tempo = job.timeline->tempo();
+        title += tempo.nextChangeAfter(0) == TempoMap::kNever
+                     ? ", " + withoutTrailingZeros(std::to_string(tempo.tempoAt(0))) + " BPM"
+                     : ", tempo changes";
+    }
+    return settings.empty() ? title : title + "\n" + settings;
+}
+
 }  // namespace
 
 std::string resolvePluginPath(const std::optional<std::string>& requested) {
@@ -100,6 +137,25 @@ int checkOutput(const std::string& output, const std::string* input, bool overwr
     if (::access(dir.c_str(), W_OK | X_OK) != 0)
         throw fail("cannot be written: directory '" + dir + "': " + std::strerror(errno));
     return *container;
+}
+
+void checkPictureOutput(const std::string& output, bool overwrite) {
+    auto fail = [&](const std::string& what) { return Failure(FailureKind::output, "picture '" + output + "' " + what); };
+    const std::size_t dot = output.rfind('.');
+    std::string extension = dot == std::string::npos ? "" : output.substr(dot);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension != ".png") throw fail("needs the extension .png");
+    struct stat out {};
+    if (::stat(output.c_str(), &out) == 0) {
+        if (S_ISDIR(out.st_mode)) throw fail("is a directory");
+        if (!overwrite) throw fail("already exists; add --overwrite to replace it");
+    }
+    const std::string dir = directoryOf(output);
+    struct stat d {};
+    if (::stat(dir.c_str(), &d) != 0) throw fail("cannot be written: directory '" + dir + "': " + std::strerror(errno));
+    if (!S_ISDIR(d.st_mode)) throw fail("cannot be written: '" + dir + "' is not a directory");
+    if (::access(dir.c_str(), W_OK | X_OK) != 0)
+        throw fail("cannot be written: directory '" + dir + "': " + std::strerror(errno));
 }
 
 void checkPluginShape(const PluginInstance& plugin, std::int32_t channels) {
@@ -140,6 +196,17 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options) {
     InterruptGuard guard;
     interrupted.store(false);
     AudioFileWriter writer(options.output, format, channels, rate);
+    // The picture listens in on what goes to the file.
+    std::optional<Spectrogram> spectrogram;
+    std::optional<SpectrogramTap> tap;
+    AudioSink* sink = &writer;
+    std::string title;
+    if (options.spectrogram) {
+        spectrogram.emplace(source.sampleRate(), channels, options.spectrogramSize);
+        tap.emplace(writer, *spectrogram);
+        sink = &*tap;
+        title = pictureTitle(job);
+    }
     const std::int64_t total = source.frames() >= 0 ? source.frames() + job.tailFrames : -1;
     ProgressMeter meter(!options.quiet && ::isatty(STDERR_FILENO) == 1, total, source.sampleRate());
 
@@ -151,8 +218,12 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options) {
         settings.tailFrames = job.tailFrames;
         settings.progress = [&meter](std::int64_t done) { meter.update(done); };
         settings.cancel = &interrupted;
+        if (job.timeline != nullptr)
+            settings.planner = [&job](std::int64_t position, std::int32_t most) {
+                return job.timeline->plan(*job.plugin, position, most);
+            };
         try {
-            frames = render(*job.plugin, source, writer, settings);
+            frames = render(*job.plugin, source, *sink, settings);
         } catch (const Failure& failure) {
             if (failure.kind() != FailureKind::interrupted) throw;
             throw Failure(FailureKind::interrupted, interruptedMessage);
@@ -162,13 +233,17 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options) {
         std::vector<float> buffer(static_cast<std::size_t>(options.blockSize) * channels);
         for (std::int64_t got; (got = source.read(buffer.data(), options.blockSize)) > 0;) {
             if (interrupted.load()) throw Failure(FailureKind::interrupted, interruptedMessage);
-            writer.write(buffer.data(), got);
+            sink->write(buffer.data(), got);
             frames += got;
             meter.update(frames);
         }
     }
     meter.finish();
     writer.commit(options.overwrite);
+    if (spectrogram) {
+        const TempoMap tempo = job.timeline != nullptr ? job.timeline->tempo() : TempoMap(source.sampleRate(), 120.0);
+        spectrogram->picture(tempo, job.signature, title).writePng(*options.spectrogram);
+    }
 
     if (options.quiet) return;
     const double seconds = static_cast<double>(frames) / source.sampleRate();
@@ -181,6 +256,9 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options) {
                  options.output.c_str(), describeFormat(format).c_str(), channelsText(channels).c_str(), rate,
                  duration(seconds).c_str(), job.sourceName.c_str(), through.c_str(), elapsed,
                  elapsed > 0.0 ? seconds / elapsed : 0.0);
+    if (spectrogram)
+        std::fprintf(stderr, "dravelkint: drew its spectrogram in '%s' (%dx%d)\n", options.spectrogram->c_str(),
+                     options.spectrogramSize.width, options.spectrogramSize.height);
 }
 
 }  // namespace vsthost

@@ -13,6 +13,7 @@
 #include "host_callback.h"
 #include "plugin_instance.h"
 #include "plugin_module.h"
+#include "timeline.h"
 
 namespace vsthost {
 
@@ -32,6 +33,10 @@ struct LoadedPlugin {
 // the container to write.
 int checkOutput(const std::string& output, const std::string* input, bool overwrite);
 
+// Refuses a picture output that exists without --overwrite, is not .png or
+// lies in a directory that cannot be written.
+void checkPictureOutput(const std::string& output, bool overwrite);
+
 // Refuses plug-ins this command cannot feed from a file of `channels`.
 void checkPluginShape(const PluginInstance& plugin, std::int32_t channels);
 
@@ -44,6 +49,10 @@ struct RenderJob {
     int sampleFormat = 0;  // the source's, kept where the container allows
     std::int64_t tailFrames = 0;
     std::string sourceName;  // for the summary
+    // Tempo and automation (null: the transport as set); its tempo map is
+    // also the time axis of the spectrogram.
+    Timeline* timeline = nullptr;
+    TimeSignature signature{};
 };
 
 // Renders and prints the summary line. The plug-in must not be started yet.

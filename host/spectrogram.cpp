@@ -21,7 +21,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr std::int32_t kFontScale = 2;
 constexpr std::int32_t kLeft = 76;
 constexpr std::int32_t kRight = 100;
-constexpr std::int32_t kTop = 62;
+constexpr std::int32_t kTop = 84;
 constexpr std::int32_t kBottom = 66;
 
 constexpr Colour kBackground{17, 17, 23};
@@ -357,7 +357,16 @@ RasterImage Spectrogram::picture(const TempoMap& tempo, TimeSignature signature,
     }
     font.draw(image, scaleLeft, a.top - 12 - textHeight, "dB", kDimText);
 
-    font.draw(image, a.left, 12, title, kText);
+    // The title's first line stands out; a second one is quieter.
+    const std::size_t newline = title.find('\n');
+    const std::int32_t room = size_.width - a.left - 8;
+    auto fitted = [&](std::string line) {
+        if (font.width(line) <= room) return line;
+        while (!line.empty() && font.width(line + "...") > room) line.pop_back();
+        return line + "...";
+    };
+    font.draw(image, a.left, 12, fitted(title.substr(0, newline)), kText);
+    if (newline != std::string::npos) font.draw(image, a.left, 36, fitted(title.substr(newline + 1)), kDimText);
     return image;
 }
 

@@ -61,7 +61,8 @@ public:
     std::int64_t frames() const { return framesIn_; }
 
     // Ends the analysis (nothing can be added after) and draws the picture:
-    // the time axis runs along `tempo` from the first frame to the last.
+    // the time axis runs along `tempo` from the first frame to the last. The
+    // title may have a second line after a '\n'.
     RasterImage picture(const TempoMap& tempo, TimeSignature signature, const std::string& title);
 
 private:

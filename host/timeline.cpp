@@ -16,6 +16,11 @@ Timeline::Timeline(TempoMap tempo, std::vector<AutomationLane> lanes) : tempo_(s
     }
 }
 
+bool Timeline::automates(std::int32_t parameter) const {
+    return std::any_of(lanes_.begin(), lanes_.end(),
+                       [parameter](const Lane& lane) { return lane.automation.parameter == parameter; });
+}
+
 float Timeline::valueAt(std::size_t index, std::int64_t sample) const {
     const Lane& lane = lanes_.at(index);
     const auto& keys = lane.automation.keyframes;

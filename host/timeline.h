@@ -30,6 +30,8 @@ public:
     // answers how many frames run until the next change (at most maxFrames).
     std::int32_t plan(PluginInstance& plugin, std::int64_t position, std::int32_t maxFrames);
 
+    bool automates(std::int32_t parameter) const;
+
     // The value a lane's parameter holds from `sample` on.
     float valueAt(std::size_t lane, std::int64_t sample) const;
 

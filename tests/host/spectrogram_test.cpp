@@ -7,6 +7,7 @@
 
 #include "automation_recording_host.h"
 #include "failure.h"
+#include "audio_files.h"
 #include "spectrogram.h"
 #include "tool_process.h"
 
@@ -138,5 +139,37 @@ TEST(SpectrogramPicture, SilenceAndNothingAtAllStillMakeAPicture) {
         const PlotArea a = Spectrogram::plotArea({400, 240});
         const vsthost::Colour c = image.at(a.left + a.width / 2, a.top + a.height / 2);
         EXPECT_LT(c.r + c.g + c.b, 10);
+    }
+}
+
+TEST(SpectrogramCommand, RenderAndDemoDrawAPictureOfTheStatedSize) {
+    ScratchDirectory dir;
+    writeAudio(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 48000, testSignal(48000, 2));
+    struct Case {
+        std::vector<std::string> args;
+        std::string picture;
+        png_uint_32 width;
+        png_uint_32 height;
+    };
+    const std::vector<Case> cases = {
+        {{"demo", dir / "demo.wav", "--bars", "2", "--spectrogram", dir / "demo.png", "--spectrogram-size", "800x400"},
+         dir / "demo.png",
+         800,
+         400},
+        {{"render", dir / "in.wav", dir / "out.wav", "--spectrogram", dir / "out.png"}, dir / "out.png", 1200, 600},
+        {{"demo", dir / "dry.wav", "--dry", "--bars", "1", "--spectrogram=" + dir / "dry.png",
+          "--spectrogram-size=400x240"},
+         dir / "dry.png",
+         400,
+         240},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.picture);
+        const ToolRun run = runTool(c.args);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.err.find("drew its spectrogram in '" + c.picture + "'"), std::string::npos) << run.err;
+        const Png png = readPng(c.picture);
+        EXPECT_EQ(png.width, c.width);
+        EXPECT_EQ(png.height, c.height);
     }
 }
