@@ -47,9 +47,6 @@ struct Keyframe {
 struct AutomationLane {
     std::int32_t parameter;
     std::vector<Keyframe> keyframes;  // at least one; beats never fall
-
-    // The value in force at a position in quarter notes.
-    float valueAt(double beat) const;
 };
 
 // Looks up every lane's parameter and value on the plug-in and leaves the

@@ -156,9 +156,6 @@ std::int64_t TempoMap::nextChangeAfter(std::int64_t sample) const {
     return after == stretches_.end() ? kNever : after->firstSample;
 }
 
-bool TempoMap::changesAt(std::int64_t sample) const {
-    return std::any_of(stretches_.begin(), stretches_.end(),
-                       [sample](const Stretch& s) { return s.firstSample == sample; });
-}
+bool TempoMap::changesAt(std::int64_t sample) const { return nextChangeAfter(sample - 1) == sample; }
 
 }  // namespace vsthost

@@ -49,7 +49,7 @@ bool Timeline::writesAt(const Lane& lane, std::int64_t sample) const {
 }
 
 std::int32_t Timeline::plan(PluginInstance& plugin, std::int64_t position, std::int32_t maxFrames) {
-    if (tempo_.nextChangeAfter(position - 1) == position) {
+    if (tempo_.changesAt(position)) {
         Transport& transport = plugin.host().transport;
         transport.setTempo(tempo_.tempoAt(position));
         transport.locate(position, tempo_.beatAt(position));
