@@ -25,10 +25,22 @@ struct BlockBuffers {
 void processNoise(PluginUnderTest& plugin, BlockBuffers& io, SeededRandom& random, std::int32_t frames,
                   SignalScan& scan);
 
-// Non-finite output and output beyond the bound fail (or get `nonFinite`);
-// subnormal output fails from strictness 4 and warns below. Otherwise a
-// pass that says `what` was checked, with the peak.
+// What the output must be. Plain signals must come out finite, free of
+// subnormals and bounded; under parameter settings a plug-in may
+// legitimately apply a huge gain, so there only finiteness is asked.
+struct OutputDemands {
+    bool bounded = true;
+    bool noSubnormals = true;
+    Verdict nonFinite = Verdict::fail;
+};
+
+constexpr OutputDemands kPlainSignal{};
+constexpr OutputDemands kOnlyFinite{false, false, Verdict::fail};
+
+// Non-finite output and output beyond the bound fail (or get the demanded
+// verdict); subnormal output fails from strictness 4 and warns below.
+// Otherwise a pass that says `what` was checked, with the peak.
 Outcome judgeOutput(const SignalScan& scan, const CheckContext& context, const std::string& what,
-                    Verdict nonFinite = Verdict::fail);
+                    const OutputDemands& demands = kPlainSignal);
 
 }  // namespace vsthost::validate

@@ -30,9 +30,8 @@ Outcome counts(CheckContext& context) {
     within("numParams", e.numParams, kMaxCount);
     within("numPrograms", e.numPrograms, kMaxCount);
     if (e.numOutputs == 0) findings.add(warned("numOutputs is 0: the plug-in produces no audio"));
-    return findings.outcome(std::to_string(e.numInputs) + " inputs, " + std::to_string(e.numOutputs) +
-                            " outputs, " + std::to_string(e.numParams) + " parameters, " +
-                            std::to_string(e.numPrograms) + " programs");
+    return findings.outcome(counted(e.numInputs, "input") + ", " + counted(e.numOutputs, "output") + ", " +
+                            counted(e.numParams, "parameter") + ", " + counted(e.numPrograms, "program"));
 }
 
 Outcome entries(CheckContext& context) {
@@ -95,7 +94,7 @@ Outcome parameterTexts(CheckContext& context) {
         }
     }
     if (count > 8) names += ", ...";
-    return findings.outcome(std::to_string(count) + " parameters (" + names + "): names, labels and displays within " +
+    return findings.outcome(counted(count, "parameter") + " (" + names + "): names, labels and displays within " +
                             std::to_string(kParameterTextBound) + " characters");
 }
 

@@ -12,7 +12,7 @@ Outcome entryAnswersRecord(CheckContext& context) {
     const AEffect& e = *plugin.effect();
     return passed("VSTPluginMain answers a record with magic 'VstP': id " + fourCharText(e.uniqueID) + ", " +
                   std::to_string(e.numInputs) + " in, " + std::to_string(e.numOutputs) + " out, " +
-                  std::to_string(e.numParams) + " parameters, " + std::to_string(e.numPrograms) + " programs");
+                  counted(e.numParams, "parameter") + ", " + counted(e.numPrograms, "program"));
 }
 
 }  // namespace

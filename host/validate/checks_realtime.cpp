@@ -70,10 +70,11 @@ Outcome parameterAllocations(CheckContext& context) {
         processNoise(plugin, io, context.random, 256, scan);
     }
     plugin.countAllocations(false);
-    const std::int64_t n = plugin.allocationsInSetParameter() + plugin.allocationsInProcess();
+    // Allocations in the blocks themselves are the other check's finding.
+    const std::int64_t n = plugin.allocationsInSetParameter();
     if (n > 0)
         return {context.failFrom(6), std::to_string(n) + " heap allocations in " + std::to_string(changes) +
-                                         " parameter changes between blocks and the blocks after them"};
+                                         " parameter changes between blocks"};
     return passed(std::to_string(changes) + " parameter changes between blocks: no heap allocation");
 }
 
@@ -122,7 +123,8 @@ Outcome parameterThread(CheckContext& context) {
     if (during == 0) return skipped("the second thread never ran while the first processed");
     return judgeOutput(scan, context,
                        std::to_string(blocks) + " blocks while a second thread made " + std::to_string(during) +
-                           " parameter changes");
+                           " parameter changes",
+                       kOnlyFinite);
 }
 
 }  // namespace

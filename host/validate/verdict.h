@@ -14,6 +14,11 @@ struct Outcome {
     std::string message;
 };
 
+// "1 parameter", "5 parameters".
+inline std::string counted(long long n, const std::string& noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
 inline Outcome passed(std::string message) { return {Verdict::pass, std::move(message)}; }
 inline Outcome warned(std::string message) { return {Verdict::warn, std::move(message)}; }
 inline Outcome failed(std::string message) { return {Verdict::fail, std::move(message)}; }

@@ -1,0 +1,20 @@
+// Broken on purpose: a scratch buffer from the heap in every processing call.
+#include <cstdlib>
+
+#include "bare_effect.h"
+
+namespace bare {
+
+void onDispatch(Effect&, std::int32_t) {}
+
+void onProcess(Effect&, float**, std::int32_t frames) {
+    // Stored through a volatile so the compiler cannot drop the pair.
+    void* volatile scratch = std::malloc(static_cast<std::size_t>(frames > 0 ? frames : 1) * sizeof(float));
+    std::free(scratch);
+}
+
+const char* parameterName() { return "Gain"; }
+
+}  // namespace bare
+
+BARE_EFFECT_ENTRY

@@ -1,0 +1,24 @@
+// Broken on purpose: after a little over 20000 frames its output turns NaN
+// for good, as a filter that has blown up.
+#include <limits>
+
+#include "bare_effect.h"
+
+namespace bare {
+
+void onDispatch(Effect&, std::int32_t) {}
+
+void onProcess(Effect& effect, float** outputs, std::int32_t frames) {
+    constexpr std::int64_t kHealthyFrames = 20000;
+    for (std::int32_t i = 0; i < frames; ++i) {
+        if (effect.framesProcessed - frames + i < kHealthyFrames) continue;
+        outputs[0][i] = std::numeric_limits<float>::quiet_NaN();
+        outputs[1][i] = std::numeric_limits<float>::quiet_NaN();
+    }
+}
+
+const char* parameterName() { return "Gain"; }
+
+}  // namespace bare
+
+BARE_EFFECT_ENTRY
