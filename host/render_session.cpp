@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -177,7 +178,8 @@ void applySettings(PluginInstance& plugin, const std::vector<ParameterSetting>& 
     for (const ParameterSetting& s : settings) {
         const std::int32_t index = findParameter(plugin, s.name);
         if (s.normalized)
-            plugin.setParameter(index, std::stof(s.value));
+            // Checked to be a number from 0 to 1 when the command line was read.
+            plugin.setParameter(index, std::strtof(s.value.c_str(), nullptr));
         else
             setParameterByDisplay(plugin, index, s.value);
     }
