@@ -49,13 +49,20 @@ inline void storeCoefficients(BiquadState& s, const LowpassCoefficients& c) {
     s.b2 = c.b2;
 }
 
+inline constexpr float kRunawayLevel = 1.0e12f;
+
 inline float biquadStep(BiquadState& s, const BiquadQuotients& k, float x) {
     const float y = ((k.b0 * x + k.b1 * s.x1) + k.b2 * s.x2) - k.a1 * s.y1 - k.a2 * s.y2;
     s.x2 = s.x1;
     s.x1 = x;
     s.y2 = s.y1;
     s.y1 = y;
-    // One non-finite sample must not silence the channel for ever.
-    if (!std::isfinite(y)) s.x1 = s.x2 = s.y1 = s.y2 = 0.0f;
+    // A runaway or non-finite output must not ring on for ever: the history
+    // starts afresh and the runaway sample contributes nothing. No audio
+    // signal comes near the bound, so it never changes a sound.
+    if (!(std::fabs(y) < kRunawayLevel)) {
+        s.x1 = s.x2 = s.y1 = s.y2 = 0.0f;
+        return std::isnan(x) ? x : 0.0f;
+    }
     return y;
 }

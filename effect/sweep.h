@@ -23,6 +23,17 @@ inline double quarterNotesPerSample(float sampleRate, double bpm) {
     return 1.0 / (static_cast<double>(sampleRate) / (bpm / 60.0));
 }
 
+// A period shorter than this many samples is audio-rate modulation of a
+// resonant filter, which does not stay stable (a Q of 14 runs away below 64
+// samples a period, and every jump of the host's position between blocks
+// kicks it further). At such tempos the sweep stands still at its start. At
+// 44.1 kHz that takes 1/64 notes above 2500 BPM.
+inline constexpr double kShortestPeriodSamples = 64.0;
+
+inline bool sweepTooFast(double step, float period) {
+    return !(std::fabs(step) * kShortestPeriodSamples <= static_cast<double>(period));
+}
+
 // Computed from the index at every sample, never accumulated, then rounded to single.
 inline float positionAt(std::int32_t i, double step, double start) {
     return static_cast<float>(static_cast<double>(i) * step + start);

@@ -64,8 +64,12 @@ struct Batch {
 
 void TolvaneVST::processReplacing(float** inputs, float** outputs, std::int32_t sampleFrames) {
     const float period = periodLength(periodIndex);
-    const Transport transport = readTransport(getTimeInfo(kVstPpqPosValid | kVstTempoValid));
-    const double step = quarterNotesPerSample(sampleRate, transport.tempo);
+    Transport transport = readTransport(getTimeInfo(kVstPpqPosValid | kVstTempoValid));
+    double step = quarterNotesPerSample(sampleRate, transport.tempo);
+    if (sweepTooFast(step, period)) {
+        step = 0.0;
+        transport.position = 0.0;
+    }
     if (sampleFrames < 1) return;
 
     const SubnormalFlush flush;

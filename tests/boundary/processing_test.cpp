@@ -260,6 +260,41 @@ TEST(SampleRate, CutOffAboveNyquistStaysStable) {
     }
 }
 
+TEST(Transport, AbsurdTemposHoldTheSweepInsteadOfRunningAway) {
+    PluginLibrary lib;
+    RecordingHost host;
+    // The shortest period and the highest Q: the settings that run away first.
+    for (double tempo : {3000.0, 1.0e6, 1.0e9, -1.0e9, 1.0e300}) {
+        PluginInstance fx(lib, host);
+        fx.setParameter(0, 1.0f);
+        fx.setParameter(3, 1.0f);
+        float peak = 0.0f;
+        for (std::uint32_t block = 0; block < 50; ++block) {
+            host.setTransport(block * 512 * tempo / 60.0 / 44100.0, tempo, kBothValid);
+            StereoBuffer in = noise(512, block);
+            StereoBuffer out = fx.process(in);
+            for (float v : out.left) peak = std::max(peak, std::fabs(v));
+        }
+        EXPECT_LT(peak, 100.0f) << tempo;  // finite, and no louder than the resonance itself
+    }
+}
+
+TEST(Transport, PositionsJumpingEverySampleNeverGiveNonFiniteOutput) {
+    PluginLibrary lib;
+    RecordingHost host;
+    PluginInstance fx(lib, host);
+    fx.setParameter(3, 1.0f);
+    std::uint32_t state = 1;
+    for (std::uint32_t block = 0; block < 20000; ++block) {
+        state = state * 1664525u + 1013904223u;
+        host.setTransport(state / 4.0e7, 120.0, kBothValid);
+        StereoBuffer in = noise(1, block);
+        StereoBuffer out = fx.process(in);
+        ASSERT_TRUE(std::isfinite(out.left[0]) && std::isfinite(out.right[0])) << block;
+        ASSERT_LT(std::fabs(out.left[0]), 1.0e12f) << block;
+    }
+}
+
 TEST(Processor, RecoversFromNonFiniteInput) {
     PluginLibrary lib;
     RecordingHost host;
