@@ -99,7 +99,8 @@ void PluginUnderTest::process(ChannelBuffers& inputs, ChannelBuffers& outputs, s
 
 void PluginUnderTest::process(float** inputs, float** outputs, std::int32_t frames) {
     const bool replacing = (effect_->flags & effFlagsCanReplacing) != 0 && effect_->processReplacing != nullptr;
-    noteCall("%s(%d frames) at %.10g Hz", replacing ? "processReplacing" : "process", frames, sampleRate_);
+    noteCall("%s(%d frame%s) at %.10g Hz", replacing ? "processReplacing" : "process", frames, frames == 1 ? "" : "s",
+             sampleRate_);
     if (!replacing)
         for (std::int32_t c = 0; c < effect_->numOutputs; ++c) std::fill_n(outputs[c], std::max(frames, 0), 0.0f);
     if (countingAllocations) allocations::startCounting();
