@@ -49,8 +49,7 @@ bool renameWithoutReplacing(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-AudioFileWriter::AudioFileWriter(std::string path, int format, int channels, int sampleRate)
-    : path_(std::move(path)) {
+AudioFileWriter::AudioFileWriter(std::string path, int format, int channels, int sampleRate) : path_(std::move(path)) {
     std::string pattern = directoryOf(path_) + "/." + baseOf(path_) + ".XXXXXX.part";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');

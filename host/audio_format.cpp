@@ -71,8 +71,7 @@ std::string knownExtensions() {
 
 int outputFormat(int container, int sampleFormat, int channels, int sampleRate) {
     // Containers with a codec of their own take no choice.
-    if ((container & SF_FORMAT_SUBMASK) != 0)
-        return valid(container, channels, sampleRate) ? container : 0;
+    if ((container & SF_FORMAT_SUBMASK) != 0) return valid(container, channels, sampleRate) ? container : 0;
     for (int subtype : {sampleFormat, static_cast<int>(SF_FORMAT_FLOAT), static_cast<int>(SF_FORMAT_PCM_24),
                         static_cast<int>(SF_FORMAT_PCM_16)}) {
         if (subtype == 0) continue;

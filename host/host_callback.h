@@ -21,8 +21,8 @@ public:
     HostCallback& operator=(const HostCallback&) = delete;
 
     // The function handed to a plug-in's entry point.
-    static std::intptr_t entry(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value,
-                               void* ptr, float opt);
+    static std::intptr_t entry(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
+                               float opt);
 
     virtual std::intptr_t answer(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value,
                                  void* ptr, float opt);

@@ -34,8 +34,8 @@ constexpr std::array kFlagNames{
 
 // The plug-in categories hosts sort their menus by, in answer order.
 constexpr std::array<const char*, 12> kCategoryNames{
-    "Unknown",    "Effect",      "Synth",       "Analysis",        "Mastering", "Spatializer",
-    "Room effect", "Surround effect", "Restoration", "Offline process", "Shell",    "Generator",
+    "Unknown",     "Effect",          "Synth",       "Analysis",        "Mastering", "Spatializer",
+    "Room effect", "Surround effect", "Restoration", "Offline process", "Shell",     "Generator",
 };
 
 std::vector<std::string> flagNames(std::int32_t flags) {
@@ -92,8 +92,8 @@ struct ParameterRow {
 std::vector<ParameterRow> parameterRows(const PluginInstance& plugin) {
     std::vector<ParameterRow> rows;
     for (std::int32_t i = 0; i < plugin.parameterCount(); ++i)
-        rows.push_back({i, plugin.parameterName(i), plugin.parameterLabel(i), plugin.parameterDisplay(i),
-                        plugin.parameter(i)});
+        rows.push_back(
+            {i, plugin.parameterName(i), plugin.parameterLabel(i), plugin.parameterDisplay(i), plugin.parameter(i)});
     return rows;
 }
 
@@ -123,8 +123,11 @@ void printJson(const std::string& path, const PluginInstance& plugin) {
     info["flags"] = flagNames(plugin.flags());
     info["parameters"] = nlohmann::ordered_json::array();
     for (const ParameterRow& row : parameterRows(plugin))
-        info["parameters"].push_back(
-            {{"index", row.index}, {"name", row.name}, {"label", row.label}, {"display", row.display}, {"value", row.value}});
+        info["parameters"].push_back({{"index", row.index},
+                                      {"name", row.name},
+                                      {"label", row.label},
+                                      {"display", row.display},
+                                      {"value", row.value}});
     // Texts from a plug-in need not be valid UTF-8.
     std::puts(info.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
 }

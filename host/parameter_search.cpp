@@ -97,8 +97,8 @@ std::optional<float> findNumber(DisplayProbe& probe, const Scan& s, double wante
         const std::optional<DisplayValue> value = parseDisplayValue(shown);
         if (value && value->shows(wanted)) return x;
         if (nearest.empty())
-            nearest = trimmed(probe.at(std::bit_cast<float>(std::bit_cast<std::uint32_t>(x) - 1))) + " and " +
-                      trimmed(shown);
+            nearest =
+                trimmed(probe.at(std::bit_cast<float>(std::bit_cast<std::uint32_t>(x) - 1))) + " and " + trimmed(shown);
     }
     return std::nullopt;
 }
@@ -111,8 +111,8 @@ std::optional<float> findText(DisplayProbe& probe, const Scan& s, const std::str
         int last = i;
         while (last < kGrid && canonicalText(s.text[last + 1]) == wanted) ++last;
         const float low = i == 0 ? 0.0f : firstWhere(s.x[i - 1], s.x[i], showsWanted);
-        const float high = last == kGrid ? 1.0f
-                                         : firstWhere(s.x[last], s.x[last + 1], [&](float x) { return !showsWanted(x); });
+        const float high =
+            last == kGrid ? 1.0f : firstWhere(s.x[last], s.x[last + 1], [&](float x) { return !showsWanted(x); });
         const float middle = low + (high - low) / 2.0f;
         return showsWanted(middle) ? middle : low;
     }
@@ -158,9 +158,9 @@ std::int32_t findParameter(const PluginInstance& plugin, std::string_view name) 
         if (canonicalText(own) == wanted) return i;
         names += (names.empty() ? "" : ", ") + trimmed(own);
     }
-    throw Failure(FailureKind::usage, "unknown parameter '" + std::string(name) + "'" +
-                                          (names.empty() ? "; the plug-in has no parameters"
-                                                         : "; the plug-in has: " + names));
+    throw Failure(FailureKind::usage,
+                  "unknown parameter '" + std::string(name) + "'" +
+                      (names.empty() ? "; the plug-in has no parameters" : "; the plug-in has: " + names));
 }
 
 float setParameterByDisplay(PluginInstance& plugin, std::int32_t index, std::string_view wanted) {
@@ -172,8 +172,8 @@ float setParameterByDisplay(PluginInstance& plugin, std::int32_t index, std::str
 
     auto fail = [&](const std::string& why) {
         plugin.setParameter(index, original);
-        return Failure(FailureKind::usage, "parameter '" + name + "' cannot be set to '" + std::string(wanted) +
-                                               "': " + why);
+        return Failure(FailureKind::usage,
+                       "parameter '" + name + "' cannot be set to '" + std::string(wanted) + "': " + why);
     };
 
     bool anyText = false;

@@ -21,7 +21,8 @@ Failure pluginFailure(const std::string& path, const std::string& what) {
 
 PluginModule::PluginModule(std::string path) : path_(std::move(path)) {
     struct stat st {};
-    if (::stat(path_.c_str(), &st) != 0) throw pluginFailure(path_, std::string("cannot be opened: ") + std::strerror(errno));
+    if (::stat(path_.c_str(), &st) != 0)
+        throw pluginFailure(path_, std::string("cannot be opened: ") + std::strerror(errno));
     if (S_ISDIR(st.st_mode)) throw pluginFailure(path_, "is a directory, not a plug-in file");
 
     // A path without a slash would make the loader search its library path.

@@ -27,8 +27,7 @@ void runRender(const RenderCommand& command) {
     checkPluginShape(loaded.instance, reader.channels());
     applySettings(loaded.instance, command.render.settings);
     Timeline timeline(tempo, resolveAutomation(loaded.instance, automation));
-    loaded.host.transport =
-        Transport(reader.sampleRate(), command.bpm, command.startBeat, command.timeSignature);
+    loaded.host.transport = Transport(reader.sampleRate(), command.bpm, command.startBeat, command.timeSignature);
 
     RenderJob job;
     job.plugin = &loaded.instance;

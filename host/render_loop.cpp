@@ -57,7 +57,8 @@ std::int64_t render(PluginInstance& plugin, AudioSource& source, AudioSink& sink
     for (;;) {
         // With the length known, the planner is asked only for blocks that happen.
         if (position == knownEnd) break;
-        if (settings.cancel != nullptr && settings.cancel->load()) throw Failure(FailureKind::interrupted, "interrupted");
+        if (settings.cancel != nullptr && settings.cancel->load())
+            throw Failure(FailureKind::interrupted, "interrupted");
         const std::int32_t wanted =
             settings.planner ? std::clamp(settings.planner(position, block), std::int32_t{1}, block) : block;
 
@@ -83,7 +84,8 @@ std::int64_t render(PluginInstance& plugin, AudioSource& source, AudioSink& sink
         const std::int32_t outChannels = out.channels();
         for (std::int32_t c = 0; c < outChannels; ++c) {
             const float* src = out.channel(c);
-            for (std::int32_t i = 0; i < frames; ++i) interleavedOut[static_cast<std::size_t>(i) * outChannels + c] = src[i];
+            for (std::int32_t i = 0; i < frames; ++i)
+                interleavedOut[static_cast<std::size_t>(i) * outChannels + c] = src[i];
         }
         sink.write(interleavedOut.data(), frames);
         position += frames;

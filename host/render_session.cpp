@@ -91,10 +91,10 @@ std::string pictureTitle(const RenderJob& job) {
         title += " through " + (plugin.effectName().empty() ? std::string("the plug-in") : plugin.effectName());
         for (std::int32_t i = 0; i < plugin.parameterCount(); ++i) {
             const std::string label = plugin.parameterLabel(i);
-            const std::string shown = job.timeline != nullptr && job.timeline->automates(i)
-                                          ? "automated"
-                                          : withoutTrailingZeros(plugin.parameterDisplay(i)) +
-                                                (label.empty() ? "" : " " + label);
+            const std::string shown =
+                job.timeline != nullptr && job.timeline->automates(i)
+                    ? "automated"
+                    : withoutTrailingZeros(plugin.parameterDisplay(i)) + (label.empty() ? "" : " " + label);
             settings += (i == 0 ? "" : ", ") + plugin.parameterName(i) + " " + shown;
         }
     }
@@ -115,12 +115,14 @@ std::string resolvePluginPath(const std::optional<std::string>& requested) {
     std::string places;
     for (const std::string& candidate : defaultPluginCandidates("dravelkint.so"))
         places += (places.empty() ? "" : ", ") + candidate;
-    throw Failure(FailureKind::plugin, "the Dravelkint plug-in was not found (looked in " + places +
-                                           "); name one with --plugin PATH");
+    throw Failure(FailureKind::plugin,
+                  "the Dravelkint plug-in was not found (looked in " + places + "); name one with --plugin PATH");
 }
 
 int checkOutput(const std::string& output, const std::string* input, bool overwrite) {
-    auto fail = [&](const std::string& what) { return Failure(FailureKind::output, "output '" + output + "' " + what); };
+    auto fail = [&](const std::string& what) {
+        return Failure(FailureKind::output, "output '" + output + "' " + what);
+    };
     struct stat out {};
     if (::stat(output.c_str(), &out) == 0) {
         struct stat in {};
@@ -141,7 +143,9 @@ int checkOutput(const std::string& output, const std::string* input, bool overwr
 }
 
 void checkPictureOutput(const std::string& output, bool overwrite) {
-    auto fail = [&](const std::string& what) { return Failure(FailureKind::output, "picture '" + output + "' " + what); };
+    auto fail = [&](const std::string& what) {
+        return Failure(FailureKind::output, "picture '" + output + "' " + what);
+    };
     const std::size_t dot = output.rfind('.');
     std::string extension = dot == std::string::npos ? "" : output.substr(dot);
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -170,8 +174,9 @@ void checkPluginShape(const PluginInstance& plugin, std::int32_t channels) {
         throw Failure(FailureKind::plugin, "the plug-in has " + std::to_string(inputs) + " inputs and " +
                                                std::to_string(outputs) + " outputs; it cannot process a file");
     if (channels != 1 && channels != inputs)
-        throw Failure(FailureKind::plugin, "the plug-in takes " + std::to_string(inputs) + " channel(s) and the input has " +
-                                               std::to_string(channels) + "; give it a mono file");
+        throw Failure(FailureKind::plugin, "the plug-in takes " + std::to_string(inputs) +
+                                               " channel(s) and the input has " + std::to_string(channels) +
+                                               "; give it a mono file");
 }
 
 void applySettings(PluginInstance& plugin, const std::vector<ParameterSetting>& settings) {
@@ -251,9 +256,9 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options) {
     const double seconds = static_cast<double>(frames) / source.sampleRate();
     const double elapsed = meter.elapsedSeconds();
     const std::string through =
-        job.plugin != nullptr ? " through " + (job.plugin->effectName().empty() ? std::string("the plug-in")
-                                                                                  : job.plugin->effectName())
-                              : "";
+        job.plugin != nullptr
+            ? " through " + (job.plugin->effectName().empty() ? std::string("the plug-in") : job.plugin->effectName())
+            : "";
     std::fprintf(stderr, "dravelkint: wrote '%s' (%s, %s, %d Hz, %s) from %s%s in %.2f s, %.0fx real time\n",
                  options.output.c_str(), describeFormat(format).c_str(), channelsText(channels).c_str(), rate,
                  duration(seconds).c_str(), job.sourceName.c_str(), through.c_str(), elapsed,

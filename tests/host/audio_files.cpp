@@ -10,7 +10,8 @@ std::vector<float> AudioData::channel(int c) const {
     return out;
 }
 
-void writeAudio(const std::string& path, int format, int channels, int sampleRate, const std::vector<float>& interleaved) {
+void writeAudio(const std::string& path, int format, int channels, int sampleRate,
+                const std::vector<float>& interleaved) {
     SF_INFO info{};
     info.format = format;
     info.channels = channels;

@@ -13,7 +13,8 @@ struct AudioData {
     std::vector<float> channel(int c) const;
 };
 
-void writeAudio(const std::string& path, int format, int channels, int sampleRate, const std::vector<float>& interleaved);
+void writeAudio(const std::string& path, int format, int channels, int sampleRate,
+                const std::vector<float>& interleaved);
 AudioData readAudio(const std::string& path);
 
 // Deterministic noise with a tone in it, `channels` interleaved, within +-0.5.

@@ -1,11 +1,12 @@
 // What the host answers to each request a plug-in can send.
+#include "host_callback.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "frame/opcodes.h"
-#include "host_callback.h"
 #include "plugin_instance.h"
 #include "plugin_module.h"
 
@@ -25,12 +26,23 @@ TEST(HostCallback, AnswersVersionRateBlockTextsAndZeroToTheRest) {
         std::intptr_t expected;
     };
     const Request requests[] = {
-        {audioMasterVersion, 2400},     {audioMasterGetSampleRate, 48000}, {audioMasterGetBlockSize, 333},
-        {audioMasterGetVendorVersion, 1000}, {audioMasterAutomate, 0},      {audioMasterCurrentId, 0},
-        {audioMasterIdle, 0},           {audioMasterCanDo, 0},             {audioMasterGetCurrentProcessLevel, 0},
-        {audioMasterIOChanged, 0},      {audioMasterSizeWindow, 0},        {audioMasterGetDirectory, 0},
-        {audioMasterUpdateDisplay, 0},  {audioMasterBeginEdit, 0},         {audioMasterEndEdit, 0},
-        {-1, 0},                        {9999, 0},
+        {audioMasterVersion, 2400},
+        {audioMasterGetSampleRate, 48000},
+        {audioMasterGetBlockSize, 333},
+        {audioMasterGetVendorVersion, 1000},
+        {audioMasterAutomate, 0},
+        {audioMasterCurrentId, 0},
+        {audioMasterIdle, 0},
+        {audioMasterCanDo, 0},
+        {audioMasterGetCurrentProcessLevel, 0},
+        {audioMasterIOChanged, 0},
+        {audioMasterSizeWindow, 0},
+        {audioMasterGetDirectory, 0},
+        {audioMasterUpdateDisplay, 0},
+        {audioMasterBeginEdit, 0},
+        {audioMasterEndEdit, 0},
+        {-1, 0},
+        {9999, 0},
     };
     for (const Request& r : requests)
         EXPECT_EQ(HostCallback::entry(e, r.opcode, 0, 0, nullptr, 0.0f), r.expected) << r.opcode;

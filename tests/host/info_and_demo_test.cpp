@@ -33,8 +33,11 @@ TEST(Info, JsonHoldsIdentityAndTheParameterTable) {
     EXPECT_EQ(info.at("inputs"), 2);
     EXPECT_EQ(info.at("outputs"), 2);
     EXPECT_EQ(info.at("flags"), nlohmann::json::array({"CanReplacing"}));
-    const std::vector<std::vector<std::string>> table{
-        {"Period", "", "1/12"}, {"Freq 1", "", "500"}, {"Freq 2", "", "20000"}, {"Q", "", "1.414000"}, {"Mix", "%", "100"}};
+    const std::vector<std::vector<std::string>> table{{"Period", "", "1/12"},
+                                                      {"Freq 1", "", "500"},
+                                                      {"Freq 2", "", "20000"},
+                                                      {"Q", "", "1.414000"},
+                                                      {"Mix", "%", "100"}};
     ASSERT_EQ(info.at("parameters").size(), table.size());
     for (std::size_t i = 0; i < table.size(); ++i) {
         const nlohmann::json& p = info.at("parameters")[i];
@@ -70,7 +73,7 @@ TEST(Demo, RendersEightBarsAtTheDemoTempo) {
         difference += std::abs(demo.samples[i] - signal.samples[i]);
     }
     EXPECT_GT(peak, 0.1f);
-    EXPECT_LT(peak, 1.0f);  // plays without clipping
+    EXPECT_LT(peak, 1.0f);                                                   // plays without clipping
     EXPECT_GT(difference / static_cast<double>(demo.samples.size()), 0.01);  // the wobble is audible
 }
 

@@ -1,6 +1,8 @@
 // --set in display units: the search finds the normalised value at which the
 // plug-in's own display shows the wanted value, for this plug-in's five
 // parameters and for displays of other styles.
+#include "parameter_search.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,7 +12,6 @@
 
 #include "failure.h"
 #include "host_callback.h"
-#include "parameter_search.h"
 #include "plugin_instance.h"
 #include "plugin_module.h"
 #include "tool_process.h"
@@ -111,7 +112,8 @@ TEST(ParameterSearch, NamesMatchWithoutRegardToCaseAndSpacing) {
         findParameter(plugin, "Frequency");
         ADD_FAILURE() << "accepted";
     } catch (const Failure& f) {
-        EXPECT_EQ(std::string(f.what()), "unknown parameter 'Frequency'; the plug-in has: Period, Freq 1, Freq 2, Q, Mix");
+        EXPECT_EQ(std::string(f.what()),
+                  "unknown parameter 'Frequency'; the plug-in has: Period, Freq 1, Freq 2, Q, Mix");
     }
 }
 
@@ -126,16 +128,11 @@ TEST(ParameterSearch, WorksForDisplaysOfOtherStyles) {
         float high;
     };
     const std::vector<Style> styles{
-        {"Gain", "-6", "-6.0", 0.7058f, 0.7100f},
-        {"Gain", "-6 dB", "-6.0", 0.7058f, 0.7100f},
-        {"Gain", "-12.0", "-12.0", 0.4995f, 0.5025f},
-        {"Gain", "-inf", "-inf", 0.0f, 0.0f},
-        {"Mode", "square", "Square", 0.45f, 0.55f},
-        {"Mode", "Saw", "Saw", 0.80f, 0.86f},
-        {"Time", "250", "250", 0.749f, 0.7501f},
-        {"Time", "1000", "1000", 0.0f, 0.0f},
-        {"Ratio", "1:4", "1:4", 3.0f / 7.0f, 4.0f / 7.0f},
-        {"Switch", "on", "on", 0.5f, 1.0f},
+        {"Gain", "-6", "-6.0", 0.7058f, 0.7100f},          {"Gain", "-6 dB", "-6.0", 0.7058f, 0.7100f},
+        {"Gain", "-12.0", "-12.0", 0.4995f, 0.5025f},      {"Gain", "-inf", "-inf", 0.0f, 0.0f},
+        {"Mode", "square", "Square", 0.45f, 0.55f},        {"Mode", "Saw", "Saw", 0.80f, 0.86f},
+        {"Time", "250", "250", 0.749f, 0.7501f},           {"Time", "1000", "1000", 0.0f, 0.0f},
+        {"Ratio", "1:4", "1:4", 3.0f / 7.0f, 4.0f / 7.0f}, {"Switch", "on", "on", 0.5f, 1.0f},
     };
     PluginModule module(FIXTURE_DISPLAYS_PATH);
     HostCallback host;

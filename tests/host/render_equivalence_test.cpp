@@ -69,8 +69,16 @@ std::vector<float> driveDirectly(const Case& c, const std::vector<float>& input)
 }
 
 std::vector<std::string> toolArguments(const Case& c, const std::string& in, const std::string& out) {
-    std::vector<std::string> args{"render", in, out, "--quiet", "--block", std::to_string(c.block),
-                                  "--bpm", std::to_string(c.bpm), "--start-beat", std::to_string(c.startBeat)};
+    std::vector<std::string> args{"render",
+                                  in,
+                                  out,
+                                  "--quiet",
+                                  "--block",
+                                  std::to_string(c.block),
+                                  "--bpm",
+                                  std::to_string(c.bpm),
+                                  "--start-beat",
+                                  std::to_string(c.startBeat)};
     for (const Setting& s : c.settings) {
         char text[64];
         std::snprintf(text, sizeof text, "%s=%.9g", s.name, static_cast<double>(s.value));
@@ -117,9 +125,9 @@ TEST(RenderEquivalence, BlockSizesGiveIdenticalFiles) {
     std::vector<std::string> rendered;
     for (const char* block : {"1", "37", "4096"}) {
         const std::string out = dir / (std::string("out-") + block + ".wav");
-        const ToolRun run = runTool({"render", dir / "in.wav", out, "--quiet", "--block", block, "--bpm", "133",
-                                     "--start-beat", "2.5", "--set-normalized", "Period=0.9", "--set-normalized",
-                                     "Freq 1=0.02"});
+        const ToolRun run =
+            runTool({"render", dir / "in.wav", out, "--quiet", "--block", block, "--bpm", "133", "--start-beat", "2.5",
+                     "--set-normalized", "Period=0.9", "--set-normalized", "Freq 1=0.02"});
         ASSERT_EQ(run.exitCode, 0) << run.err;
         rendered.push_back(readBytes(out));
     }

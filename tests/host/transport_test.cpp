@@ -1,5 +1,7 @@
 // The time records the host hands a plug-in: each block's position is the
 // first block's plus the samples before it at the tempo in force.
+#include "transport.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,7 +12,6 @@
 #include "plugin_instance.h"
 #include "plugin_module.h"
 #include "render_loop.h"
-#include "transport.h"
 
 namespace {
 
