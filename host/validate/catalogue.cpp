@@ -3,9 +3,8 @@
 namespace vsthost::validate {
 
 const std::vector<CheckGroup>& catalogue() {
-    static const std::vector<CheckGroup> groups{identityGroup(),   lifecycleGroup(), gridGroup(),
-                                                transportGroup(),  parametersGroup(), realtimeGroup(),
-                                                denormalsGroup()};
+    static const std::vector<CheckGroup> groups{identityGroup(),   lifecycleGroup(), gridGroup(),     transportGroup(),
+                                                parametersGroup(), realtimeGroup(),  denormalsGroup()};
     return groups;
 }
 

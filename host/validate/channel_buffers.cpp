@@ -8,7 +8,8 @@ namespace vsthost::validate {
 ChannelBuffers::ChannelBuffers(std::int32_t channels, std::int32_t frames)
     : channels_(channels),
       frames_(frames),
-      data(static_cast<std::size_t>(std::max(channels, 1)), std::vector<float>(static_cast<std::size_t>(std::max(frames, 1)))) {
+      data(static_cast<std::size_t>(std::max(channels, 1)),
+           std::vector<float>(static_cast<std::size_t>(std::max(frames, 1)))) {
     for (auto& buffer : data) pointers_.push_back(buffer.data());
 }
 

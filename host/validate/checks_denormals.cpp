@@ -81,8 +81,7 @@ CheckGroup denormalsGroup() {
     return {"denormals",
             {
                 {"denormals.tail-cost", 5,
-                 "silence after a loud burst costs at most 1.5 times a normal signal (a warning otherwise)",
-                 tailCost},
+                 "silence after a loud burst costs at most 1.5 times a normal signal (a warning otherwise)", tailCost},
             }};
 }
 

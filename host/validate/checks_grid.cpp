@@ -63,9 +63,9 @@ Outcome rateGrid(CheckContext& context, double rate) {
     }
     plugin.start(rate, kLargestBlock);
     for (int b = 0; b < kRandomBlocks; ++b) block(context.random.between(1, kLargestBlock));
-    const Outcome output = judgeOutput(scan, context,
-                                       rateText(rate) + " Hz, blocks of 1 to 16384 frames and " +
-                                           std::to_string(kRandomBlocks) + " of random sizes");
+    const Outcome output = judgeOutput(
+        scan, context,
+        rateText(rate) + " Hz, blocks of 1 to 16384 frames and " + std::to_string(kRandomBlocks) + " of random sizes");
     findings.add(output);
     return findings.outcome(output.message);
 }
@@ -205,8 +205,8 @@ Outcome blockSplit(CheckContext& context) {
     // Rounding of positions computed per block may move a sample by a few
     // units in the last place; anything audible is a real difference.
     const double tolerance = 1.0e-4 * std::max(1.0, static_cast<double>(scan.peak));
-    const std::string cutText = "blocks of " + std::to_string(kWhole) + " and " + std::to_string(sizes.size()) +
-                                " blocks of random sizes";
+    const std::string cutText =
+        "blocks of " + std::to_string(kWhole) + " and " + std::to_string(sizes.size()) + " blocks of random sizes";
     if (d.largest > tolerance)
         return warned(cutText + " differ by up to " + number(d.largest) + " at frame " + std::to_string(d.frame) +
                       " although the plug-in claims no latency");

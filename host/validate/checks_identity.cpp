@@ -22,8 +22,8 @@ Outcome counts(CheckContext& context) {
     Findings findings;
     auto within = [&](const char* what, std::int32_t value, std::int32_t most) {
         if (value < 0 || value > most)
-            findings.add(failed(std::string(what) + " is " + std::to_string(value) + ", outside 0 to " +
-                                std::to_string(most)));
+            findings.add(
+                failed(std::string(what) + " is " + std::to_string(value) + ", outside 0 to " + std::to_string(most)));
     };
     within("numInputs", e.numInputs, kMaxChannels);
     within("numOutputs", e.numOutputs, kMaxChannels);
@@ -88,8 +88,8 @@ Outcome parameterTexts(CheckContext& context) {
     for (std::int32_t i = 0; i < count; ++i) {
         for (const Kind& kind : kinds) {
             const WrittenText written = probeText([&](char* buffer) { plugin.dispatch(kind.opcode, i, 0, buffer); });
-            findings.add(judgeText(written, kParameterTextBound,
-                                   "parameter " + std::to_string(i) + " " + kind.what, context.strictness));
+            findings.add(judgeText(written, kParameterTextBound, "parameter " + std::to_string(i) + " " + kind.what,
+                                   context.strictness));
             if (kind.opcode == effGetParamName && i < 8) names += (i > 0 ? ", " : "") + written.text;
         }
     }

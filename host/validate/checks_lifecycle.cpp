@@ -113,8 +113,7 @@ CheckGroup lifecycleGroup() {
                 {"lifecycle.suspend-resume", 2, "processing switched off and on repeatedly, requests repeated",
                  suspendResume},
                 {"lifecycle.setup-states", 2, "sample rate and block size set in every state", setupInEveryState},
-                {"lifecycle.close-processing", 4, "closed without processing switched off first",
-                 closeWhileProcessing},
+                {"lifecycle.close-processing", 4, "closed without processing switched off first", closeWhileProcessing},
                 {"lifecycle.unknown-opcodes", 6, "opcodes beyond the standard's answer 0 and change nothing",
                  unknownOpcodes},
             }};

@@ -18,8 +18,9 @@ Outcome entryAnswersRecord(CheckContext& context) {
 }  // namespace
 
 CheckGroup loadGroup() {
-    return {"load", {{"load.entry", kMinStrictness, "the library loads and VSTPluginMain answers a record with the magic",
-                      entryAnswersRecord}}};
+    return {"load",
+            {{"load.entry", kMinStrictness, "the library loads and VSTPluginMain answers a record with the magic",
+              entryAnswersRecord}}};
 }
 
 }  // namespace vsthost::validate

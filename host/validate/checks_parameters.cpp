@@ -43,8 +43,8 @@ Outcome readBack(CheckContext& context) {
             plugin.setParameter(i, value);
             const float back = plugin.getParameter(i);
             if (!(back >= 0.0f && back <= 1.0f))
-                findings.add(failed("parameter " + std::to_string(i) + " set to " + valueText(value) +
-                                    " reads back " + valueText(back) + ", outside 0 to 1"));
+                findings.add(failed("parameter " + std::to_string(i) + " set to " + valueText(value) + " reads back " +
+                                    valueText(back) + ", outside 0 to 1"));
         }
     return findings.outcome(counted(count, "parameter") + " at 0, 1 and " + std::to_string(kRandomValues) +
                             " random values read back within 0 to 1");
@@ -58,7 +58,8 @@ Outcome displayTexts(CheckContext& context) {
     for (std::int32_t i = 0; i < count; ++i)
         for (const float value : probeValues(context.random)) {
             plugin.setParameter(i, value);
-            const WrittenText written = probeText([&](char* buffer) { plugin.dispatch(effGetParamDisplay, i, 0, buffer); });
+            const WrittenText written =
+                probeText([&](char* buffer) { plugin.dispatch(effGetParamDisplay, i, 0, buffer); });
             findings.add(judgeText(written, kParameterTextBound,
                                    "parameter " + std::to_string(i) + " display at " + valueText(value),
                                    context.strictness));
@@ -130,8 +131,9 @@ Outcome outOfRange(CheckContext& context) {
         findings.add(judgeOutput(scan, context, "every parameter set to " + valueText(value) + ", then 0.5",
                                  {false, false, context.failFrom(7)}));
     }
-    return findings.outcome("every parameter set to -1, 2, +-1e30, +-inf and NaN: output finite, and after 0.5 "
-                            "again too");
+    return findings.outcome(
+        "every parameter set to -1, 2, +-1e30, +-inf and NaN: output finite, and after 0.5 "
+        "again too");
 }
 
 Outcome foreignIndices(CheckContext& context) {
@@ -160,21 +162,18 @@ Outcome foreignIndices(CheckContext& context) {
 }  // namespace
 
 CheckGroup parametersGroup() {
-    return {"parameters",
-            {
-                {"parameters.read-back", 2, "every parameter at 0, 1 and random values reads back within 0 to 1",
-                 readBack},
-                {"parameters.display-texts", 2, "display texts within 8 characters at each of those values",
-                 displayTexts},
-                {"parameters.extremes", 3, "all parameters at 0 and 1, and each alone: output finite",
-                 extremes},
-                {"parameters.automation", 3, "random automation every 32 frames: output finite",
-                 automation},
-                {"parameters.out-of-range", 5,
-                 "values outside 0 to 1, infinite and NaN keep the output finite (a failure from strictness 7)",
-                 outOfRange},
-                {"parameters.foreign-index", 8, "indices -1 and beyond the last are harmless", foreignIndices},
-            }};
+    return {
+        "parameters",
+        {
+            {"parameters.read-back", 2, "every parameter at 0, 1 and random values reads back within 0 to 1", readBack},
+            {"parameters.display-texts", 2, "display texts within 8 characters at each of those values", displayTexts},
+            {"parameters.extremes", 3, "all parameters at 0 and 1, and each alone: output finite", extremes},
+            {"parameters.automation", 3, "random automation every 32 frames: output finite", automation},
+            {"parameters.out-of-range", 5,
+             "values outside 0 to 1, infinite and NaN keep the output finite (a failure from strictness 7)",
+             outOfRange},
+            {"parameters.foreign-index", 8, "indices -1 and beyond the last are harmless", foreignIndices},
+        }};
 }
 
 }  // namespace vsthost::validate

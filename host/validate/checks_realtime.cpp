@@ -45,7 +45,8 @@ Outcome processAllocations(CheckContext& context) {
     int calls = 0;
     for (const std::int32_t size : kSizes)
         for (int b = 0; b < 8; ++b, ++calls) processNoise(plugin, io, context.random, size, scan);
-    for (int b = 0; b < 16; ++b, ++calls) processNoise(plugin, io, context.random, context.random.between(1, 4096), scan);
+    for (int b = 0; b < 16; ++b, ++calls)
+        processNoise(plugin, io, context.random, context.random.between(1, 4096), scan);
     plugin.countAllocations(false);
     const std::int64_t n = plugin.allocationsInProcess();
     if (n > 0)
@@ -121,10 +122,10 @@ Outcome parameterThread(CheckContext& context) {
     writer.join();
     noteContext("");
     if (during == 0) return skipped("the second thread never ran while the first processed");
-    return judgeOutput(scan, context,
-                       std::to_string(blocks) + " blocks while a second thread made " + std::to_string(during) +
-                           " parameter changes",
-                       kOnlyFinite);
+    return judgeOutput(
+        scan, context,
+        std::to_string(blocks) + " blocks while a second thread made " + std::to_string(during) + " parameter changes",
+        kOnlyFinite);
 }
 
 }  // namespace
@@ -138,8 +139,7 @@ CheckGroup realtimeGroup() {
                  "no heap allocation in parameter changes between blocks (a failure from strictness 6)",
                  parameterAllocations},
                 {"realtime.parameter-thread", 6,
-                 "parameters written from a second thread during processing: no crash, output finite",
-                 parameterThread},
+                 "parameters written from a second thread during processing: no crash, output finite", parameterThread},
             }};
 }
 

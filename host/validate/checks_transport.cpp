@@ -36,8 +36,7 @@ Outcome underClock(CheckContext& context, const std::string& what, const ClockSc
 }
 
 Check clockCheck(const char* id, int strictness, const char* what, ClockScenario scenario) {
-    return {id, strictness, what,
-            [what, scenario](CheckContext& c) { return underClock(c, what, scenario); }};
+    return {id, strictness, what, [what, scenario](CheckContext& c) { return underClock(c, what, scenario); }};
 }
 
 }  // namespace
@@ -75,7 +74,8 @@ CheckGroup transportGroup() {
                 clockCheck("transport.position-jumps", 3,
                            "the position jumps every block, forwards and backwards, up to 1e12 quarter notes",
                            [](HostCallback& host, int, SeededRandom& random) {
-                               const double magnitude = std::pow(10.0, static_cast<double>(random.uniform(-1.0f, 12.0f)));
+                               const double magnitude =
+                                   std::pow(10.0, static_cast<double>(random.uniform(-1.0f, 12.0f)));
                                const double ppq = random.uniform(-1.0f, 1.0f) < 0.0f ? -magnitude : magnitude;
                                host.transport.locate(static_cast<std::int64_t>(ppq * kRate / 2.0), ppq);
                            }),

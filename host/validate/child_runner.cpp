@@ -41,12 +41,12 @@ void sendResult(int fd, std::size_t position, const Outcome& outcome) {
     std::string message = outcome.message;
     for (char& c : message)
         if (c == '\n' || c == '\t' || c == '\r') c = ' ';
-    writeAll(fd, std::to_string(position) + '\t' + std::to_string(static_cast<int>(outcome.verdict)) + '\t' +
-                     message + '\n');
+    writeAll(fd, std::to_string(position) + '\t' + std::to_string(static_cast<int>(outcome.verdict)) + '\t' + message +
+                     '\n');
 }
 
-[[noreturn]] void childMain(int fd, const CheckGroup& group, const std::vector<std::size_t>& runnable,
-                            std::size_t from, const RunSettings& settings) {
+[[noreturn]] void childMain(int fd, const CheckGroup& group, const std::vector<std::size_t>& runnable, std::size_t from,
+                            const RunSettings& settings) {
     // Whatever the plug-in prints must not end up in the report.
     ::dup2(STDERR_FILENO, STDOUT_FILENO);
     const rlimit noCore{0, 0};
@@ -116,8 +116,8 @@ void runGroup(const CheckGroup& group, const RunSettings& settings, const std::f
     emit();
 
     ChildProgress& progress = childProgress();
-    const auto deadline =
-        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(settings.timeoutSeconds));
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(settings.timeoutSeconds));
     std::size_t next = 0;  // the first runnable check without a result
     while (next < runnable.size()) {
         progress.check = -1;
@@ -171,19 +171,19 @@ void runGroup(const CheckGroup& group, const RunSettings& settings, const std::f
 
         // The child ended, or was ended, before it reported the check it was
         // running: that check fails, naming the call that never returned.
-        const std::size_t culprit = progress.check >= static_cast<std::int32_t>(next)
-                                        ? static_cast<std::size_t>(progress.check)
-                                        : next;
+        const std::size_t culprit =
+            progress.check >= static_cast<std::int32_t>(next) ? static_cast<std::size_t>(progress.check) : next;
         const std::string call = progress.call;
-        std::string message = timedOut ? "no answer within the group's time limit of " + secondsText(settings.timeoutSeconds)
-                                       : endOfChild(status);
+        std::string message = timedOut
+                                  ? "no answer within the group's time limit of " + secondsText(settings.timeoutSeconds)
+                                  : endOfChild(status);
         message += call.empty() ? ", outside any call into the plug-in" : ", in " + call;
         outcomes[runnable[culprit]] = failed(message);
         next = culprit + 1;
         if (timedOut) {
             for (std::size_t k = next; k < runnable.size(); ++k)
-                outcomes[runnable[k]] = skipped("not run: the group's time limit of " +
-                                                secondsText(settings.timeoutSeconds) + " ran out");
+                outcomes[runnable[k]] =
+                    skipped("not run: the group's time limit of " + secondsText(settings.timeoutSeconds) + " ran out");
             next = runnable.size();
         }
         emit();

@@ -13,7 +13,8 @@ Outcome Findings::outcome(const std::string& passMessage) const {
     for (const Outcome& finding : all)
         if (finding.verdict == Verdict::fail && worst->verdict != Verdict::fail) worst = &finding;
     Outcome result = *worst;
-    if (all.size() > 1) result.message += "; " + std::to_string(all.size() - 1) + " more finding" + (all.size() > 2 ? "s" : "");
+    if (all.size() > 1)
+        result.message += "; " + std::to_string(all.size() - 1) + " more finding" + (all.size() > 2 ? "s" : "");
     return result;
 }
 

@@ -13,9 +13,8 @@ constexpr int kIdColumn = 30;
 Report::Report(ReportHeading heading_, bool json_, std::FILE* out_)
     : heading(std::move(heading_)), json(json_), out(out_) {
     if (json) return;
-    std::fprintf(out, "Validating %s at strictness %d, seed %llu, time limit %g s per group\n",
-                 heading.plugin.c_str(), heading.strictness, static_cast<unsigned long long>(heading.seed),
-                 heading.timeoutSeconds);
+    std::fprintf(out, "Validating %s at strictness %d, seed %llu, time limit %g s per group\n", heading.plugin.c_str(),
+                 heading.strictness, static_cast<unsigned long long>(heading.seed), heading.timeoutSeconds);
     std::fflush(out);
 }
 
@@ -47,9 +46,9 @@ void Report::finish() {
     for (const CheckResult& r : results)
         document["checks"].push_back(
             {{"id", r.id}, {"group", r.group}, {"verdict", verdictName(r.verdict)}, {"message", r.message}});
-    document["summary"] = {{"checks", results.size()},       {"pass", count(Verdict::pass)},
-                           {"fail", count(Verdict::fail)},   {"warn", count(Verdict::warn)},
-                           {"skip", count(Verdict::skip)},   {"passed", passedAll}};
+    document["summary"] = {{"checks", results.size()},     {"pass", count(Verdict::pass)},
+                           {"fail", count(Verdict::fail)}, {"warn", count(Verdict::warn)},
+                           {"skip", count(Verdict::skip)}, {"passed", passedAll}};
     // Plug-in texts quoted in messages need not be valid UTF-8.
     const std::string text = document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     std::fprintf(out, "%s\n", text.c_str());

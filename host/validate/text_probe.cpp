@@ -43,8 +43,7 @@ WrittenText probeText(const std::function<void(char*)>& write) {
 std::optional<Outcome> judgeText(const WrittenText& written, std::int32_t bound, const std::string& what,
                                  int strictness) {
     if (!written.written) return std::nullopt;
-    if (!written.terminated)
-        return failed(what + " " + quoted(written.text) + " has no terminating NUL");
+    if (!written.terminated) return failed(what + " " + quoted(written.text) + " has no terminating NUL");
     const std::int32_t limit = bound + 1;
     if (written.extent <= limit) return std::nullopt;
     const std::string finding = what + " " + quoted(written.text) + " (" + std::to_string(written.text.size()) +

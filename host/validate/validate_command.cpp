@@ -57,7 +57,8 @@ std::string pluginPath(const ValidateOptions& options) {
     if (auto found = findDefaultPlugin("dravelkint.so")) return *found;
     std::string where;
     for (const std::string& candidate : defaultPluginCandidates("dravelkint.so")) where += "\n  " + candidate;
-    throw Failure(FailureKind::plugin, "no Dravelkint plug-in found; looked in:" + where + "\ngive one with --plugin PATH");
+    throw Failure(FailureKind::plugin,
+                  "no Dravelkint plug-in found; looked in:" + where + "\ngive one with --plugin PATH");
 }
 
 bool selected(const ValidateOptions& options, const std::string& group) {

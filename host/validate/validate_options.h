@@ -13,7 +13,7 @@ struct ValidateOptions {
     std::optional<std::string> plugin;
     int strictness = 5;
     std::optional<std::uint64_t> seed;  // a fresh one, shown in the report, when not given
-    std::vector<std::string> only;       // group names; empty for all
+    std::vector<std::string> only;      // group names; empty for all
     double timeoutSeconds = 60.0;
     bool json = false;
     bool help = false;

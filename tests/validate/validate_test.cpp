@@ -5,11 +5,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -21,7 +20,7 @@ constexpr bool kAllocationsCounted = true;
 
 const std::string kBrokenDir = BROKEN_PLUGIN_DIR;
 const std::string kThirdParty = "/usr/lib/vst/lsp-plugins/compressor-stereo.so";
-const std::vector<std::string> kGroups{"load",       "identity",   "lifecycle", "grid",
+const std::vector<std::string> kGroups{"load",      "identity",   "lifecycle", "grid",
                                        "transport", "parameters", "realtime",  "denormals"};
 
 struct CommandRun {
@@ -80,8 +79,7 @@ bool acceptableForSoundPlugin(const Report& report, const std::string& id) {
     const std::string verdict = report.verdict(id);
     if (verdict == "PASS") return true;
     if (id == "denormals.tail-cost") return verdict == "WARN";
-    if (!kAllocationsCounted && id.rfind("realtime.", 0) == 0 && contains(id, "allocations"))
-        return verdict == "SKIP";
+    if (!kAllocationsCounted && id.rfind("realtime.", 0) == 0 && contains(id, "allocations")) return verdict == "SKIP";
     return false;
 }
 
@@ -103,7 +101,7 @@ TEST(Validate, DravelkintPassesEveryCheckAtStrictness10) {
 struct BrokenCase {
     const char* plugin;
     const char* strictness;
-    std::set<std::string> failing;  // exactly these checks fail
+    std::set<std::string> failing;    // exactly these checks fail
     std::vector<std::string> saying;  // and their messages say this
 };
 
@@ -117,16 +115,17 @@ TEST(Validate, EachBrokenPluginIsCaughtByItsCheckAndTheOthersGoOn) {
     for (const BrokenCase& c : cases) {
         if (!kAllocationsCounted && c.failing.count("realtime.process-allocations") > 0) continue;
         SCOPED_TRACE(c.plugin);
-        const Report report =
-            validate({"--plugin", kBrokenDir + "/" + c.plugin, "--strictness", c.strictness, "--seed", "5",
-                      "--timeout", "8"});
+        const Report report = validate(
+            {"--plugin", kBrokenDir + "/" + c.plugin, "--strictness", c.strictness, "--seed", "5", "--timeout", "8"});
         EXPECT_EQ(report.withVerdict("FAIL"), c.failing);
         for (const std::string& id : c.failing)
-            for (const std::string& part : c.saying) EXPECT_TRUE(contains(report.message(id), part)) << report.message(id);
+            for (const std::string& part : c.saying)
+                EXPECT_TRUE(contains(report.message(id), part)) << report.message(id);
         for (const auto& [id, check] : report.checks) {
             if (c.failing.count(id) > 0) continue;
             const bool cutShort = report.verdict(id) == "SKIP" && contains(report.message(id), "time limit");
-            const bool aboveStrictness = report.verdict(id) == "SKIP" && contains(report.message(id), "needs strictness");
+            const bool aboveStrictness =
+                report.verdict(id) == "SKIP" && contains(report.message(id), "needs strictness");
             EXPECT_TRUE(acceptableForSoundPlugin(report, id) || cutShort || aboveStrictness)
                 << id << " " << report.verdict(id) << ": " << report.message(id);
         }
@@ -140,7 +139,8 @@ TEST(Validate, OutputTurningNanFailsTheProcessingGrid) {
         EXPECT_EQ(report.verdict("grid.rate-" + rate), "FAIL");
         EXPECT_TRUE(contains(report.message("grid.rate-" + rate), "non-finite output samples"));
     }
-    for (const std::string& id : report.withVerdict("FAIL")) EXPECT_TRUE(contains(report.message(id), "non-finite")) << id;
+    for (const std::string& id : report.withVerdict("FAIL"))
+        EXPECT_TRUE(contains(report.message(id), "non-finite")) << id;
     EXPECT_EQ(report.verdict("identity.parameter-texts"), "PASS");
     EXPECT_EQ(report.exitCode, 5);
 }
@@ -219,9 +219,16 @@ TEST(Validate, TextReportHasOneLinePerCheckAndASummary) {
 
 TEST(Validate, BadCommandLinesAreRefused) {
     const std::vector<std::vector<std::string>> cases{
-        {"--strictness", "0"}, {"--strictness", "11"}, {"--strictness", "5x"}, {"--seed", "-1"},
-        {"--only", "grid,nonsense"}, {"--timeout", "0"},     {"--timeout", "inf"},  {"--json=yes"},
-        {"--plugin"},          {"--frobnicate"},
+        {"--strictness", "0"},
+        {"--strictness", "11"},
+        {"--strictness", "5x"},
+        {"--seed", "-1"},
+        {"--only", "grid,nonsense"},
+        {"--timeout", "0"},
+        {"--timeout", "inf"},
+        {"--json=yes"},
+        {"--plugin"},
+        {"--frobnicate"},
     };
     for (const auto& args : cases) {
         const CommandRun result = run(args);

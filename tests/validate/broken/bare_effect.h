@@ -38,16 +38,18 @@ inline void copyText(void* buffer, const char* text, std::size_t bound) {
 // that overruns the host's buffer does exactly this.
 inline void copyUnbounded(void* buffer, const char* text) { std::strcpy(static_cast<char*>(buffer), text); }
 
-inline std::intptr_t dispatch(AEffect* record, std::int32_t opcode, std::int32_t index, std::intptr_t value,
-                              void* ptr, float opt) {
+inline std::intptr_t dispatch(AEffect* record, std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
+                              float opt) {
     Effect& effect = of(record);
     onDispatch(effect, opcode);
     switch (opcode) {
         case effClose: delete &effect; return 1;
         case effSetSampleRate: effect.sampleRate = opt; return 0;
         case effGetParamName:
-            if (index == 0) copyUnbounded(ptr, parameterName());
-            else copyText(ptr, "", 8);
+            if (index == 0)
+                copyUnbounded(ptr, parameterName());
+            else
+                copyText(ptr, "", 8);
             return 0;
         case effGetParamLabel: copyText(ptr, "", 8); return 0;
         case effGetParamDisplay: copyText(ptr, index == 0 ? "half" : "", 8); return 0;
@@ -107,7 +109,7 @@ inline AEffect* create(audioMasterCallback host) {
 
 }  // namespace bare
 
-#define BARE_EFFECT_ENTRY                                                                              \
+#define BARE_EFFECT_ENTRY                                                                                \
     extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host) { \
-        return bare::create(host);                                                                     \
+        return bare::create(host);                                                                       \
     }
