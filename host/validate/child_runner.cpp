@@ -173,6 +173,8 @@ void runGroup(const CheckGroup& group, const RunSettings& settings, const std::f
         // running: that check fails, naming the call that never returned.
         const std::size_t culprit =
             progress.check >= static_cast<std::int32_t>(next) ? static_cast<std::size_t>(progress.check) : next;
+        // The child may have died in the middle of writing it.
+        progress.call[sizeof progress.call - 1] = '\0';
         const std::string call = progress.call;
         std::string message = timedOut
                                   ? "no answer within the group's time limit of " + secondsText(settings.timeoutSeconds)
