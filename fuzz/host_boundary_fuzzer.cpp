@@ -99,7 +99,7 @@ std::size_t textBound(std::int32_t opcode) {
     }
 }
 
-void dispatchAny(AEffect* e, FuzzedDataProvider& in, float& sampleRate) {
+void dispatchAny(AEffect* e, FuzzedDataProvider& in) {
     std::int32_t opcode = in.ConsumeBool() ? in.ConsumeIntegralInRange<std::int32_t>(0, 80) : in.ConsumeIntegral<std::int32_t>();
     if (opcode == effClose) opcode = effOpen;  // close only ends the run
     const std::int32_t index = anyIndex(in);
@@ -128,8 +128,6 @@ void dispatchAny(AEffect* e, FuzzedDataProvider& in, float& sampleRate) {
     }
 
     e->dispatcher(e, opcode, index, value, ptr, option);
-    if (opcode == effSetSampleRate) sampleRate = option;
-    if (opcode == effSetBlockSizeAndSampleRate) sampleRate = option;
 
     if (bound != 0) {
         // A name or display of an index outside the table leaves the buffer
@@ -141,13 +139,12 @@ void dispatchAny(AEffect* e, FuzzedDataProvider& in, float& sampleRate) {
     }
 }
 
-void processAny(AEffect* e, FuzzedDataProvider& in, float sampleRate) {
+void processAny(AEffect* e, FuzzedDataProvider& in) {
     std::int32_t frames = in.ConsumeIntegralInRange<std::int32_t>(-8, kMaxFrames);
     if (in.ConsumeBool()) frames = in.ConsumeIntegralInRange<std::int32_t>(0, 64);
     answerTime = in.ConsumeIntegralInRange<int>(0, 7) != 0;
     timeRecord.ppqPos = anyDouble(in);
     timeRecord.tempo = anyDouble(in);
-    timeRecord.sampleRate = sampleRate;
     timeRecord.flags = in.ConsumeBool() ? (kVstPpqPosValid | kVstTempoValid) : in.ConsumeIntegral<std::int32_t>();
 
     // Finite input within a bound; the rest of each channel marks what must not be written.
@@ -180,13 +177,10 @@ void processAny(AEffect* e, FuzzedDataProvider& in, float sampleRate) {
         return;
     }
     e->processReplacing(e, inputs, outputs, frames);
-    const bool rateUsable = !std::isnan(sampleRate);
     for (std::int32_t i = 0; i < kMaxFrames; ++i) {
         const auto k = static_cast<std::size_t>(i);
         if (i < frames) {
-            if (rateUsable) {
-                require(std::isfinite(out0[k]) && std::isfinite(out1[k]), "non-finite output from finite input");
-            }
+            require(std::isfinite(out0[k]) && std::isfinite(out1[k]), "non-finite output from finite input");
         } else {
             require(out0[k] == mark && out1[k] == mark, "output written past the block");
         }
@@ -203,14 +197,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     AudioEffect* instance = createEffectInstance(hostCallback);
     require(instance != nullptr, "no instance");
     AEffect* e = instance->getAeffect();
-    float sampleRate = 44100.0f;
     int calls = 0;
     while (in.remaining_bytes() > 0 && calls++ < 64) {
         switch (in.ConsumeIntegralInRange<int>(0, 3)) {
-            case 0: dispatchAny(e, in, sampleRate); break;
+            case 0: dispatchAny(e, in); break;
             case 1: e->setParameter(e, anyIndex(in), anyFloat(in)); break;
             case 2: (void)e->getParameter(e, anyIndex(in)); break;
-            default: processAny(e, in, sampleRate); break;
+            default: processAny(e, in); break;
         }
     }
     require(e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f) == 1, "close did not answer 1");
