@@ -5,11 +5,24 @@
 
 namespace vsthost::validate {
 
+namespace {
+
+// Room behind every buffer, so that a plug-in that writes a little too far
+// corrupts nothing of the validator's (the grid checks report it).
+constexpr std::int32_t kSlack = 64;
+
+}  // namespace
+
 ChannelBuffers::ChannelBuffers(std::int32_t channels, std::int32_t frames)
     : channels_(channels),
       frames_(frames),
       data(static_cast<std::size_t>(std::max(channels, 1)),
-           std::vector<float>(static_cast<std::size_t>(std::max(frames, 1)))) {
+           std::vector<float>(static_cast<std::size_t>(std::max(frames, 1) + kSlack))) {
+    for (auto& buffer : data) pointers_.push_back(buffer.data());
+}
+
+ChannelBuffers::ChannelBuffers(const ChannelBuffers& other)
+    : channels_(other.channels_), frames_(other.frames_), data(other.data) {
     for (auto& buffer : data) pointers_.push_back(buffer.data());
 }
 

@@ -14,6 +14,9 @@ public:
     // A plug-in without channels on one side still gets a valid array with
     // one silent buffer behind it, as hosts give.
     ChannelBuffers(std::int32_t channels, std::int32_t frames);
+    // A copy has its own channel array, pointing at its own samples.
+    ChannelBuffers(const ChannelBuffers& other);
+    ChannelBuffers& operator=(const ChannelBuffers&) = delete;
 
     float** pointers() { return pointers_.data(); }
     float* channel(std::int32_t c) { return data[static_cast<std::size_t>(c)].data(); }

@@ -3,18 +3,14 @@
 
 #include "bare_effect.h"
 
-namespace bare {
+namespace {
 
-void onDispatch(Effect&, std::int32_t) {}
-
-void onProcess(Effect&, float**, std::int32_t frames) {
+void allocate(bare::Effect&, float**, float**, std::int32_t frames) {
     // Stored through a volatile so the compiler cannot drop the pair.
     void* volatile scratch = std::malloc(static_cast<std::size_t>(frames > 0 ? frames : 1) * sizeof(float));
     std::free(scratch);
 }
 
-const char* parameterName() { return "Gain"; }
+}  // namespace
 
-}  // namespace bare
-
-BARE_EFFECT_ENTRY
+const bare::Faults bare::faults{.onProcess = allocate};

@@ -1,7 +1,7 @@
 // A minimal stereo effect written straight against the record, for the
 // validator's tests: it halves its input and has one parameter, "Gain". Each
-// deliberately broken plug-in is this effect with one fault, added through
-// the hooks below; everything else about it is correct.
+// deliberately broken plug-in is this effect with one fault, chosen by the
+// `faults` it defines; everything else about it is correct.
 #pragma once
 
 #include <cstdint>
@@ -20,10 +20,22 @@ struct Effect {
     std::int64_t framesProcessed;
 };
 
-// The faults, defined by each broken plug-in.
-void onDispatch(Effect& effect, std::int32_t opcode);
-void onProcess(Effect& effect, float** outputs, std::int32_t frames);
-const char* parameterName();
+struct Faults {
+    // Called first for every opcode.
+    void (*onDispatch)(Effect& effect, std::int32_t opcode) = nullptr;
+    // Called after every block has been processed correctly.
+    void (*onProcess)(Effect& effect, float** inputs, float** outputs, std::int32_t frames) = nullptr;
+    // Parameter 0's texts, copied in full whatever their length, as a plug-in
+    // that overruns the host's buffer copies them.
+    const char* parameterName = "Gain";
+    const char* parameterDisplay = "half";
+    bool unterminatedProduct = false;
+    bool anyParameterValue = false;  // stores NaN, infinities and values outside 0 to 1
+    float readBackScale = 1.0f;      // getParameter answers the value times this
+};
+
+// Defined by each broken plug-in.
+extern const Faults faults;
 
 inline Effect& of(AEffect* record) { return *static_cast<Effect*>(record->object); }
 
@@ -34,32 +46,44 @@ inline void copyText(void* buffer, const char* text, std::size_t bound) {
     out[i] = '\0';
 }
 
-// Unlike the other texts, the parameter name is copied in full: a plug-in
-// that overruns the host's buffer does exactly this.
 inline void copyUnbounded(void* buffer, const char* text) { std::strcpy(static_cast<char*>(buffer), text); }
 
-inline std::intptr_t dispatch(AEffect* record, std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
+inline std::intptr_t productString(void* buffer) {
+    constexpr char kProduct[] = "Bare effect";
+    if (faults.unterminatedProduct)
+        std::memcpy(buffer, kProduct, sizeof kProduct - 1);
+    else
+        copyText(buffer, kProduct, 64);
+    return 1;
+}
+
+inline std::intptr_t dispatch(AEffect* record, std::int32_t opcode, std::int32_t index, std::intptr_t, void* ptr,
                               float opt) {
     Effect& effect = of(record);
-    onDispatch(effect, opcode);
+    if (faults.onDispatch != nullptr) faults.onDispatch(effect, opcode);
     switch (opcode) {
         case effClose: delete &effect; return 1;
         case effSetSampleRate: effect.sampleRate = opt; return 0;
         case effGetParamName:
             if (index == 0)
-                copyUnbounded(ptr, parameterName());
+                copyUnbounded(ptr, faults.parameterName);
+            else
+                copyText(ptr, "", 8);
+            return 0;
+        case effGetParamDisplay:
+            if (index == 0)
+                copyUnbounded(ptr, faults.parameterDisplay);
             else
                 copyText(ptr, "", 8);
             return 0;
         case effGetParamLabel: copyText(ptr, "", 8); return 0;
-        case effGetParamDisplay: copyText(ptr, index == 0 ? "half" : "", 8); return 0;
         case effGetProgramName: copyText(ptr, "Default", 24); return 0;
         case effGetEffectName: copyText(ptr, "Bare", 32); return 1;
         case effGetVendorString: copyText(ptr, "Dravelkint tests", 64); return 1;
-        case effGetProductString: copyText(ptr, "Bare effect", 64); return 1;
+        case effGetProductString: return productString(ptr);
         case effGetVstVersion: return 2400;
         case effGetPlugCategory: return kPlugCategEffect;
-        default: (void)value; return 0;
+        default: return 0;
     }
 }
 
@@ -68,7 +92,7 @@ inline void processReplacing(AEffect* record, float** inputs, float** outputs, s
     for (std::int32_t c = 0; c < 2; ++c)
         for (std::int32_t i = 0; i < frames; ++i) outputs[c][i] = inputs[c][i] * effect.gain;
     effect.framesProcessed += frames > 0 ? frames : 0;
-    onProcess(effect, outputs, frames);
+    if (faults.onProcess != nullptr) faults.onProcess(effect, inputs, outputs, frames);
 }
 
 inline void process(AEffect* record, float** inputs, float** outputs, std::int32_t frames) {
@@ -77,10 +101,13 @@ inline void process(AEffect* record, float** inputs, float** outputs, std::int32
 }
 
 inline void setParameter(AEffect* record, std::int32_t index, float value) {
-    if (index == 0 && value >= 0.0f && value <= 1.0f) of(record).gain = value;
+    if (index != 0) return;
+    if (faults.anyParameterValue || (value >= 0.0f && value <= 1.0f)) of(record).gain = value;
 }
 
-inline float getParameter(AEffect* record, std::int32_t index) { return index == 0 ? of(record).gain : 0.0f; }
+inline float getParameter(AEffect* record, std::int32_t index) {
+    return index == 0 ? of(record).gain * faults.readBackScale : 0.0f;
+}
 
 inline AEffect* create(audioMasterCallback host) {
     if (host == nullptr || host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
@@ -109,7 +136,6 @@ inline AEffect* create(audioMasterCallback host) {
 
 }  // namespace bare
 
-#define BARE_EFFECT_ENTRY                                                                                \
-    extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host) { \
-        return bare::create(host);                                                                       \
-    }
+extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host) {
+    return bare::create(host);
+}

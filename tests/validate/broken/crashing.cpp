@@ -1,18 +1,14 @@
 // Broken on purpose: asked for its vendor, it writes through a null pointer.
 #include "bare_effect.h"
 
-namespace bare {
+namespace {
 
-void onDispatch(Effect&, std::int32_t opcode) {
+void crashOnVendor(bare::Effect&, std::int32_t opcode) {
     if (opcode != effGetVendorString) return;
     volatile int* volatile nowhere = nullptr;
     *nowhere = 1;
 }
 
-void onProcess(Effect&, float**, std::int32_t) {}
+}  // namespace
 
-const char* parameterName() { return "Gain"; }
-
-}  // namespace bare
-
-BARE_EFFECT_ENTRY
+const bare::Faults bare::faults{.onDispatch = crashOnVendor};

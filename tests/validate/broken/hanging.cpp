@@ -4,17 +4,13 @@
 
 #include "bare_effect.h"
 
-namespace bare {
+namespace {
 
-void onDispatch(Effect&, std::int32_t) {}
-
-void onProcess(Effect& effect, float**, std::int32_t) {
+void hangAtHighRates(bare::Effect& effect, float**, float**, std::int32_t) {
     if (effect.sampleRate < 192000.0f) return;
     for (;;) ::pause();
 }
 
-const char* parameterName() { return "Gain"; }
+}  // namespace
 
-}  // namespace bare
-
-BARE_EFFECT_ENTRY
+const bare::Faults bare::faults{.onProcess = hangAtHighRates};

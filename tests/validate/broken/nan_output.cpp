@@ -4,11 +4,9 @@
 
 #include "bare_effect.h"
 
-namespace bare {
+namespace {
 
-void onDispatch(Effect&, std::int32_t) {}
-
-void onProcess(Effect& effect, float** outputs, std::int32_t frames) {
+void turnNan(bare::Effect& effect, float**, float** outputs, std::int32_t frames) {
     constexpr std::int64_t kHealthyFrames = 20000;
     for (std::int32_t i = 0; i < frames; ++i) {
         if (effect.framesProcessed - frames + i < kHealthyFrames) continue;
@@ -17,8 +15,6 @@ void onProcess(Effect& effect, float** outputs, std::int32_t frames) {
     }
 }
 
-const char* parameterName() { return "Gain"; }
+}  // namespace
 
-}  // namespace bare
-
-BARE_EFFECT_ENTRY
+const bare::Faults bare::faults{.onProcess = turnNan};
