@@ -114,8 +114,8 @@ CheckGroup lifecycleGroup() {
                  suspendResume},
                 {"lifecycle.setup-states", 2, "sample rate and block size set in every state", setupInEveryState},
                 {"lifecycle.close-processing", 4, "closed without processing switched off first", closeWhileProcessing},
-                {"lifecycle.unknown-opcodes", 6, "opcodes beyond the standard's answer 0 and change nothing",
-                 unknownOpcodes},
+                {"lifecycle.unknown-opcodes", 6,
+                 "opcodes no plug-in knows (negative, 80 and above) answer 0 and change nothing", unknownOpcodes},
             }};
 }
 

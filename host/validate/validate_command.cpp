@@ -39,6 +39,13 @@ Each group runs in a child process of its own. A crash or hang of the plug-in be
 one FAIL line that names the call in progress, and validation goes on. Every check
 gives one line: PASS, FAIL, WARN or SKIP, its name and what it found.
 
+Some findings are warnings below a strictness and failures from it: subnormal output and
+a missing effFlagsCanReplacing (4), heap allocations in processing or parameter calls and
+a uniqueID of 0 (6), texts past their bound but within the 64 bytes hosts commonly give,
+and non-finite output after parameter values outside 0 to 1 (7). A block split that
+changes the output of a plug-in without latency, a VST version other than 2400, and silence
+after a burst that costs more than 1.5 times a normal signal are only ever warnings.
+
 Exit codes: 0 no check failed, 5 a check failed (or the plug-in was not found),
 2 a bad command line.
 
