@@ -83,16 +83,31 @@ void TolvaneVST::processReplacing(float** inputs, float** outputs, std::int32_t 
     BiquadState right = filter2;
 
     Batch s;
+    // The remainder of a sample's position, and fresh reads of the parameters.
+    const auto gather = [&](std::int32_t first, std::int32_t j) {
+        s.value[j] = fmodf(positionAt(first + j, step, transport.position), period);
+        s.freq1[j] = readFresh(freq1);
+        s.freq2[j] = readFresh(freq2);
+        s.q[j] = readFresh(q);
+        s.rate[j] = readFresh(sampleRate);
+    };
+    const auto filter = [&](std::int32_t first, std::int32_t j) {
+        const BiquadQuotients k{s.b0[j], s.b1[j], s.b0[j], s.a1[j], s.a2[j]};
+        const std::int32_t i = first + j;
+
+        const float x0 = in0[i];
+        const float y0 = biquadStep(left, k, x0);
+        out0[i] = (1.0f - mix) * x0 + mix * y0;
+
+        const float x1 = in1[i];
+        const float y1 = biquadStep(right, k, x1);
+        out1[i] = (1.0f - mix) * x1 + mix * y1;
+    };
+
+    std::int32_t count = std::min(kBatch, sampleFrames);
+    for (std::int32_t j = 0; j < count; ++j) gather(0, j);
     std::int32_t last = 0;
     for (std::int32_t first = 0; first < sampleFrames; first += kBatch) {
-        const std::int32_t count = std::min(kBatch, sampleFrames - first);
-        for (std::int32_t j = 0; j < count; ++j) {
-            s.value[j] = fmodf(positionAt(first + j, step, transport.position), period);
-            s.freq1[j] = readFresh(freq1);
-            s.freq2[j] = readFresh(freq2);
-            s.q[j] = readFresh(q);
-            s.rate[j] = readFresh(sampleRate);
-        }
         for (std::int32_t j = count; j < kBatch; ++j) {
             s.value[j] = s.value[0];
             s.freq1[j] = s.freq1[0];
@@ -123,19 +138,17 @@ void TolvaneVST::processReplacing(float** inputs, float** outputs, std::int32_t 
             s.a2[j] = c.a2 / c.a0;
         }
 
+        // The filter steps of this batch run beside the remainders of the
+        // next: the one waits on its own history, the other on its branches,
+        // and each fills the other's gaps.
+        const std::int32_t next = first + kBatch;
+        const std::int32_t nextCount = next < sampleFrames ? std::min(kBatch, sampleFrames - next) : 0;
         for (std::int32_t j = 0; j < count; ++j) {
-            const BiquadQuotients k{s.b0[j], s.b1[j], s.b0[j], s.a1[j], s.a2[j]};
-            const std::int32_t i = first + j;
-
-            const float x0 = in0[i];
-            const float y0 = biquadStep(left, k, x0);
-            out0[i] = (1.0f - mix) * x0 + mix * y0;
-
-            const float x1 = in1[i];
-            const float y1 = biquadStep(right, k, x1);
-            out1[i] = (1.0f - mix) * x1 + mix * y1;
+            filter(first, j);
+            if (j < nextCount) gather(next, j);
         }
         last = count - 1;
+        count = nextCount;
     }
 
     // Both filters always hold the coefficients of the last sample processed.
