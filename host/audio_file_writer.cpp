@@ -73,6 +73,9 @@ AudioFileWriter::AudioFileWriter(std::string path, int format, int channels, int
     }
     // Samples beyond full scale are clipped, not wrapped around.
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    // The peak chunk of float files carries the time of writing, so two
+    // renders of the same audio would differ; without it they are identical.
+    sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
 }
 
 AudioFileWriter::~AudioFileWriter() {
