@@ -279,6 +279,29 @@ TEST(Transport, AbsurdTemposHoldTheSweepInsteadOfRunningAway) {
     }
 }
 
+TEST(Processor, AFilterPumpedIntoARunawayStartsAfresh) {
+    PluginLibrary lib;
+    RecordingHost host;
+    // 1/64 notes at 120 BPM sweeping a Q of 14 between 60 and 20 Hz pump the
+    // filter far beyond its resonance; the runaway is cut off, never followed.
+    PluginInstance fx(lib, host);
+    fx.setParameter(0, 1.0f);
+    fx.setParameter(1, 40.0f / 19980.0f);
+    fx.setParameter(2, 0.0f);
+    fx.setParameter(3, 1.0f);
+    const double step = quarterNotesPerSample(44100.0f, 120.0);
+    float peak = 0.0f;
+    for (std::uint32_t block = 0; block < 600; ++block) {
+        host.setTransport(block * 512 * step, 120.0, kBothValid);
+        StereoBuffer in = noise(512, block);
+        StereoBuffer out = fx.process(in);
+        for (float v : out.left) peak = std::max(peak, std::fabs(v));
+    }
+    EXPECT_TRUE(std::isfinite(peak));
+    EXPECT_LT(peak, 1.0e6f);
+    EXPECT_GT(peak, 1.0e3f);  // it did run away: the guard was needed
+}
+
 TEST(Transport, PositionsJumpingEverySampleNeverGiveNonFiniteOutput) {
     PluginLibrary lib;
     RecordingHost host;
@@ -291,7 +314,7 @@ TEST(Transport, PositionsJumpingEverySampleNeverGiveNonFiniteOutput) {
         StereoBuffer in = noise(1, block);
         StereoBuffer out = fx.process(in);
         ASSERT_TRUE(std::isfinite(out.left[0]) && std::isfinite(out.right[0])) << block;
-        ASSERT_LT(std::fabs(out.left[0]), 1.0e12f) << block;
+        ASSERT_LT(std::fabs(out.left[0]), 1.0e6f) << block;
     }
 }
 
