@@ -23,11 +23,11 @@ inline double quarterNotesPerSample(float sampleRate, double bpm) {
     return 1.0 / (static_cast<double>(sampleRate) / (bpm / 60.0));
 }
 
-// A period shorter than this many samples is audio-rate modulation of a
-// resonant filter, which does not stay stable (a Q of 14 runs away below 64
-// samples a period, and every jump of the host's position between blocks
-// kicks it further). At such tempos the sweep stands still at its start. At
-// 44.1 kHz that takes 1/64 notes above 2500 BPM.
+// A period shorter than this many samples is audio-rate modulation, which
+// pumps a resonant filter into a runaway whatever its cut-offs, and every jump
+// of the host's position between blocks kicks it further. At such tempos the
+// sweep stands still at its start. At 44.1 kHz that takes 1/64 notes above
+// 2500 BPM.
 inline constexpr double kShortestPeriodSamples = 64.0;
 
 inline bool sweepTooFast(double step, float period) {
@@ -57,7 +57,9 @@ inline float archAngle(float h) {
     return static_cast<float>(static_cast<double>(t) * kPi);
 }
 
-inline float flattenAngle(float arch) { return static_cast<float>(static_cast<double>(arch) * kPi / 2.25); }
+inline float flattenAngle(float archHeight) {
+    return static_cast<float>(static_cast<double>(archHeight) * kPi / 2.25);
+}
 
 inline float sweepAmount(float h, float sin80) { return sinf(flattenAngle(sinf(archAngle(h)))) / sin80; }
 
@@ -69,7 +71,7 @@ inline float cutoffOmega(float k, float freq1, float freq2) {
 }
 
 // The filter is stable only for 0 < w < pi. The bounds keep it there at any
-// sample rate and leave every cut-off from 0.1 Hz to 20 kHz at 44.1 kHz and
+// sample rate and leave every cut-off from 0.5 Hz to 20 kHz at 44.1 kHz and
 // above untouched.
 inline constexpr float kMinAngle = 1.0e-5f;
 inline constexpr float kMaxAngle = 2.98f;  // 0.95 pi
