@@ -21,19 +21,25 @@ void setCounters(benchmark::State& state, float sampleRate, std::int32_t frames)
                                                       benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// Times `processBlock` once per iteration, keeping its output alive.
+template <typename ProcessBlock>
+void measure(benchmark::State& state, StereoBlock& output, ProcessBlock processBlock) {
+    for (auto _ : state) {
+        processBlock();
+        benchmark::DoNotOptimize(output.left.data());
+        benchmark::DoNotOptimize(output.right.data());
+        benchmark::ClobberMemory();
+    }
+    setCounters(state, static_cast<float>(state.range(0)), static_cast<std::int32_t>(state.range(1)));
+}
+
 void BM_Processor(benchmark::State& state) {
     const auto sampleRate = static_cast<float>(state.range(0));
     const auto frames = static_cast<std::int32_t>(state.range(1));
     BenchHost host(sampleRate);
     StereoBlock input(frames), output(frames);
     fillNoise(input, kNoiseLevel, 1);
-    for (auto _ : state) {
-        host.process(input.data(), output.data(), frames);
-        benchmark::DoNotOptimize(output.left.data());
-        benchmark::DoNotOptimize(output.right.data());
-        benchmark::ClobberMemory();
-    }
-    setCounters(state, sampleRate, frames);
+    measure(state, output, [&] { host.process(input.data(), output.data(), frames); });
 }
 
 void BM_Floor(benchmark::State& state) {
@@ -44,30 +50,19 @@ void BM_Floor(benchmark::State& state) {
     StereoBlock input(frames), output(frames);
     fillNoise(input, kNoiseLevel, 1);
     double position = 0.0;
-    for (auto _ : state) {
+    measure(state, output, [&] {
         kernel.run(position, step, input.data(), output.data(), frames);
         position += frames * step;
         if (position >= 256.0) position -= 256.0;
-        benchmark::DoNotOptimize(output.left.data());
-        benchmark::DoNotOptimize(output.right.data());
-        benchmark::ClobberMemory();
-    }
-    setCounters(state, sampleRate, frames);
+    });
 }
 
 void BM_StereoBiquad(benchmark::State& state) {
-    const auto sampleRate = static_cast<float>(state.range(0));
     const auto frames = static_cast<std::int32_t>(state.range(1));
     StereoBiquad biquad;
     StereoBlock input(frames), output(frames);
     fillNoise(input, kNoiseLevel, 1);
-    for (auto _ : state) {
-        biquad.run(input.data(), output.data(), frames);
-        benchmark::DoNotOptimize(output.left.data());
-        benchmark::DoNotOptimize(output.right.data());
-        benchmark::ClobberMemory();
-    }
-    setCounters(state, sampleRate, frames);
+    measure(state, output, [&] { biquad.run(input.data(), output.data(), frames); });
 }
 
 // The tail is measured with the cut-off held at 500 Hz (both sweep
@@ -108,13 +103,7 @@ void BM_Steady(benchmark::State& state) {
     holdCutoffAt500(host);
     StereoBlock input(frames), output(frames);
     fillNoise(input, kNoiseLevel, 1);
-    for (auto _ : state) {
-        host.process(input.data(), output.data(), frames);
-        benchmark::DoNotOptimize(output.left.data());
-        benchmark::DoNotOptimize(output.right.data());
-        benchmark::ClobberMemory();
-    }
-    setCounters(state, sampleRate, frames);
+    measure(state, output, [&] { host.process(input.data(), output.data(), frames); });
 }
 
 void BM_Tail(benchmark::State& state) {
@@ -124,13 +113,7 @@ void BM_Tail(benchmark::State& state) {
     holdCutoffAt500(host);
     StereoBlock silence(frames), output(frames);
     decayAfterBurst(host, output, sampleRate);
-    for (auto _ : state) {
-        host.process(silence.data(), output.data(), frames);
-        benchmark::DoNotOptimize(output.left.data());
-        benchmark::DoNotOptimize(output.right.data());
-        benchmark::ClobberMemory();
-    }
-    setCounters(state, sampleRate, frames);
+    measure(state, output, [&] { host.process(silence.data(), output.data(), frames); });
     // The condition being measured: 1 while the decay is still subnormal
     // (the limit cycle never ends by itself), 0 once it is flushed.
     state.counters["subnormal"] = hasSubnormal(output) ? 1.0 : 0.0;
