@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "automation.h"
-#include "spectrogram.h"
+#include "sonogram.h"
 #include "tempo_map.h"
 #include "transport.h"
 

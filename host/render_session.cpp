@@ -22,7 +22,7 @@
 #include "plugin_location.h"
 #include "progress_meter.h"
 #include "render_loop.h"
-#include "spectrogram.h"
+#include "sonogram.h"
 
 namespace vsthost {
 

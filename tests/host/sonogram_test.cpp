@@ -8,7 +8,7 @@
 #include "automation_recording_host.h"
 #include "failure.h"
 #include "audio_files.h"
-#include "spectrogram.h"
+#include "sonogram.h"
 #include "tool_process.h"
 
 using vsthost::PictureSize;
