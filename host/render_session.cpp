@@ -107,6 +107,17 @@ std::string pictureTitle(const RenderJob& job) {
     return settings.empty() ? title : title + "\n" + settings;
 }
 
+// The directory a file will be written into exists and takes new files;
+// `fail` makes the failure that names the file.
+template <typename MakeFailure>
+void checkWritableDirectory(const std::string& dir, const MakeFailure& fail) {
+    struct stat d {};
+    if (::stat(dir.c_str(), &d) != 0) throw fail("cannot be written: directory '" + dir + "': " + std::strerror(errno));
+    if (!S_ISDIR(d.st_mode)) throw fail("cannot be written: '" + dir + "' is not a directory");
+    if (::access(dir.c_str(), W_OK | X_OK) != 0)
+        throw fail("cannot be written: directory '" + dir + "': " + std::strerror(errno));
+}
+
 }  // namespace
 
 std::string resolvePluginPath(const std::optional<std::string>& requested) {
@@ -133,12 +144,7 @@ int checkOutput(const std::string& output, const std::string* input, bool overwr
     }
     const std::optional<int> container = containerFor(output);
     if (!container) throw fail("has no audio file extension this tool knows (" + knownExtensions() + ")");
-    const std::string dir = directoryOf(output);
-    struct stat d {};
-    if (::stat(dir.c_str(), &d) != 0) throw fail("cannot be written: directory '" + dir + "': " + std::strerror(errno));
-    if (!S_ISDIR(d.st_mode)) throw fail("cannot be written: '" + dir + "' is not a directory");
-    if (::access(dir.c_str(), W_OK | X_OK) != 0)
-        throw fail("cannot be written: directory '" + dir + "': " + std::strerror(errno));
+    checkWritableDirectory(directoryOf(output), fail);
     return *container;
 }
 
@@ -155,12 +161,7 @@ void checkPictureOutput(const std::string& output, bool overwrite) {
         if (S_ISDIR(out.st_mode)) throw fail("is a directory");
         if (!overwrite) throw fail("already exists; add --overwrite to replace it");
     }
-    const std::string dir = directoryOf(output);
-    struct stat d {};
-    if (::stat(dir.c_str(), &d) != 0) throw fail("cannot be written: directory '" + dir + "': " + std::strerror(errno));
-    if (!S_ISDIR(d.st_mode)) throw fail("cannot be written: '" + dir + "' is not a directory");
-    if (::access(dir.c_str(), W_OK | X_OK) != 0)
-        throw fail("cannot be written: directory '" + dir + "': " + std::strerror(errno));
+    checkWritableDirectory(directoryOf(output), fail);
 }
 
 void checkPluginShape(const PluginInstance& plugin, std::int32_t channels) {

@@ -33,19 +33,28 @@ std::vector<float> probeValues(SeededRandom& random) {
     return values;
 }
 
+// Sets every parameter in turn to 0, 1 and the random values, and hands each
+// setting to `inspect`.
+template <typename Inspect>
+void forEachProbe(PluginUnderTest& plugin, CheckContext& context, const Inspect& inspect) {
+    for (std::int32_t i = 0; i < plugin.parameterCount(); ++i)
+        for (const float value : probeValues(context.random)) {
+            plugin.setParameter(i, value);
+            inspect(i, value);
+        }
+}
+
 Outcome readBack(CheckContext& context) {
     PluginUnderTest plugin(context.module);
     const std::int32_t count = plugin.parameterCount();
     if (count <= 0) return passed("no parameters");
     Findings findings;
-    for (std::int32_t i = 0; i < count; ++i)
-        for (const float value : probeValues(context.random)) {
-            plugin.setParameter(i, value);
-            const float back = plugin.getParameter(i);
-            if (!(back >= 0.0f && back <= 1.0f))
-                findings.add(failed("parameter " + std::to_string(i) + " set to " + valueText(value) + " reads back " +
-                                    valueText(back) + ", outside 0 to 1"));
-        }
+    forEachProbe(plugin, context, [&](std::int32_t i, float value) {
+        const float back = plugin.getParameter(i);
+        if (!(back >= 0.0f && back <= 1.0f))
+            findings.add(failed("parameter " + std::to_string(i) + " set to " + valueText(value) + " reads back " +
+                                valueText(back) + ", outside 0 to 1"));
+    });
     return findings.outcome(counted(count, "parameter") + " at 0, 1 and " + std::to_string(kRandomValues) +
                             " random values read back within 0 to 1");
 }
@@ -55,15 +64,12 @@ Outcome displayTexts(CheckContext& context) {
     const std::int32_t count = plugin.parameterCount();
     if (count <= 0) return passed("no parameters");
     Findings findings;
-    for (std::int32_t i = 0; i < count; ++i)
-        for (const float value : probeValues(context.random)) {
-            plugin.setParameter(i, value);
-            const WrittenText written =
-                probeText([&](char* buffer) { plugin.dispatch(effGetParamDisplay, i, 0, buffer); });
-            findings.add(judgeText(written, kParameterTextBound,
-                                   "parameter " + std::to_string(i) + " display at " + valueText(value),
-                                   context.strictness));
-        }
+    forEachProbe(plugin, context, [&](std::int32_t i, float value) {
+        const WrittenText written = probeText([&](char* buffer) { plugin.dispatch(effGetParamDisplay, i, 0, buffer); });
+        findings.add(judgeText(written, kParameterTextBound,
+                               "parameter " + std::to_string(i) + " display at " + valueText(value),
+                               context.strictness));
+    });
     return findings.outcome(counted(count, "parameter") + " at 0, 1 and " + std::to_string(kRandomValues) +
                             " random values: displays within " + std::to_string(kParameterTextBound) + " characters");
 }
