@@ -14,11 +14,10 @@ namespace {
 constexpr float kNoiseLevel = 0.5f;
 
 void setCounters(benchmark::State& state, float sampleRate, std::int32_t frames) {
-    state.counters["frame_time"] =
-        benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsIterationInvariantRate |
-                                                            benchmark::Counter::kInvert);
-    state.counters["x_realtime"] = benchmark::Counter(static_cast<double>(frames) / sampleRate,
-                                                      benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["frame_time"] = benchmark::Counter(
+        static_cast<double>(frames), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["x_realtime"] =
+        benchmark::Counter(static_cast<double>(frames) / sampleRate, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // Times `processBlock` once per iteration, keeping its output alive.

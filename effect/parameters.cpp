@@ -53,7 +53,7 @@ struct ParameterTable {
 
     static const Row* find(std::int32_t index) {
         return index >= 0 && index < static_cast<std::int32_t>(rows.size()) ? &rows[static_cast<std::size_t>(index)]
-                                                                             : nullptr;
+                                                                            : nullptr;
     }
 };
 

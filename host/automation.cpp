@@ -3,10 +3,9 @@
 #include <charconv>
 #include <fstream>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
-
-#include <nlohmann/json.hpp>
 
 #include "decimal_number.h"
 #include "failure.h"
@@ -143,8 +142,8 @@ std::vector<AutomationLane> resolveAutomation(PluginInstance& plugin, const std:
         AutomationLane lane{index, {}};
         const float before = plugin.parameter(index);
         for (const KeyframeText& keyframe : text.keyframes) {
-            const std::string where = "automation of '" + plugin.parameterName(index) + "' at beat " +
-                                      numberText(keyframe.beat) + ": ";
+            const std::string where =
+                "automation of '" + plugin.parameterName(index) + "' at beat " + numberText(keyframe.beat) + ": ";
             if (const auto normalised = normalisedValue(keyframe.value)) {
                 if (*normalised < 0.0 || *normalised > 1.0)
                     throw Failure(FailureKind::usage,

@@ -27,8 +27,8 @@ void RasterImage::blend(std::int32_t x, std::int32_t y, Colour colour, float opa
     std::uint8_t* p = &rgb_[offset(x, y)];
     const std::uint8_t over[3] = {colour.r, colour.g, colour.b};
     for (int c = 0; c < 3; ++c)
-        p[c] = static_cast<std::uint8_t>(std::lround(static_cast<float>(p[c]) * (1.0f - opacity) +
-                                                     static_cast<float>(over[c]) * opacity));
+        p[c] = static_cast<std::uint8_t>(
+            std::lround(static_cast<float>(p[c]) * (1.0f - opacity) + static_cast<float>(over[c]) * opacity));
 }
 
 void RasterImage::fill(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h, Colour colour) {

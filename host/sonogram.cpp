@@ -306,8 +306,8 @@ RasterImage Spectrogram::picture(const TempoMap& tempo, TimeSignature signature,
     for (std::int64_t bar = firstBar; bar <= lastBar; ++bar) {
         if (bar % lineStep != 0) continue;
         const double beat = static_cast<double>(bar) * barLength;
-        const auto x = a.left + std::min(static_cast<std::int32_t>(std::lround((beat - startBeat) * pixelsPerBeat)),
-                                         a.width - 1);
+        const auto x =
+            a.left + std::min(static_cast<std::int32_t>(std::lround((beat - startBeat) * pixelsPerBeat)), a.width - 1);
         for (std::int32_t y = a.top; y < a.top + a.height; ++y) image.blend(x, y, kBarLine, kBarLineOpacity);
         image.fill(x, a.top + a.height, 1, 8, kDimText);
         if (bar % labelStep != 0) continue;
@@ -318,8 +318,8 @@ RasterImage Spectrogram::picture(const TempoMap& tempo, TimeSignature signature,
     }
     const std::string timeTitle = "time in beats - a line at every bar of " + std::to_string(signature.numerator) +
                                   "/" + std::to_string(signature.denominator);
-    font.draw(image, a.left + (a.width - font.width(timeTitle)) / 2, a.top + a.height + 16 + textHeight * 2,
-              timeTitle, kDimText);
+    font.draw(image, a.left + (a.width - font.width(timeTitle)) / 2, a.top + a.height + 16 + textHeight * 2, timeTitle,
+              kDimText);
 
     // Frequencies up the side.
     const double highest = std::max(sampleRate_ / 2.0, 2.0 * kLowestHz);
@@ -331,7 +331,8 @@ RasterImage Spectrogram::picture(const TempoMap& tempo, TimeSignature signature,
         const std::int32_t tickY = std::min(y, a.top + a.height - 1);
         image.fill(a.left - 6, tickY, 6, 1, kDimText);
         const std::string label = hertzText(hz);
-        const std::int32_t labelY = std::clamp(tickY - textHeight / 2, a.top - textHeight / 2, a.top + a.height - textHeight);
+        const std::int32_t labelY =
+            std::clamp(tickY - textHeight / 2, a.top - textHeight / 2, a.top + a.height - textHeight);
         font.draw(image, a.left - 10 - font.width(label), labelY, label, kText);
     }
     font.draw(image, a.left - 10 - font.width("Hz"), a.top - 12 - textHeight, "Hz", kDimText);
@@ -352,7 +353,8 @@ RasterImage Spectrogram::picture(const TempoMap& tempo, TimeSignature signature,
         const auto y = a.top + static_cast<std::int32_t>(std::lround(db / kFloorDb * (a.height - 1)));
         image.fill(scaleLeft + scaleWidth, y, 4, 1, kDimText);
         const std::string label = beatText(db);
-        const std::int32_t labelY = std::clamp(y - textHeight / 2, a.top - textHeight / 2, a.top + a.height - textHeight);
+        const std::int32_t labelY =
+            std::clamp(y - textHeight / 2, a.top - textHeight / 2, a.top + a.height - textHeight);
         font.draw(image, scaleLeft + scaleWidth + 8, labelY, label, kText);
     }
     font.draw(image, scaleLeft, a.top - 12 - textHeight, "dB", kDimText);

@@ -69,7 +69,7 @@ private:
     struct Band {
         std::int32_t first;  // bins whose greatest power the band shows
         std::int32_t last;
-        float fraction;      // for a band narrower than a bin: where it lies between first and first + 1
+        float fraction;  // for a band narrower than a bin: where it lies between first and first + 1
         bool narrow;
     };
     struct FourierTransform;

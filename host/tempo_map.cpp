@@ -56,14 +56,14 @@ std::vector<TempoChange> parseTempoMap(std::string_view text) {
         const auto comma = text.find(',');
         const std::string_view item = trimmed(text.substr(0, comma));
         const auto colon = item.find(':');
-        if (colon == std::string_view::npos)
-            throw refuse("'" + std::string(item) + "' is not BEAT:BPM");
+        if (colon == std::string_view::npos) throw refuse("'" + std::string(item) + "' is not BEAT:BPM");
         const auto beat = parseDecimal(trimmed(item.substr(0, colon)));
         const auto bpm = parseDecimal(trimmed(item.substr(colon + 1)));
         if (!beat || !bpm) throw refuse("'" + std::string(item) + "' is not BEAT:BPM with two numbers");
         if (*beat < 0.0) throw refuse("beat " + numberText(*beat) + " lies before the start of the song");
-        if (!(*bpm > 0.0)) throw refuse("tempo " + numberText(*bpm) + " at beat " + numberText(*beat) +
-                                        ": a tempo must be above zero");
+        if (!(*bpm > 0.0))
+            throw refuse("tempo " + numberText(*bpm) + " at beat " + numberText(*beat) +
+                         ": a tempo must be above zero");
         if (!changes.empty() && !(*beat > changes.back().beat))
             throw refuse("beat " + numberText(*beat) + " comes after beat " + numberText(changes.back().beat) +
                          "; beats must rise from one change to the next");

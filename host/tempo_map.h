@@ -49,10 +49,10 @@ public:
 
 private:
     struct Stretch {
-        double beat;              // where the tempo was asked to change
-        double exactSample;       // where that beat falls, integrating the tempi before
+        double beat;               // where the tempo was asked to change
+        double exactSample;        // where that beat falls, integrating the tempi before
         std::int64_t firstSample;  // first whole sample under this tempo
-        double firstBeat;         // position of firstSample
+        double firstBeat;          // position of firstSample
         double bpm;
         double beatsPerSample;
     };

@@ -195,9 +195,9 @@ TEST(Transport, MissingOrInvalidValuesMeanTheStartAt120) {
         std::int32_t flags;
     };
     const Answer answers[] = {
-        {false, 5.0, 90.0, kBothValid},          // no time record at all
-        {true, 5.0, 90.0, 0},                    // both values there but not flagged valid
-        {true, NAN, NAN, kBothValid},            // flagged but not finite
+        {false, 5.0, 90.0, kBothValid},  // no time record at all
+        {true, 5.0, 90.0, 0},            // both values there but not flagged valid
+        {true, NAN, NAN, kBothValid},    // flagged but not finite
         {true, INFINITY, -INFINITY, kBothValid},
     };
     for (const Answer& a : answers) {

@@ -74,8 +74,7 @@ struct Rendered {
 // `automation` in the plug-in's terms; parameters not automated keep their
 // defaults.
 inline Rendered renderThrough(const std::vector<float>& input, double rate, std::int32_t blockSize,
-                              const vsthost::TempoMap& tempo,
-                              const std::vector<vsthost::LaneText>& automation = {}) {
+                              const vsthost::TempoMap& tempo, const std::vector<vsthost::LaneText>& automation = {}) {
     vsthost::PluginModule module(DRAVELKINT_PLUGIN_PATH);
     WatchingHost host;
     vsthost::PluginInstance plugin(module, host);

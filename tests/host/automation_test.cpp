@@ -1,10 +1,11 @@
+#include "automation.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "automation.h"
 #include "automation_recording_host.h"
 #include "failure.h"
 #include "tempo_map.h"
@@ -32,10 +33,10 @@ std::string refusal(Call call, FailureKind kind) {
     return {};
 }
 
-#define EXPECT_REFUSED(call, kind, complaint)                                              \
-    do {                                                                                   \
-        const std::string what = refusal([&] { (void)(call); }, kind);                     \
-        EXPECT_NE(what.find(complaint), std::string::npos) << "message: " << what;         \
+#define EXPECT_REFUSED(call, kind, complaint)                                      \
+    do {                                                                           \
+        const std::string what = refusal([&] { (void)(call); }, kind);             \
+        EXPECT_NE(what.find(complaint), std::string::npos) << "message: " << what; \
     } while (false)
 
 struct LoadedForTest {
@@ -75,11 +76,11 @@ TEST(AutomationText, RefusesWhatIsNotAnAutomation) {
         const char* text;
         const char* complaint;
     };
-    for (const Case c : {Case{"Mix", "expected NAME=BEAT:VALUE"}, Case{"=0:1", "no parameter name"},
-                         Case{"Mix=4", "'4' is not BEAT:VALUE"}, Case{"Mix=x:1", "'x' is not a beat number"},
-                         Case{"Mix=4:", "no value after beat 4"}, Case{"Mix=0:1,", "'' is not BEAT:VALUE"},
-                         Case{"Mix=8:1,4:2", "beat 4 comes after beat 8"},
-                         Case{"Mix=-1:3", "beat -1 lies before the start"}}) {
+    for (const Case c :
+         {Case{"Mix", "expected NAME=BEAT:VALUE"}, Case{"=0:1", "no parameter name"},
+          Case{"Mix=4", "'4' is not BEAT:VALUE"}, Case{"Mix=x:1", "'x' is not a beat number"},
+          Case{"Mix=4:", "no value after beat 4"}, Case{"Mix=0:1,", "'' is not BEAT:VALUE"},
+          Case{"Mix=8:1,4:2", "beat 4 comes after beat 8"}, Case{"Mix=-1:3", "beat -1 lies before the start"}}) {
         SCOPED_TRACE(c.text);
         EXPECT_REFUSED(vsthost::parseAutomate(c.text), FailureKind::usage, c.complaint);
         EXPECT_REFUSED(vsthost::parseAutomate(c.text), FailureKind::usage, "--automate");
@@ -157,17 +158,17 @@ TEST(AutomationOnThePlugin, RefusesUnknownParametersAndValuesNoSettingShows) {
         const char* text;
         const char* complaint;
     };
-    for (const Case c : {Case{"Cutoff=0:100", "unknown parameter 'Cutoff'"},
-                         Case{"Mix=0:50,4:500", "automation of 'Mix' at beat 4"},
-                         Case{"Mix=0:1.5n", "outside 0n to 1n"}, Case{"Mix=0:-0.5n", "outside 0n to 1n"},
-                         Case{"Period=0:1/5", "automation of 'Period' at beat 0"}}) {
+    for (const Case c :
+         {Case{"Cutoff=0:100", "unknown parameter 'Cutoff'"}, Case{"Mix=0:50,4:500", "automation of 'Mix' at beat 4"},
+          Case{"Mix=0:1.5n", "outside 0n to 1n"}, Case{"Mix=0:-0.5n", "outside 0n to 1n"},
+          Case{"Period=0:1/5", "automation of 'Period' at beat 0"}}) {
         SCOPED_TRACE(c.text);
         EXPECT_REFUSED(vsthost::resolveAutomation(t.plugin, {vsthost::parseAutomate(c.text)}), FailureKind::usage,
                        c.complaint);
     }
-    EXPECT_REFUSED(vsthost::resolveAutomation(
-                       t.plugin, {vsthost::parseAutomate("Mix=0:50"), vsthost::parseAutomate("mix=4:100")}),
-                   FailureKind::usage, "'Mix' is automated twice");
+    EXPECT_REFUSED(
+        vsthost::resolveAutomation(t.plugin, {vsthost::parseAutomate("Mix=0:50"), vsthost::parseAutomate("mix=4:100")}),
+        FailureKind::usage, "'Mix' is automated twice");
 }
 
 TEST(AutomationRender, AStepAtBeatFourChangesExactlyOnTheSampleOfBeatFour) {
@@ -204,8 +205,8 @@ TEST(AutomationRender, ARampRisesSteadilyInSteppedWritesAndEndsOnItsLastKeyframe
     const TempoMap tempo(kRate, 120.0);
     const std::int64_t from = 2 * 22050;  // beat 2
     const std::int64_t to = 6 * 22050;    // beat 6
-    const Rendered run = renderThrough(std::vector<float>(static_cast<std::size_t>(3.5 * kRate), 0.0f), kRate, 1,
-                                       tempo, {vsthost::parseAutomate("Mix=2:0.1n,6:0.9n")});
+    const Rendered run = renderThrough(std::vector<float>(static_cast<std::size_t>(3.5 * kRate), 0.0f), kRate, 1, tempo,
+                                       {vsthost::parseAutomate("Mix=2:0.1n,6:0.9n")});
     ASSERT_EQ(run.blocks.size(), static_cast<std::size_t>(3.5 * kRate));
     std::int64_t lastChange = from;
     for (std::size_t n = 1; n < run.blocks.size(); ++n) {
@@ -250,10 +251,9 @@ TEST(AutomationRender, ARampInDisplayUnitsEndsShowingItsLastValue) {
 
 TEST(AutomationRender, TheSoundDoesNotDependOnTheBlockSize) {
     const TempoMap tempo(kRate, 128.0, {{3.0, 90.0}, {5.5, 140.0}});
-    const std::vector<LaneText> automation = {vsthost::parseAutomate("Freq 1=0:200,2:2000,2:300,6.3:5000"),
-                                              vsthost::parseAutomate("Mix=1:0.2n,7:1n"),
-                                              vsthost::parseAutomate("Period=0:1/8,4:1/16"),
-                                              vsthost::parseAutomate("Q=0:1.0,5:9.0")};
+    const std::vector<LaneText> automation = {
+        vsthost::parseAutomate("Freq 1=0:200,2:2000,2:300,6.3:5000"), vsthost::parseAutomate("Mix=1:0.2n,7:1n"),
+        vsthost::parseAutomate("Period=0:1/8,4:1/16"), vsthost::parseAutomate("Q=0:1.0,5:9.0")};
     const std::vector<float> input = noise(static_cast<std::size_t>(3.5 * kRate), 777);
     const Rendered one = renderThrough(input, kRate, 1, tempo, automation);
     for (const std::int32_t blockSize : {37, 512}) {

@@ -1,3 +1,5 @@
+#include "sonogram.h"
+
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -5,10 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "audio_files.h"
 #include "automation_recording_host.h"
 #include "failure.h"
-#include "audio_files.h"
-#include "sonogram.h"
 #include "tool_process.h"
 
 using vsthost::PictureSize;
@@ -69,8 +70,8 @@ TEST(SpectrogramSize, ReadsWidthByHeightWithinLimits) {
     const PictureSize size = vsthost::parsePictureSize("800x400");
     EXPECT_EQ(size.width, 800);
     EXPECT_EQ(size.height, 400);
-    for (const char* bad : {"800", "800x", "x400", "800x400x2", "-800x400", "800X400", "399x400", "800x239",
-                            "3841x400", "800x2161", " 800x400"}) {
+    for (const char* bad : {"800", "800x", "x400", "800x400x2", "-800x400", "800X400", "399x400", "800x239", "3841x400",
+                            "800x2161", " 800x400"}) {
         SCOPED_TRACE(bad);
         EXPECT_THROW(vsthost::parsePictureSize(bad), vsthost::Failure);
     }
@@ -89,8 +90,7 @@ TEST(SpectrogramPicture, TheRidgeOfARenderedSweepLiesWhereTheSweepWas) {
         vsthost::PluginModule module(DRAVELKINT_PLUGIN_PATH);
         vsthost::HostCallback host;
         vsthost::PluginInstance plugin(module, host);
-        vsthost::Timeline timeline(tempo,
-                                   vsthost::resolveAutomation(plugin, {vsthost::parseAutomate("Mix=0:0n")}));
+        vsthost::Timeline timeline(tempo, vsthost::resolveAutomation(plugin, {vsthost::parseAutomate("Mix=0:0n")}));
         Spectrogram spectrogram(kRate, plugin.outputs(), size);
         MemorySource source(input, kRate);
         MemorySink sink;

@@ -1,3 +1,5 @@
+#include "tempo_map.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,7 +8,6 @@
 
 #include "automation_recording_host.h"
 #include "failure.h"
-#include "tempo_map.h"
 
 using vsthost::Failure;
 using vsthost::FailureKind;
@@ -143,7 +144,8 @@ TEST(TempoMapRender, PositionsHandedToThePluginAreTheIntegralOfTheTempoForEveryB
             const BlockStart& block = run.blocks[b];
             const long double exact = exactBeat(block.sample, kStartBpm, kChanges);
             // A few units in the last place of the position: exact to double precision.
-            ASSERT_NEAR(block.ppqPos, static_cast<double>(exact), 8.0 * (std::nextafter(16.0, 17.0) - 16.0)) << "block at " << block.sample;
+            ASSERT_NEAR(block.ppqPos, static_cast<double>(exact), 8.0 * (std::nextafter(16.0, 17.0) - 16.0))
+                << "block at " << block.sample;
             ASSERT_EQ(block.tempo, map.tempoAt(block.sample)) << "block at " << block.sample;
             // No block runs across a change of tempo.
             const std::int64_t end =

@@ -93,9 +93,9 @@ const Row rows[] = {
     {effOpen, 0, 0, 0.0f, 0, "open"},
     {effClose, 0, 0, 0.0f, 0, "close"},
     {effSetProgram, 0, 2, 0.0f, 0, "setProgram 2"},
-    {effSetProgram, 0, 4, 0.0f, 0, ""},                   // not below numPrograms
-    {effSetProgram, 0, kHighOnly + 1, 0.0f, 0, ""},       // only high bits set: no program
-    {effSetProgram, 0, -1, 0.0f, 0, ""},                  // negative: no program
+    {effSetProgram, 0, 4, 0.0f, 0, ""},              // not below numPrograms
+    {effSetProgram, 0, kHighOnly + 1, 0.0f, 0, ""},  // only high bits set: no program
+    {effSetProgram, 0, -1, 0.0f, 0, ""},             // negative: no program
     {effGetProgram, 0, 0, 0.0f, 0, "getProgram"},
     {effGetProgramName, 0, 0, 0.0f, 0, "getProgramName"},
     {effGetParamLabel, 7, 0, 0.0f, 0, "getParameterLabel 7"},

@@ -103,8 +103,8 @@ TEST(Parameters, HostValuesReadBackAfterTheMapping) {
         float readBack;
     };
     const Case cases[] = {
-        {kPeriod, 0.5f, 0.45454547f}, {kPeriod, 1.0f, 1.0f},  {kPeriod, 0.0f, 0.0f},      {kFreq1, 0.0f, 0.0f},
-        {kFreq1, 1.0f, 1.0f},         {kFreq2, 0.5f, 0.5f},   {kQ, 0.0f, 0.0f}, {kQ, 1.0f, 1.0f},
+        {kPeriod, 0.5f, 0.45454547f}, {kPeriod, 1.0f, 1.0f}, {kPeriod, 0.0f, 0.0f}, {kFreq1, 0.0f, 0.0f},
+        {kFreq1, 1.0f, 1.0f},         {kFreq2, 0.5f, 0.5f},  {kQ, 0.0f, 0.0f},      {kQ, 1.0f, 1.0f},
         {kMix, 0.53f, 0.53f},         {kMix, 0.0f, 0.0f},
     };
     for (const Case& c : cases) {

@@ -56,7 +56,7 @@ TEST(SinCosIdentity, EveryAngleTheFilterCanTake) {
 
 TEST(SinCosIdentity, ValuesThatAreNotAngles) {
     const float inf = std::numeric_limits<float>::infinity();
-    const float special[] = {0.0f,  -0.0f,  inf,     -inf,    std::numeric_limits<float>::quiet_NaN(),
+    const float special[] = {0.0f,   -0.0f,  inf,        -inf, std::numeric_limits<float>::quiet_NaN(),
                              1e-30f, -1e-5f, 3.1415927f, 1e6f, -123456.78f};
     for (const float w : special) {
         float s, c;

@@ -1,10 +1,11 @@
 // The sweep's numbers: phase, cut-off and coefficients at known points.
+#include "effect/sweep.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "effect/biquad.h"
-#include "effect/sweep.h"
 #include "support/ulp.h"
 
 namespace {
@@ -27,7 +28,8 @@ TEST(Sweep, CutOffAgainstPhase) {
 TEST(Sweep, FrequenciesInEitherOrderAndEqual) {
     EXPECT_EQ(cutoffOmega(sweepAmount(0.5f, kSin80), 8000.0f, 200.0f) / kTwoPi, 8000.0f);
     EXPECT_EQ(cutoffOmega(sweepAmount(0.0f, kSin80), 8000.0f, 200.0f) / kTwoPi, 200.0f);
-    for (float h : {0.0f, 0.1f, 0.3f, 0.5f, 0.9f}) EXPECT_EQ(cutoffOmega(sweepAmount(h, kSin80), 700.0f, 700.0f), 700.0f * kTwoPi);
+    for (float h : {0.0f, 0.1f, 0.3f, 0.5f, 0.9f})
+        EXPECT_EQ(cutoffOmega(sweepAmount(h, kSin80), 700.0f, 700.0f), 700.0f * kTwoPi);
 }
 
 TEST(Sweep, PeriodLengthsAndThePhaseOfAWholeQuarterNote) {
@@ -48,9 +50,8 @@ TEST(Sweep, NegativeAndUnrepresentablePositions) {
     const struct {
         float position, period, phase;
     } cases[] = {
-        {-0.25f, 1.0f, 0.75f}, {-1.0f, 1.0f, 0.0f},     {-3.5f, 2.0f, 0.25f},
-        {-0.0f, 1.0f, 0.0f},   {INFINITY, 1.0f, 0.0f}, {-INFINITY, 1.0f, 0.0f},
-        {NAN, 1.0f, 0.0f},
+        {-0.25f, 1.0f, 0.75f},  {-1.0f, 1.0f, 0.0f},     {-3.5f, 2.0f, 0.25f}, {-0.0f, 1.0f, 0.0f},
+        {INFINITY, 1.0f, 0.0f}, {-INFINITY, 1.0f, 0.0f}, {NAN, 1.0f, 0.0f},
     };
     for (const auto& c : cases) EXPECT_EQ(phaseAt(c.position, c.period), c.phase) << c.position;
     for (float position = -7.0f; position < 0.0f; position += 0.01f) {
