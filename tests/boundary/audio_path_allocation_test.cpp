@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "support/allocation_counter.h"
+#include "host/allocation/allocation_counter.h"
 #include "support/plugin_instance.h"
 
 namespace {

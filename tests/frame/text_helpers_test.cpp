@@ -8,7 +8,7 @@
 #include <string>
 
 #include "frame/audio_effect.h"
-#include "support/allocation_counter.h"
+#include "host/allocation/allocation_counter.h"
 #include "support/text_buffer.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "sonogram.h"
+#include "host/picture/spectrogram.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -9,7 +9,7 @@
 
 #include "audio_files.h"
 #include "automation_recording_host.h"
-#include "failure.h"
+#include "host/text/failure.h"
 #include "tool_process.h"
 
 using vsthost::PictureSize;
@@ -97,7 +97,7 @@ TEST(SpectrogramPicture, TheRidgeOfARenderedSweepLiesWhereTheSweepWas) {
         vsthost::SpectrogramTap tap(sink, spectrogram);
         plugin.start(kRate, 512);
         vsthost::RenderSettings settings;
-        settings.planner = [&](std::int64_t p, std::int32_t most) { return timeline.plan(plugin, p, most); };
+        settings.planner = vsthost::plannerFor(timeline, plugin);
         vsthost::render(plugin, source, tap, settings);
         EXPECT_EQ(spectrogram.frames(), static_cast<std::int64_t>(input.size()));
 

@@ -1,5 +1,5 @@
 // What the host answers to each request a plug-in can send.
-#include "host_callback.h"
+#include "host/plugin/host_callback.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 
 #include "frame/opcodes.h"
-#include "plugin_instance.h"
-#include "plugin_module.h"
+#include "host/plugin/plugin_instance.h"
+#include "host/plugin/plugin_module.h"
 
 namespace {
 

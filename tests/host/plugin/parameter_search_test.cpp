@@ -1,7 +1,7 @@
 // --set in display units: the search finds the normalised value at which the
 // plug-in's own display shows the wanted value, for this plug-in's five
 // parameters and for displays of other styles.
-#include "parameter_search.h"
+#include "host/plugin/parameter_search.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "failure.h"
-#include "host_callback.h"
-#include "plugin_instance.h"
-#include "plugin_module.h"
+#include "host/plugin/host_callback.h"
+#include "host/plugin/plugin_instance.h"
+#include "host/plugin/plugin_module.h"
+#include "host/text/failure.h"
 #include "tool_process.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "automation.h"
+#include "host/song/automation.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "automation_recording_host.h"
-#include "failure.h"
-#include "tempo_map.h"
+#include "host/cli/automation_file.h"
+#include "host/song/tempo_map.h"
+#include "host/text/failure.h"
 
 using vsthost::Failure;
 using vsthost::FailureKind;
@@ -239,13 +240,13 @@ TEST(AutomationRender, ARampInDisplayUnitsEndsShowingItsLastValue) {
     const auto lanes = vsthost::resolveAutomation(t.plugin, {vsthost::parseAutomate("Freq 1=0:200,1:2000")});
     vsthost::Timeline timeline(TempoMap(kRate, 120.0), lanes);
     t.plugin.setParameter(1, 0.5f);
-    timeline.plan(t.plugin, 0, 512);
+    vsthost::plannerFor(timeline, t.plugin)(0, 512);
     EXPECT_EQ(t.plugin.parameterDisplay(1), "200");
-    timeline.plan(t.plugin, 11008, 512);  // a grid sample half way
+    vsthost::plannerFor(timeline, t.plugin)(11008, 512);  // a grid sample half way
     const int halfWay = std::stoi(t.plugin.parameterDisplay(1));
     EXPECT_GT(halfWay, 1050);
     EXPECT_LT(halfWay, 1150);
-    timeline.plan(t.plugin, 22050, 512);
+    vsthost::plannerFor(timeline, t.plugin)(22050, 512);
     EXPECT_EQ(t.plugin.parameterDisplay(1), "2000");
 }
 

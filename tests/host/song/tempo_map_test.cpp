@@ -1,4 +1,4 @@
-#include "tempo_map.h"
+#include "host/song/tempo_map.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "automation_recording_host.h"
-#include "failure.h"
+#include "host/text/failure.h"
 
 using vsthost::Failure;
 using vsthost::FailureKind;

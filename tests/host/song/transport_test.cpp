@@ -1,6 +1,6 @@
 // The time records the host hands a plug-in: each block's position is the
 // first block's plus the samples before it at the tempo in force.
-#include "transport.h"
+#include "host/song/transport.h"
 
 #include <gtest/gtest.h>
 
@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "frame/opcodes.h"
-#include "host_callback.h"
-#include "plugin_instance.h"
-#include "plugin_module.h"
-#include "render_loop.h"
+#include "host/audio/render_loop.h"
+#include "host/plugin/host_callback.h"
+#include "host/plugin/plugin_instance.h"
+#include "host/plugin/plugin_module.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // `dravelkint validate` run as its users run it, with --json read back.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "tool_process.h"
 
 namespace {
 
@@ -23,29 +23,11 @@ const std::string kThirdParty = "/usr/lib/vst/lsp-plugins/compressor-stereo.so";
 const std::vector<std::string> kGroups{"load",      "identity",   "lifecycle", "grid",
                                        "transport", "parameters", "realtime",  "denormals"};
 
-struct CommandRun {
-    int exitCode = -1;
-    std::string out;
-};
+using CommandRun = ToolRun;
 
-std::string quoted(const std::string& word) {
-    std::string q = "'";
-    for (const char c : word) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-CommandRun run(const std::vector<std::string>& args) {
-    std::string command = quoted(DRAVELKINT_EXECUTABLE) + " validate";
-    for (const std::string& arg : args) command += " " + quoted(arg);
-    command += " 2>/dev/null";
-    CommandRun result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+CommandRun run(std::vector<std::string> args) {
+    args.insert(args.begin(), "validate");
+    return runTool(args);
 }
 
 struct Report {

@@ -1,7 +1,7 @@
 // Broken on purpose: a scratch buffer from the heap in every processing call.
 #include <cstdlib>
 
-#include "bare_effect.h"
+#include "support/bare_plugin.h"
 
 namespace {
 
@@ -13,4 +13,4 @@ void allocate(bare::Effect&, float**, float**, std::int32_t frames) {
 
 }  // namespace
 
-const bare::Faults bare::faults{.onProcess = allocate};
+const bare::Behaviour bare::behaviour{.onProcess = allocate};

@@ -1,6 +1,6 @@
 // Broken on purpose, mildly: a fade-in at the start of every block, so that
 // how the host cuts the audio into blocks changes what comes out.
-#include "bare_effect.h"
+#include "support/bare_plugin.h"
 
 namespace {
 
@@ -15,4 +15,4 @@ void fadeIn(bare::Effect&, float**, float** outputs, std::int32_t frames) {
 
 }  // namespace
 
-const bare::Faults bare::faults{.onProcess = fadeIn};
+const bare::Behaviour bare::behaviour{.onProcess = fadeIn};

@@ -1,5 +1,5 @@
 // Broken on purpose: asked for its vendor, it writes through a null pointer.
-#include "bare_effect.h"
+#include "support/bare_plugin.h"
 
 namespace {
 
@@ -11,4 +11,4 @@ void crashOnVendor(bare::Effect&, std::int32_t opcode) {
 
 }  // namespace
 
-const bare::Faults bare::faults{.onDispatch = crashOnVendor};
+const bare::Behaviour bare::behaviour{.onDispatch = crashOnVendor};

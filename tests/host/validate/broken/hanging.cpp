@@ -2,7 +2,7 @@
 // waited for a lock nobody will release.
 #include <unistd.h>
 
-#include "bare_effect.h"
+#include "support/bare_plugin.h"
 
 namespace {
 
@@ -13,4 +13,4 @@ void hangAtHighRates(bare::Effect& effect, float**, float**, std::int32_t) {
 
 }  // namespace
 
-const bare::Faults bare::faults{.onProcess = hangAtHighRates};
+const bare::Behaviour bare::behaviour{.onProcess = hangAtHighRates};

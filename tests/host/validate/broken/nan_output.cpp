@@ -2,7 +2,7 @@
 // for good, as a filter that has blown up.
 #include <limits>
 
-#include "bare_effect.h"
+#include "support/bare_plugin.h"
 
 namespace {
 
@@ -17,4 +17,4 @@ void turnNan(bare::Effect& effect, float**, float** outputs, std::int32_t frames
 
 }  // namespace
 
-const bare::Faults bare::faults{.onProcess = turnNan};
+const bare::Behaviour bare::behaviour{.onProcess = turnNan};

@@ -1,6 +1,6 @@
 // Broken on purpose: a smoothing filter whose memory is shared by every
 // instance in the process instead of belonging to one.
-#include "bare_effect.h"
+#include "support/bare_plugin.h"
 
 namespace {
 
@@ -16,4 +16,4 @@ void smooth(bare::Effect&, float**, float** outputs, std::int32_t frames) {
 
 }  // namespace
 
-const bare::Faults bare::faults{.onProcess = smooth};
+const bare::Behaviour bare::behaviour{.onProcess = smooth};

@@ -1,6 +1,6 @@
 // Broken on purpose: every block writes one frame more than it was given,
 // also when it was given none.
-#include "bare_effect.h"
+#include "support/bare_plugin.h"
 
 namespace {
 
@@ -11,4 +11,4 @@ void writeOneMore(bare::Effect&, float**, float** outputs, std::int32_t frames) 
 
 }  // namespace
 
-const bare::Faults bare::faults{.onProcess = writeOneMore};
+const bare::Behaviour bare::behaviour{.onProcess = writeOneMore};

@@ -1,5 +1,5 @@
 // Broken on purpose: parameter values are taken as they come, NaN and
 // infinities included, and read back doubled.
-#include "bare_effect.h"
+#include "support/bare_plugin.h"
 
-const bare::Faults bare::faults{.anyParameterValue = true, .readBackScale = 2.0f};
+const bare::Behaviour bare::behaviour{.anyParameterValue = true, .readBackScale = 2.0f};
