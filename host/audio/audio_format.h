@@ -21,7 +21,8 @@ std::string knownExtensions();
 // it does; 0 when the container cannot hold such audio at all.
 int outputFormat(int container, int sampleFormat, int channels, int sampleRate);
 
-// "WAV, 32-bit float" and the like.
+// The extension and libsndfile's name of the sample format: "wav, 32 bit float",
+// "flac, Signed 24 bit PCM".
 std::string describeFormat(int format);
 
 }  // namespace vsthost

@@ -267,33 +267,46 @@ RasterImage Spectrogram::picture(const TempoMap& tempo, TimeSignature signature,
     finish();
     RasterImage image(size_.width, size_.height, kBackground);
     const BitmapFont font(kFontScale);
-    const PlotArea& a = area_;
-    const std::int32_t textHeight = font.capHeight();
+    TimeSpan span{tempo.beatAt(0), tempo.beatAt(framesIn_), 0.0};
+    if (!(span.endBeat > span.startBeat)) span.endBeat = span.startBeat + 1.0;
+    span.beatsPerPixel = (span.endBeat - span.startBeat) / area_.width;
+    drawSpectrum(image, tempo, span);
+    drawBars(image, font, span, signature);
+    drawFrequencies(image, font);
+    drawFrame(image);
+    drawColourScale(image, font);
+    drawTitle(image, font, title);
+    return image;
+}
 
-    // The spectrum.
-    const double startBeat = tempo.beatAt(0);
-    double endBeat = tempo.beatAt(framesIn_);
-    if (!(endBeat > startBeat)) endBeat = startBeat + 1.0;
-    const double beatsPerPixel = (endBeat - startBeat) / a.width;
+void Spectrogram::drawSpectrum(RasterImage& image, const TempoMap& tempo, const TimeSpan& span) const {
+    const PlotArea& a = area_;
     for (std::int32_t x = 0; x < a.width; ++x) {
-        const double from = tempo.sampleAt(startBeat + beatsPerPixel * x);
-        const double to = tempo.sampleAt(startBeat + beatsPerPixel * (x + 1));
+        const double from = tempo.sampleAt(span.startBeat + span.beatsPerPixel * x);
+        const double to = tempo.sampleAt(span.startBeat + span.beatsPerPixel * (x + 1));
         const std::vector<double> levels = pixelColumn(from, to);
         for (std::int32_t row = 0; row < a.height; ++row) {
             const double db = 10.0 * std::log10(levels[row] + 1e-30);
             image.set(a.left + x, a.top + a.height - 1 - row, heat(levelToShade(db)));
         }
     }
+}
 
-    // Bars across: a line at every bar that fits, a label where there is room.
+// Bars across: a line at every bar that fits, a label where there is room,
+// ticks at the beats when they are far enough apart.
+void Spectrogram::drawBars(RasterImage& image, const BitmapFont& font, const TimeSpan& span,
+                           TimeSignature signature) const {
+    const PlotArea& a = area_;
+    const double startBeat = span.startBeat;
+    const double endBeat = span.endBeat;
     const double barLength = signature.numerator * 4.0 / signature.denominator;
-    const double pixelsPerBar = barLength / beatsPerPixel;
+    const double pixelsPerBar = barLength / span.beatsPerPixel;
     std::int64_t lineStep = 1;
     while (pixelsPerBar * lineStep < 6.0) lineStep *= 2;
     const std::int32_t widestLabel = font.width(beatText(endBeat)) + 14;
     std::int64_t labelStep = lineStep;
     while (pixelsPerBar * labelStep < widestLabel) labelStep *= 2;
-    const double pixelsPerBeat = 1.0 / beatsPerPixel;
+    const double pixelsPerBeat = 1.0 / span.beatsPerPixel;
     if (pixelsPerBeat >= 5.0) {
         for (double beat = std::ceil(startBeat); beat <= endBeat; beat += 1.0) {
             const auto x = a.left + static_cast<std::int32_t>(std::lround((beat - startBeat) * pixelsPerBeat));
@@ -317,10 +330,14 @@ RasterImage Spectrogram::picture(const TempoMap& tempo, TimeSignature signature,
     }
     const std::string timeTitle = "time in beats - a line at every bar of " + std::to_string(signature.numerator) +
                                   "/" + std::to_string(signature.denominator);
-    font.draw(image, a.left + (a.width - font.width(timeTitle)) / 2, a.top + a.height + 16 + textHeight * 2, timeTitle,
-              kDimText);
+    font.draw(image, a.left + (a.width - font.width(timeTitle)) / 2, a.top + a.height + 16 + font.capHeight() * 2,
+              timeTitle, kDimText);
+}
 
-    // Frequencies up the side.
+// Frequencies up the side, on the same log scale as the bands.
+void Spectrogram::drawFrequencies(RasterImage& image, const BitmapFont& font) const {
+    const PlotArea& a = area_;
+    const std::int32_t textHeight = font.capHeight();
     const double highest = std::max(sampleRate_ / 2.0, 2.0 * kLowestHz);
     const double octaves = std::log(highest / kLowestHz);
     for (const double hz : {20.0, 50.0, 100.0, 200.0, 500.0, 1000.0, 2000.0, 5000.0, 10000.0, 20000.0}) {
@@ -335,14 +352,20 @@ RasterImage Spectrogram::picture(const TempoMap& tempo, TimeSignature signature,
         font.draw(image, a.left - 10 - font.width(label), labelY, label, kText);
     }
     font.draw(image, a.left - 10 - font.width("Hz"), a.top - 12 - textHeight, "Hz", kDimText);
+}
 
-    // The frame.
+void Spectrogram::drawFrame(RasterImage& image) const {
+    const PlotArea& a = area_;
     image.fill(a.left - 1, a.top - 1, a.width + 2, 1, kFrame);
     image.fill(a.left - 1, a.top + a.height, a.width + 2, 1, kFrame);
     image.fill(a.left - 1, a.top - 1, 1, a.height + 2, kFrame);
     image.fill(a.left + a.width, a.top - 1, 1, a.height + 2, kFrame);
+}
 
-    // The colour scale.
+// The colours' levels beside the plot, from 0 dB at the top to the floor.
+void Spectrogram::drawColourScale(RasterImage& image, const BitmapFont& font) const {
+    const PlotArea& a = area_;
+    const std::int32_t textHeight = font.capHeight();
     const std::int32_t scaleLeft = a.left + a.width + 16;
     const std::int32_t scaleWidth = 14;
     for (std::int32_t y = 0; y < a.height; ++y)
@@ -357,18 +380,20 @@ RasterImage Spectrogram::picture(const TempoMap& tempo, TimeSignature signature,
         font.draw(image, scaleLeft + scaleWidth + 8, labelY, label, kText);
     }
     font.draw(image, scaleLeft, a.top - 12 - textHeight, "dB", kDimText);
+}
 
-    // The title's first line stands out; a second one is quieter.
+// The title's first line stands out; a second one is quieter. Lines too
+// long for the picture end in "...".
+void Spectrogram::drawTitle(RasterImage& image, const BitmapFont& font, const std::string& title) const {
     const std::size_t newline = title.find('\n');
-    const std::int32_t room = size_.width - a.left - 8;
+    const std::int32_t room = size_.width - area_.left - 8;
     auto fitted = [&](std::string line) {
         if (font.width(line) <= room) return line;
         while (!line.empty() && font.width(line + "...") > room) line.pop_back();
         return line + "...";
     };
-    font.draw(image, a.left, 12, fitted(title.substr(0, newline)), kText);
-    if (newline != std::string::npos) font.draw(image, a.left, 36, fitted(title.substr(newline + 1)), kDimText);
-    return image;
+    font.draw(image, area_.left, 12, fitted(title.substr(0, newline)), kText);
+    if (newline != std::string::npos) font.draw(image, area_.left, 36, fitted(title.substr(newline + 1)), kDimText);
 }
 
 }  // namespace vsthost

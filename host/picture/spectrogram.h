@@ -4,9 +4,10 @@
 // a full-scale sine).
 //
 // The analysis runs while the render streams: every hop of the short-time
-// Fourier transform adds to a column of levels, and when the columns would
-// outnumber twice the picture's width, neighbours are merged. Memory stays
-// bounded by the picture, not the length of the audio.
+// Fourier transform adds to a column of levels, and when the columns reach
+// twice the plot's width rounded up to a power of two, every two neighbours
+// are merged into one. Memory stays bounded by the picture, not the length
+// of the audio.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bitmap_font.h"
 #include "host/audio/audio_stream.h"
 #include "host/song/tempo_map.h"
 #include "host/song/transport.h"
@@ -73,11 +75,25 @@ private:
         bool narrow;
     };
     struct FourierTransform;
+    // The time axis of the picture: the beats at its left and right edges.
+    struct TimeSpan {
+        double startBeat;
+        double endBeat;
+        double beatsPerPixel;
+    };
 
     void analyse();
     void closeColumn();
     void finish();
     std::vector<double> pixelColumn(double fromSample, double toSample) const;
+
+    // The parts of the picture.
+    void drawSpectrum(RasterImage& image, const TempoMap& tempo, const TimeSpan& span) const;
+    void drawBars(RasterImage& image, const BitmapFont& font, const TimeSpan& span, TimeSignature signature) const;
+    void drawFrequencies(RasterImage& image, const BitmapFont& font) const;
+    void drawFrame(RasterImage& image) const;
+    void drawColourScale(RasterImage& image, const BitmapFont& font) const;
+    void drawTitle(RasterImage& image, const BitmapFont& font, const std::string& title) const;
 
     double sampleRate_;
     std::int32_t channels_;
