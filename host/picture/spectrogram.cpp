@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -97,11 +96,10 @@ PictureSize parsePictureSize(const std::string& text) {
     };
     const auto x = text.find('x');
     if (x == std::string::npos) throw refuse();
-    PictureSize size;
-    const char* end = text.data() + text.size();
-    const auto w = std::from_chars(text.data(), text.data() + x, size.width);
-    const auto h = std::from_chars(text.data() + x + 1, end, size.height);
-    if (w.ec != std::errc{} || w.ptr != text.data() + x || h.ec != std::errc{} || h.ptr != end) throw refuse();
+    const auto width = parseWholeNumber<std::int32_t>(std::string_view(text).substr(0, x));
+    const auto height = parseWholeNumber<std::int32_t>(std::string_view(text).substr(x + 1));
+    if (!width || !height) throw refuse();
+    const PictureSize size{*width, *height};
     if (size.width < PictureSize::kMinWidth || size.width > PictureSize::kMaxWidth ||
         size.height < PictureSize::kMinHeight || size.height > PictureSize::kMaxHeight)
         throw refuse();

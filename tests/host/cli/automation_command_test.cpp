@@ -78,11 +78,6 @@ const std::vector<BadInput> kBadInputs{
      "picture size '100x50': expected WIDTHxHEIGHT from 400x240"},
 };
 
-std::string expand(std::string text, const std::string& dir) {
-    for (std::size_t at; (at = text.find("{dir}")) != std::string::npos;) text.replace(at, 5, dir);
-    return text;
-}
-
 void prepare(const ScratchDirectory& dir) {
     writeAudio(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, testSignal(4000, 2));
     writeBytes(dir / "mix.json", R"({"Mix": [{"beat": 0, "value": 20}]})");
@@ -93,12 +88,6 @@ void prepare(const ScratchDirectory& dir) {
     writeBytes(dir / "old.png", "an older picture\n");
 }
 
-std::vector<std::pair<std::string, std::string>> snapshot(const ScratchDirectory& dir) {
-    std::vector<std::pair<std::string, std::string>> files;
-    for (const std::string& name : dir.entries()) files.emplace_back(name, readBytes(dir / name));
-    return files;
-}
-
 }  // namespace
 
 TEST(AutomationCommand, BadAutomationTempoOrPictureIsRefusedBeforeAnythingIsWritten) {
@@ -106,15 +95,15 @@ TEST(AutomationCommand, BadAutomationTempoOrPictureIsRefusedBeforeAnythingIsWrit
         SCOPED_TRACE(c.what);
         ScratchDirectory dir;
         prepare(dir);
-        const auto before = snapshot(dir);
+        const auto before = dir.snapshot();
         std::vector<std::string> args = {"render", dir / "in.wav", dir / "out.wav"};
-        for (const std::string& option : c.options) args.push_back(expand(option, dir.path().string()));
+        for (const std::string& option : c.options) args.push_back(dir.expand(option));
         const ToolRun run = runTool(args);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
         EXPECT_EQ(run.err.rfind("dravelkint: ", 0), 0u) << run.err;
-        EXPECT_NE(run.err.find(expand(c.message, dir.path().string())), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(dir.expand(c.message)), std::string::npos) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-        EXPECT_EQ(snapshot(dir), before);
+        EXPECT_EQ(dir.snapshot(), before);
     }
 }
 

@@ -185,11 +185,6 @@ const std::vector<BadInput> kBadInputs{
     {"no command", {}, kUsage, "no command given; see dravelkint --help"},
 };
 
-std::string expand(std::string text, const std::string& dir) {
-    for (std::size_t at; (at = text.find("{dir}")) != std::string::npos;) text.replace(at, 5, dir);
-    return text;
-}
-
 // The scratch directory every case starts from.
 void prepare(const ScratchDirectory& dir) {
     writeAudio(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, testSignal(4000, 2));
@@ -200,27 +195,21 @@ void prepare(const ScratchDirectory& dir) {
     fs::create_hard_link(dir / "in.wav", dir / "link.wav");
 }
 
-std::vector<std::pair<std::string, std::string>> snapshot(const ScratchDirectory& dir) {
-    std::vector<std::pair<std::string, std::string>> files;
-    for (const std::string& name : dir.entries()) files.emplace_back(name, readBytes(dir / name));
-    return files;
-}
-
 TEST(BadInput, ClearMessageExitCodeAndNothingWritten) {
     for (const BadInput& c : kBadInputs) {
         SCOPED_TRACE(c.what);
         ScratchDirectory dir;
         prepare(dir);
-        const auto before = snapshot(dir);
+        const auto before = dir.snapshot();
         std::vector<std::string> args;
-        for (const std::string& a : c.args) args.push_back(expand(a, dir.path().string()));
+        for (const std::string& a : c.args) args.push_back(dir.expand(a));
         const ToolRun run = runTool(args);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
-        const std::string message = expand(c.message, dir.path().string());
+        const std::string message = dir.expand(c.message);
         EXPECT_EQ(run.err.rfind("dravelkint: ", 0), 0u) << run.err;
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-        EXPECT_EQ(snapshot(dir), before);
+        EXPECT_EQ(dir.snapshot(), before);
         EXPECT_FALSE(fs::exists("/proc/dravelkint-out.wav"));
     }
 }
@@ -228,11 +217,11 @@ TEST(BadInput, ClearMessageExitCodeAndNothingWritten) {
 TEST(BadInput, FailedRenderWithOverwriteKeepsTheOldOutput) {
     ScratchDirectory dir;
     prepare(dir);
-    const auto before = snapshot(dir);
+    const auto before = dir.snapshot();
     const ToolRun run =
         runTool({"render", dir / "in.wav", dir / "existing.wav", "--overwrite", "--set", "Mix=200", "--quiet"});
     EXPECT_EQ(run.exitCode, kUsage);
-    EXPECT_EQ(snapshot(dir), before);
+    EXPECT_EQ(dir.snapshot(), before);
 }
 
 TEST(BadInput, HelpListsTheExitCodes) {
@@ -249,7 +238,7 @@ TEST(BadInput, InterruptedRenderLeavesNothingBehind) {
     ScratchDirectory logs;
     writeAudio(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, testSignal(44100 * 120, 2));
     writeBytes(dir / "out.wav", "an older file\n");
-    const auto before = snapshot(dir);
+    const auto before = dir.snapshot();
     const RunningTool tool =
         startTool({"render", dir / "in.wav", dir / "out.wav", "--overwrite", "--block", "1", "--quiet"}, logs.path());
     // Wait until the temporary file exists, so the render is under way.
@@ -260,7 +249,7 @@ TEST(BadInput, InterruptedRenderLeavesNothingBehind) {
     const ToolRun run = finishToolRun(tool);
     EXPECT_EQ(run.exitCode, 130) << run.err;
     EXPECT_NE(run.err.find("interrupted"), std::string::npos) << run.err;
-    EXPECT_EQ(snapshot(dir), before);
+    EXPECT_EQ(dir.snapshot(), before);
 }
 
 }  // namespace
