@@ -40,4 +40,5 @@ file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/part_links.txt "${dk_links}")
 dk_test(dependencies_test LABEL unit SOURCES dependencies_test.cpp)
 target_compile_definitions(dependencies_test PRIVATE
   DRAVELKINT_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-  DRAVELKINT_PART_LINKS="${CMAKE_CURRENT_BINARY_DIR}/part_links.txt")
+  DRAVELKINT_PART_LINKS="${CMAKE_CURRENT_BINARY_DIR}/part_links.txt"
+  DRAVELKINT_HOST_BUILT=$<BOOL:${DRAVELKINT_HOST}>)

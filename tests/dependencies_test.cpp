@@ -120,6 +120,9 @@ TEST(Dependencies, EachPartLinksOnlyWhatItBuildsOn) {
     };
     const std::map<std::string, std::string> links = partLinks();
     for (const Rule& rule : rules) {
+        const bool hostPart = std::string(rule.target).find("_frame") == std::string::npos &&
+                              std::string(rule.target).find("_wobble") == std::string::npos;
+        if (hostPart && !DRAVELKINT_HOST_BUILT) continue;
         ASSERT_EQ(links.count(rule.target), 1u) << rule.target << " missing from " << DRAVELKINT_PART_LINKS;
         std::istringstream words(links.at(rule.target));
         const std::regex forbidden(rule.forbidden, std::regex::icase);
@@ -127,6 +130,7 @@ TEST(Dependencies, EachPartLinksOnlyWhatItBuildsOn) {
             EXPECT_FALSE(std::regex_search(library, forbidden)) << rule.target << " links " << library;
     }
     // The closure sees through parts and private links: it would catch them.
+    if (!DRAVELKINT_HOST_BUILT) return;
     EXPECT_NE(links.at("dravelkint_validate").find("dravelkint_text"), std::string::npos);
     EXPECT_TRUE(std::regex_search(links.at("dravelkint_picture"), std::regex("fftw", std::regex::icase)));
 }

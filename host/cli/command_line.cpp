@@ -70,6 +70,21 @@ private:
     bool optionsEnded = false;
 };
 
+// Hands every option to `option`, which throws for one it does not know,
+// and answers the operands in order.
+template <typename OnOption>
+std::vector<std::string> walk(Arguments& a, const OnOption& option) {
+    std::vector<std::string> operands;
+    while (!a.done()) {
+        std::string arg = a.take();
+        if (a.isOption(arg))
+            option(arg);
+        else
+            operands.push_back(std::move(arg));
+    }
+    return operands;
+}
+
 double number(const std::string& text, const std::string& option) {
     const std::optional<double> v = parseDecimal(text);
     if (!v) throw usage("option " + option + " needs a finite number, not '" + text + "'");
@@ -144,12 +159,8 @@ bool renderOption(Arguments& a, const std::string& option, RenderSettingsOptions
 
 RenderCommand parseRender(Arguments& a) {
     RenderCommand c;
-    std::vector<std::string> files;
-    while (!a.done()) {
-        const std::string arg = a.take();
-        if (!a.isOption(arg)) {
-            files.push_back(arg);
-        } else if (renderOption(a, arg, c.render)) {
+    const std::vector<std::string> files = walk(a, [&](const std::string& arg) {
+        if (renderOption(a, arg, c.render)) {
         } else if (arg == "--bpm") {
             const std::string text = a.value(arg);
             c.bpm = number(text, arg);
@@ -173,7 +184,7 @@ RenderCommand parseRender(Arguments& a) {
         } else {
             throw usage("unknown option '" + arg + "' for render; see dravelkint render --help");
         }
-    }
+    });
     if (files.size() != 2)
         throw usage("render needs an input and an output file (dravelkint render IN OUT [options]), got " +
                     std::to_string(files.size()));
@@ -185,12 +196,8 @@ RenderCommand parseRender(Arguments& a) {
 DemoCommand parseDemo(Arguments& a) {
     DemoCommand c;
     c.render.output = "dravelkint-demo.wav";
-    std::vector<std::string> files;
-    while (!a.done()) {
-        const std::string arg = a.take();
-        if (!a.isOption(arg)) {
-            files.push_back(arg);
-        } else if (renderOption(a, arg, c.render)) {
+    const std::vector<std::string> files = walk(a, [&](const std::string& arg) {
+        if (renderOption(a, arg, c.render)) {
         } else if (arg == "--bars") {
             const std::int64_t bars = integer(a.value(arg), arg);
             if (bars < 1 || bars > 10000) throw usage("option --bars needs a count from 1 to 10000");
@@ -201,7 +208,7 @@ DemoCommand parseDemo(Arguments& a) {
         } else {
             throw usage("unknown option '" + arg + "' for demo; see dravelkint demo --help");
         }
-    }
+    });
     if (files.size() > 1) throw usage("demo takes at most one output file");
     if (!files.empty()) c.render.output = files[0];
     return c;
@@ -209,20 +216,20 @@ DemoCommand parseDemo(Arguments& a) {
 
 InfoCommand parseInfo(Arguments& a) {
     InfoCommand c;
-    while (!a.done()) {
-        const std::string arg = a.take();
-        if (a.isOption(arg) && settingOption(a, arg, c.settings)) {
-        } else if (a.isOption(arg) && arg == "--plugin") {
+    const std::vector<std::string> files = walk(a, [&](const std::string& arg) {
+        if (settingOption(a, arg, c.settings)) {
+        } else if (arg == "--plugin") {
             c.plugin = a.value(arg);
-        } else if (a.isOption(arg) && arg == "--json") {
+        } else if (arg == "--json") {
             a.noValue(arg);
             c.json = true;
-        } else if (!a.isOption(arg) && !c.plugin) {
-            c.plugin = arg;
         } else {
             throw usage("unknown argument '" + arg + "' for info; see dravelkint info --help");
         }
-    }
+    });
+    if (files.size() > 1 || (!files.empty() && c.plugin))
+        throw usage("unknown argument '" + files.back() + "' for info; see dravelkint info --help");
+    if (!files.empty()) c.plugin = files.front();
     return c;
 }
 
@@ -247,11 +254,8 @@ std::vector<std::string> groupNames(const std::string& option, const std::string
 
 ValidateCommand parseValidate(Arguments& a) {
     ValidateCommand c;
-    while (!a.done()) {
-        const std::string arg = a.take();
-        if (!a.isOption(arg)) {
-            throw usage("validate takes no file; give the plug-in with --plugin PATH");
-        } else if (arg == "--plugin") {
+    const std::vector<std::string> files = walk(a, [&](const std::string& arg) {
+        if (arg == "--plugin") {
             c.plugin = a.value(arg);
         } else if (arg == "--strictness") {
             const std::string text = a.value(arg);
@@ -274,7 +278,9 @@ ValidateCommand parseValidate(Arguments& a) {
         } else {
             throw usage("unknown option '" + arg + "' for validate; see dravelkint validate --help");
         }
-    }
+    });
+    if (!files.empty())
+        throw usage("validate takes no file ('" + files.front() + "'); give the plug-in with --plugin PATH");
     return c;
 }
 
