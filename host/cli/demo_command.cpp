@@ -1,6 +1,7 @@
 #include <sndfile.h>
 
 #include <array>
+#include <memory>
 #include <string_view>
 
 #include "commands.h"
@@ -42,7 +43,7 @@ void applyDemoSettings(PluginInstance& plugin, bool ownPlugin) {
 }  // namespace
 
 void runDemo(const DemoCommand& command) {
-    const int container = checkOutput(command.render.output, nullptr, command.render.overwrite);
+    const int container = checkOutput(command.render, nullptr);
     if (command.render.spectrogram) checkPictureOutput(*command.render.spectrogram, command.render.overwrite);
     DemoSignal signal(command.bars);
     Timeline timeline(TempoMap(signal.sampleRate(), DemoSignal::kTempo), {});
@@ -56,12 +57,13 @@ void runDemo(const DemoCommand& command) {
         renderToFile(job, command.render);
         return;
     }
-    LoadedPlugin loaded(resolvePluginPath(command.render.plugin));
-    checkChannelShape(loaded.instance, signal.channels());
-    applyDemoSettings(loaded.instance, !command.render.plugin.has_value());
-    applySettings(loaded.instance, command.render.settings);
-    loaded.host.transport = Transport(signal.sampleRate(), DemoSignal::kTempo);
-    job.plugin = &loaded.instance;
+    auto loaded = std::make_unique<LoadedPlugin>(resolvePluginPath(command.render.plugin));
+    applyDemoSettings(loaded->instance, !command.render.plugin.has_value());
+    applySettings(loaded->instance, command.render.settings);
+    loaded->host.transport = Transport(signal.sampleRate(), DemoSignal::kTempo);
+    job.plugin = &loaded->instance;
+    job.calls = &loaded->calls;
+    job.release = [&loaded] { loaded.reset(); };
     renderToFile(job, command.render);
 }
 

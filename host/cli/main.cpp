@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
             command);
     } catch (const Failure& failure) {
         std::fprintf(stderr, "dravelkint: %s\n", failure.what());
-        return exitCodeFor(failure.kind());
+        return exitCodeFor(failure);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "dravelkint: unexpected failure: %s\n", error.what());
         return kExitUnexpected;
