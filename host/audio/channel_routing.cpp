@@ -24,6 +24,8 @@ std::string inputNames(const std::vector<std::int32_t>& pins) {
     return text;
 }
 
+std::string verb(const std::vector<std::int32_t>& pins) { return pins.size() == 1 ? "gets" : "get"; }
+
 // Feeds `pins` from a file of `channels`: one to one, a mono file into the
 // first two; answers the pins left silent.
 std::vector<std::int32_t> feed(std::vector<InputFeed>& inputs, const std::vector<std::int32_t>& pins,
@@ -77,17 +79,17 @@ ChannelRouting routeChannels(const InputPins& pins, std::int32_t pluginOutputs, 
     routing.outputs = wantedOutputs > 0 ? wantedOutputs : pluginOutputs;
     const std::vector<std::int32_t> silentMain = feed(routing.inputs, main, InputFeed::From::main, fileChannels);
     if (!silentMain.empty())
-        routing.notes.push_back(inputNames(silentMain) + " of the plug-in get silence: the input has " +
-                                count(fileChannels, "channel", "channels"));
+        routing.notes.push_back(inputNames(silentMain) + " of the plug-in " + verb(silentMain) +
+                                " silence: the input has " + count(fileChannels, "channel", "channels"));
     if (!side.empty()) {
         const std::vector<std::int32_t> silentSide =
             feed(routing.inputs, side, InputFeed::From::sidechain, sidechainChannels);
         if (sidechainChannels == 0)
             routing.notes.push_back(inputNames(side) + " of the plug-in, taken for a side-chain (" + pins.basis +
-                                    "), get silence; give them a signal with --sidechain FILE");
+                                    "), " + verb(side) + " silence; give it a signal with --sidechain FILE");
         else if (!silentSide.empty())
-            routing.notes.push_back(inputNames(silentSide) +
-                                    " of the plug-in's side-chain get silence: the side-chain file has " +
+            routing.notes.push_back(inputNames(silentSide) + " of the plug-in's side-chain " + verb(silentSide) +
+                                    " silence: the side-chain file has " +
                                     count(sidechainChannels, "channel", "channels"));
     }
     return routing;

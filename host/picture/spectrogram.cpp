@@ -270,6 +270,7 @@ RasterImage Spectrogram::picture(const TempoMap& tempo, TimeSignature signature,
     span.beatsPerPixel = (span.endBeat - span.startBeat) / area_.width;
     drawSpectrum(image, tempo, span);
     drawBars(image, font, span, signature);
+    drawTempo(image, font, tempo, span);
     drawFrequencies(image, font);
     drawFrame(image);
     drawColourScale(image, font);
@@ -290,46 +291,77 @@ void Spectrogram::drawSpectrum(RasterImage& image, const TempoMap& tempo, const 
     }
 }
 
-// Bars across: a line at every bar that fits, a label where there is room,
-// ticks at the beats when they are far enough apart.
+// Bars across, numbered from 1 as musicians count them: a line at every bar
+// that fits, a number where there is room, ticks at the signature's beats
+// (eighths in 6/8) when they are far enough apart; a clip too short for
+// three bar numbers gets its beats numbered too ("1.2").
 void Spectrogram::drawBars(RasterImage& image, const BitmapFont& font, const TimeSpan& span,
                            TimeSignature signature) const {
     const PlotArea& a = area_;
     const double startBeat = span.startBeat;
     const double endBeat = span.endBeat;
-    const double barLength = signature.numerator * 4.0 / signature.denominator;
-    const double pixelsPerBar = barLength / span.beatsPerPixel;
+    const double beatLength = 4.0 / signature.denominator;  // in quarter notes
+    const double barLength = signature.numerator * beatLength;
+    const double pixelsPerQuarter = 1.0 / span.beatsPerPixel;
+    const double pixelsPerBar = barLength * pixelsPerQuarter;
+    const auto xAt = [&](double beat) {
+        return a.left +
+               std::min(static_cast<std::int32_t>(std::lround((beat - startBeat) * pixelsPerQuarter)), a.width - 1);
+    };
+    auto label = [&](std::int32_t x, const std::string& text, Colour colour) {
+        const std::int32_t w = font.width(text);
+        const std::int32_t left = std::clamp(x - w / 2, a.left - w / 2, size_.width - w - 2);
+        font.draw(image, left, a.top + a.height + 12, text, colour);
+    };
     std::int64_t lineStep = 1;
-    while (pixelsPerBar * lineStep < 6.0) lineStep *= 2;
-    const std::int32_t widestLabel = font.width(beatText(endBeat)) + 14;
-    std::int64_t labelStep = lineStep;
-    while (pixelsPerBar * labelStep < widestLabel) labelStep *= 2;
-    const double pixelsPerBeat = 1.0 / span.beatsPerPixel;
-    if (pixelsPerBeat >= 5.0) {
-        for (double beat = std::ceil(startBeat); beat <= endBeat; beat += 1.0) {
-            const auto x = a.left + static_cast<std::int32_t>(std::lround((beat - startBeat) * pixelsPerBeat));
-            image.fill(x, a.top + a.height, 1, 4, kFrame);
-        }
-    }
-    const auto firstBar = static_cast<std::int64_t>(std::ceil(startBeat / barLength - 1e-9));
+    while (pixelsPerBar * static_cast<double>(lineStep) < 6.0) lineStep *= 2;
+    const auto firstBar = static_cast<std::int64_t>(std::floor(startBeat / barLength + 1e-9));
     const auto lastBar = static_cast<std::int64_t>(std::floor(endBeat / barLength + 1e-9));
+    const std::int32_t widestLabel = font.width(std::to_string(lastBar + 1) + ".00") + 14;
+    std::int64_t labelStep = lineStep;
+    while (pixelsPerBar * static_cast<double>(labelStep) < widestLabel) labelStep *= 2;
+    const bool numberBeats = pixelsPerBar >= 3.0 * widestLabel && (endBeat - startBeat) / barLength < 3.0;
+    const double pixelsPerBeat = beatLength * pixelsPerQuarter;
     for (std::int64_t bar = firstBar; bar <= lastBar; ++bar) {
-        if (bar % lineStep != 0) continue;
-        const double beat = static_cast<double>(bar) * barLength;
-        const auto x =
-            a.left + std::min(static_cast<std::int32_t>(std::lround((beat - startBeat) * pixelsPerBeat)), a.width - 1);
+        const double barStart = static_cast<double>(bar) * barLength;
+        if (pixelsPerBeat >= 5.0) {
+            for (std::int32_t b = 1; b < signature.numerator; ++b) {
+                const double beat = barStart + b * beatLength;
+                if (beat < startBeat || beat > endBeat) continue;
+                image.fill(xAt(beat), a.top + a.height, 1, 4, kFrame);
+                if (numberBeats && pixelsPerBeat >= widestLabel)
+                    label(xAt(beat), std::to_string(bar + 1) + "." + std::to_string(b + 1), kDimText);
+            }
+        }
+        if (barStart < startBeat - 1e-9 || bar % lineStep != 0) continue;
+        const std::int32_t x = xAt(barStart);
         for (std::int32_t y = a.top; y < a.top + a.height; ++y) image.blend(x, y, kBarLine, kBarLineOpacity);
         image.fill(x, a.top + a.height, 1, 8, kDimText);
-        if (bar % labelStep != 0) continue;
-        const std::string label = beatText(beat);
-        const std::int32_t w = font.width(label);
-        const std::int32_t left = std::clamp(x - w / 2, a.left - w / 2, size_.width - w - 2);
-        font.draw(image, left, a.top + a.height + 12, label, kText);
+        if (bar % labelStep == 0) label(x, std::to_string(bar + 1), kText);
     }
-    const std::string timeTitle = "time in beats - a line at every bar of " + std::to_string(signature.numerator) +
-                                  "/" + std::to_string(signature.denominator);
+    const std::string timeTitle = "time in bars of " + std::to_string(signature.numerator) + "/" +
+                                  std::to_string(signature.denominator) + " - a line at every bar";
     font.draw(image, a.left + (a.width - font.width(timeTitle)) / 2, a.top + a.height + 16 + font.capHeight() * 2,
               timeTitle, kDimText);
+}
+
+// The tempo above the plot where it starts and wherever it changes.
+void Spectrogram::drawTempo(RasterImage& image, const BitmapFont& font, const TempoMap& tempo,
+                            const TimeSpan& span) const {
+    const PlotArea& a = area_;
+    const std::int32_t y = a.top - 12 - font.capHeight();
+    std::int32_t freeFrom = a.left;
+    for (std::int64_t sample = 0; sample <= framesIn_; sample = tempo.nextChangeAfter(sample)) {
+        const double beat = tempo.beatAt(sample);
+        const auto x = a.left + static_cast<std::int32_t>(std::lround((beat - span.startBeat) / span.beatsPerPixel));
+        const std::string text = beatText(tempo.tempoAt(sample)) + " BPM";
+        if (x >= freeFrom && x + font.width(text) <= a.left + a.width) {
+            image.fill(x, a.top - 6, 1, 6, kDimText);
+            font.draw(image, x + 2, y, text, kDimText);
+            freeFrom = x + font.width(text) + 12;
+        }
+        if (tempo.nextChangeAfter(sample) == TempoMap::kNever) break;
+    }
 }
 
 // Frequencies up the side, on the same log scale as the bands.
@@ -338,7 +370,8 @@ void Spectrogram::drawFrequencies(RasterImage& image, const BitmapFont& font) co
     const std::int32_t textHeight = font.capHeight();
     const double highest = std::max(sampleRate_ / 2.0, 2.0 * kLowestHz);
     const double octaves = std::log(highest / kLowestHz);
-    for (const double hz : {20.0, 50.0, 100.0, 200.0, 500.0, 1000.0, 2000.0, 5000.0, 10000.0, 20000.0}) {
+    for (const double hz :
+         {20.0, 50.0, 100.0, 200.0, 500.0, 1000.0, 2000.0, 5000.0, 10000.0, 20000.0, 50000.0, 100000.0, 200000.0}) {
         if (hz > highest) break;
         const auto y =
             a.top + a.height - static_cast<std::int32_t>(std::lround(std::log(hz / kLowestHz) / octaves * a.height));

@@ -86,7 +86,7 @@ TEST(Demo, DefaultOutputNameAndOverwrite) {
     EXPECT_EQ(readBytes(demo), "older\n");
     run = runTool({"demo", demo, "--bars", "1", "--overwrite"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.err.find("dravelkint: wrote '" + demo + "'"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("dravelkint: replaced '" + demo + "'"), std::string::npos) << run.err;
     EXPECT_EQ(readAudio(demo).info.frames, 75600);
 }
 
