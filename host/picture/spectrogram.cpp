@@ -339,8 +339,10 @@ void Spectrogram::drawBars(RasterImage& image, const BitmapFont& font, const Tim
         image.fill(x, a.top + a.height, 1, 8, kDimText);
         if (bar % labelStep == 0) label(x, std::to_string(bar + 1), kText);
     }
-    const std::string timeTitle = "time in bars of " + std::to_string(signature.numerator) + "/" +
-                                  std::to_string(signature.denominator) + " - a line at every bar";
+    // Long files get a line every few bars, and the title says how many.
+    const std::string timeTitle =
+        "time in bars of " + std::to_string(signature.numerator) + "/" + std::to_string(signature.denominator) +
+        (lineStep == 1 ? " - a line at every bar" : " - a line every " + std::to_string(lineStep) + " bars");
     font.draw(image, a.left + (a.width - font.width(timeTitle)) / 2, a.top + a.height + 16 + font.capHeight() * 2,
               timeTitle, kDimText);
 }
