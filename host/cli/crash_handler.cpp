@@ -90,7 +90,11 @@ CrashHandler::CrashHandler(const CallRecorder& calls, const std::string& ending)
     for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &action, &previous[i]);
 }
 
-CrashHandler::~CrashHandler() {
+CrashHandler::~CrashHandler() { disarm(); }
+
+void CrashHandler::disarm() {
+    if (!armed) return;
+    armed = false;
     for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &previous[i], nullptr);
     temporary[0] = '\0';
     recorder = nullptr;

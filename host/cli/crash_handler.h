@@ -22,10 +22,13 @@ public:
 
     // The temporary file to remove on a crash.
     void removeOnCrash(const std::string& path);
+    // Puts back the handlers there were, before the destructor does.
+    void disarm();
 
 private:
     static constexpr std::array<int, 6> kSignals{SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP};
     std::array<struct sigaction, kSignals.size()> previous{};
+    bool armed = true;
 };
 
 }  // namespace vsthost

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "commands.h"
+#include "crash_handler.h"
 #include "host/audio/demo_signal.h"
 #include "host/audio/render_loop.h"
 #include "host/plugin/parameter_search.h"
@@ -57,12 +58,15 @@ void runDemo(const DemoCommand& command) {
         renderToFile(job, command.render);
         return;
     }
-    auto loaded = std::make_unique<LoadedPlugin>(resolvePluginPath(command.render.plugin));
+    CallRecorder calls;
+    CrashHandler crashes(calls, nothingWrittenTo(command.render));
+    auto loaded = std::make_unique<LoadedPlugin>(resolvePluginPath(command.render.plugin), &calls);
     applyDemoSettings(loaded->instance, !command.render.plugin.has_value());
     applySettings(loaded->instance, command.render.settings);
     loaded->host.transport = Transport(signal.sampleRate(), DemoSignal::kTempo);
     job.plugin = &loaded->instance;
-    job.calls = &loaded->calls;
+    job.calls = &calls;
+    job.crashes = &crashes;
     job.release = [&loaded] { loaded.reset(); };
     renderToFile(job, command.render);
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "crash_handler.h"
 #include "frame/record_names.h"
 #include "host/audio/audio_file_reader.h"
 #include "host/audio/audio_format.h"
@@ -227,7 +228,9 @@ void runInfo(const InfoCommand& command) {
             return;
         }
     }
-    LoadedPlugin loaded(path);
+    CallRecorder calls;
+    const CrashHandler crashes(calls, "");
+    LoadedPlugin loaded(path, &calls);
     applySettings(loaded.instance, command.settings);
     const InputPins pins = inputPins(loaded.instance);
     const Latency latency = latencyOf(loaded.instance);

@@ -8,6 +8,7 @@
 
 #include "automation_file.h"
 #include "commands.h"
+#include "crash_handler.h"
 #include "frame/effect_record.h"
 #include "host/audio/audio_file_reader.h"
 #include "host/audio/render_loop.h"
@@ -83,7 +84,9 @@ void runRender(const RenderCommand& command) {
     const int container = checkOutput(command.render, &command.input);
     if (command.render.spectrogram) checkPictureOutput(*command.render.spectrogram, command.render.overwrite);
 
-    auto loaded = std::make_unique<LoadedPlugin>(resolvePluginPath(command.render.plugin));
+    CallRecorder calls;
+    CrashHandler crashes(calls, nothingWrittenTo(command.render));
+    auto loaded = std::make_unique<LoadedPlugin>(resolvePluginPath(command.render.plugin), &calls);
     PluginInstance& plugin = loaded->instance;
     const std::vector<std::int32_t> set = applySettings(plugin, command.render.settings);
     std::vector<AutomationLane> lanes = resolveAutomation(plugin, automation);
@@ -99,7 +102,8 @@ void runRender(const RenderCommand& command) {
 
     RenderJob job;
     job.plugin = &plugin;
-    job.calls = &loaded->calls;
+    job.calls = &calls;
+    job.crashes = &crashes;
     job.release = [&loaded] { loaded.reset(); };
     job.source = &reader;
     job.sidechain = sidechain ? &*sidechain : nullptr;

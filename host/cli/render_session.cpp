@@ -177,6 +177,11 @@ std::string unusableText(const OutputFindings& f, double rate) {
 
 }  // namespace
 
+std::string nothingWrittenTo(const RenderSettingsOptions& options) {
+    return "; nothing was written to " +
+           (options.output == "-" ? std::string("standard output") : "'" + options.output + "'");
+}
+
 void tellUser(const std::string& text) { std::fprintf(stderr, "dravelkint: %s\n", text.c_str()); }
 
 int checkOutput(const RenderSettingsOptions& options, const std::string* input) {
@@ -274,9 +279,7 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options) {
                  " Hz; the output is resampled (libsoxr, very high quality)");
 
     const std::string whereTo = options.output == "-" ? "standard output" : "'" + options.output + "'";
-    const std::string nothingWritten = "; nothing was written to " + whereTo;
-    std::optional<CrashHandler> crashes;
-    if (job.calls != nullptr) crashes.emplace(*job.calls, nothingWritten);
+    const std::string nothingWritten = nothingWrittenTo(options);
     InterruptGuard guard;
     interrupted.store(false);
     interruption.store(0);
@@ -286,7 +289,7 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options) {
     };
     const bool replacing = options.output != "-" && exists(options.output);
     AudioFileWriter writer(options.output, format, channels, fileRate);
-    if (crashes) crashes->removeOnCrash(writer.temporaryPath());
+    if (job.crashes != nullptr) job.crashes->removeOnCrash(writer.temporaryPath());
     writer.setTags(job.tags);
 
     // On its way to the file the output is checked, drawn and resampled.
@@ -355,7 +358,7 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options) {
         tellUser("warning: " + what + "; written all the same (--keep-bad-output)");
     }
     writer.commit(options.overwrite);
-    crashes.reset();
+    if (job.crashes != nullptr) job.crashes->disarm();
 
     const double seconds = static_cast<double>(frames) / source.sampleRate();
     const double elapsed = meter.elapsedSeconds();

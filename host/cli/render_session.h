@@ -23,15 +23,21 @@
 
 namespace vsthost {
 
-// A plug-in loaded with its own host: the module outlives the instance, and
-// every call into the instance is recorded, so a crash can name it.
+// A plug-in loaded with its own host: the module outlives the instance.
+// A watcher, such as the CallRecorder a CrashHandler reads, hears of every
+// call into it, the entry point's included, and must outlive it.
 struct LoadedPlugin {
-    explicit LoadedPlugin(const std::string& path) : module(path), instance(module, host, &calls) {}
+    explicit LoadedPlugin(const std::string& path, CallWatcher* watcher = nullptr)
+        : module(path), instance(module, host, watcher) {}
     PluginModule module;
     HostCallback host;
-    CallRecorder calls;
     PluginInstance instance;
 };
+
+class CrashHandler;
+
+// How a crash message ends for a render into `options.output`.
+std::string nothingWrittenTo(const RenderSettingsOptions& options);
 
 // Refuses an output that is the input, exists without --overwrite, has an
 // unknown extension or lies in a directory that cannot be written; "-"
@@ -54,6 +60,7 @@ void tellUser(const std::string& text);
 struct RenderJob {
     PluginInstance* plugin = nullptr;  // null: the source is written as it is
     const CallRecorder* calls = nullptr;
+    CrashHandler* crashes = nullptr;  // told of the temporary file, disarmed once the output stands
     // Closes and unloads the plug-in once it has rendered, before the output
     // takes its name, so that a crash at close leaves nothing behind.
     std::function<void()> release;
