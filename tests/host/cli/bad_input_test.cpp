@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -223,29 +224,65 @@ TEST(BadInput, FailedRenderWithOverwriteKeepsTheOldOutput) {
 TEST(BadInput, HelpListsTheExitCodes) {
     const ToolRun run = runTool({"--help"});
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* line : {"2    usage", "3    input file", "4    output file", "5    plug-in", "130  interrupted"})
+    for (const char* line : {"2    usage", "3    input file", "4    output file", "5    plug-in",
+                             "6    the plug-in crashed", "130  interrupted"})
         EXPECT_NE(run.out.find(line), std::string::npos) << line;
 }
 
 // An interrupted render leaves neither the temporary file nor a damaged old
-// output behind.
+// output behind, and exits as shells show the signal: 128 and its number.
 TEST(BadInput, InterruptedRenderLeavesNothingBehind) {
     ScratchDirectory dir;
     ScratchDirectory logs;
     writeAudio(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, testSignal(44100 * 120, 2));
     writeBytes(dir / "out.wav", "an older file\n");
     const auto before = dir.snapshot();
-    const RunningTool tool =
-        startTool({"render", dir / "in.wav", dir / "out.wav", "--overwrite", "--block", "1", "--quiet"}, logs.path());
-    // Wait until the temporary file exists, so the render is under way.
-    for (int i = 0; i < 3000 && dir.entries().size() == before.size(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_GT(dir.entries().size(), before.size()) << "the render never started";
-    ::kill(tool.pid, SIGINT);
-    const ToolRun run = finishToolRun(tool);
-    EXPECT_EQ(run.exitCode, 130) << run.err;
-    EXPECT_NE(run.err.find("interrupted"), std::string::npos) << run.err;
-    EXPECT_EQ(dir.snapshot(), before);
+    const struct {
+        int signal;
+        int exitCode;
+        const char* message;
+    } signals[] = {{SIGINT, 130, "interrupted by SIGINT"},
+                   {SIGTERM, 143, "stopped by SIGTERM"},
+                   {SIGHUP, 129, "stopped by SIGHUP"}};
+    for (const auto& s : signals) {
+        SCOPED_TRACE(s.message);
+        const RunningTool tool = startTool(
+            {"render", dir / "in.wav", dir / "out.wav", "--overwrite", "--block", "1", "--quiet"}, logs.path());
+        // Wait until the temporary file exists, so the render is under way.
+        for (int i = 0; i < 3000 && dir.entries().size() == before.size(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_GT(dir.entries().size(), before.size()) << "the render never started";
+        ::kill(tool.pid, s.signal);
+        const ToolRun run = finishToolRun(tool);
+        EXPECT_EQ(run.exitCode, s.exitCode) << run.err;
+        EXPECT_NE(run.err.find(std::string(s.message) + "; nothing was written to '" + (dir / "out.wav") + "'"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(dir.snapshot(), before);
+    }
+}
+
+// On a terminal of 60 columns every progress line fits in it, and the
+// message of an interrupted render starts on a cleared line.
+TEST(BadInput, ProgressFitsTheTerminalAndMakesWayForMessages) {
+    ScratchDirectory dir;
+    writeAudio(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, testSignal(44100 * 120, 2));
+    const std::string command = "stty cols 60; timeout -s INT 1.5 " + std::string(DRAVELKINT_TOOL_PATH) + " render " +
+                                (dir / "in.wav") + " " + (dir / "out.wav") + " --block 1";
+    const ToolRun run = runTool({"-qec", command, "/dev/null"}, {}, "/usr/bin/script");
+    const std::string& screen = run.out;
+    std::size_t bars = 0;
+    for (std::size_t start = 0; start < screen.size();) {
+        const std::size_t end = std::min(screen.find('\r', start), screen.size());
+        const std::string line = screen.substr(start, end - start);
+        if (line.find("real time") != std::string::npos) {
+            ++bars;
+            EXPECT_LE(line.size(), 59u + 3u) << line;  // and the 3 bytes that clear the rest of the line
+        }
+        start = end + 1;
+    }
+    EXPECT_GT(bars, 0u) << screen;
+    EXPECT_NE(screen.find("\r\033[Kdravelkint: interrupted by SIGINT"), std::string::npos) << screen;
 }
 
 }  // namespace
