@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "filter_steps.h"
 #include "subnormal_flush.h"
 #include "vector_support.h"
 
@@ -15,36 +16,24 @@ namespace {
 
 float readFresh(const float& field) { return *static_cast<const volatile float*>(&field); }
 
-// One channel for the length of a block: its filter and its input's level
-// live in registers; nothing else reads them meanwhile.
-struct Channel {
-    const float* in;
-    float* out;
-    BiquadState filter;
-    RecentLevel level;
-};
-
-// Both reads of the input sample come before the write of its output, so a
-// host may process in place.
-void filterAndMix(Channel& c, const BiquadQuotients& k, std::int32_t i, const float& mix) {
+void filterAndMix(ChannelRun& c, const BiquadQuotients& k, std::int32_t i, const float& mix) {
     const float x = c.in[i];
     const float y = guardedStep(c.filter, k, x, c.level);
     const float wet = readFresh(mix);
     c.out[i] = (1.0f - wet) * x + wet * y;
 }
 
-// The filter step: each channel's recursion under the runaway guard, and the
-// mix of dry and filtered sample, channel 0 before channel 1.
-void filter(const SweepBatch& batch, std::int32_t first, std::int32_t count, Channel& left, Channel& right,
-            const float& mix) {
+}  // namespace
+
+// Channel 0 before channel 1, each channel's input before its output.
+void filterScalar(const SweepBatch& batch, std::int32_t first, std::int32_t count, ChannelRun& left, ChannelRun& right,
+                  const float& mix) {
     for (std::int32_t j = 0; j < count; ++j) {
         const BiquadQuotients k{batch.b0[j], batch.b1[j], batch.b0[j], batch.a1[j], batch.a2[j]};
         filterAndMix(left, k, first + j, mix);
         filterAndMix(right, k, first + j, mix);
     }
 }
-
-}  // namespace
 
 Wobble::Wobble() : sweepSteps(vectorStepsAvailable() ? SweepSteps::avx2 : SweepSteps::scalar) {}
 
@@ -66,20 +55,31 @@ void Wobble::processBlock(const float* const* inputs, float* const* outputs, std
     const SubnormalFlush flush;
     const SweepClock clock{transport.position, step, period, sinf(kEightyDegrees)};
     const LiveFields live{&freq1, &freq2, &q, &sampleRate};
-    Channel left{inputs[0], outputs[0], filter1, input1};
-    Channel right{inputs[1], outputs[1], filter2, input2};
+    ChannelRun left{inputs[0], outputs[0], filter1, input1};
+    ChannelRun right{inputs[1], outputs[1], filter2, input2};
+#if defined(DRAVELKINT_AVX2_STEPS)
+    const bool vector = sweepSteps == SweepSteps::avx2;
+    // Both channels in one vector read channel 1's input before writing
+    // channel 0's output: not where the one is the other.
+    const bool pairedFilter = vector && outputs[0] != inputs[1];
+#endif
 
     SweepBatch batch;
     std::int32_t count = 0;
     for (std::int32_t first = 0; first < frames; first += kBatch) {
         count = std::min(kBatch, frames - first);
 #if defined(DRAVELKINT_AVX2_STEPS)
-        if (sweepSteps == SweepSteps::avx2)
+        if (vector) {
             sweepAvx2(batch, clock, live, first, count);
-        else
+            if (pairedFilter)
+                filterAvx2(batch, first, count, left, right, mix);
+            else
+                filterScalar(batch, first, count, left, right, mix);
+            continue;
+        }
 #endif
-            sweepScalar(batch, clock, live, first, count);
-        filter(batch, first, count, left, right, mix);
+        sweepScalar(batch, clock, live, first, count);
+        filterScalar(batch, first, count, left, right, mix);
     }
 
     // Both filters always hold the coefficients of the last sample processed.

@@ -41,15 +41,21 @@ std::uint32_t bitsOf(float v) {
 
 void librarySinCosAvx2(const float* angles, float* sines, float* cosines, std::size_t count) {
     overArray(angles, count, [&](__m256 a, std::size_t at, std::size_t n) {
-        const library_sincos::Pair result = librarySinCos(a);
-        store(sines + at, result.sine, n);
-        store(cosines + at, result.cosine, n);
+        const __m256 angle[1] = {a};
+        __m256 sine[1], cosine[1];
+        librarySinCos(angle, sine, cosine);
+        store(sines + at, sine[0], n);
+        store(cosines + at, cosine[0], n);
     });
 }
 
 void librarySineOfArcAvx2(const float* angles, float* sines, std::size_t count) {
-    overArray(angles, count,
-              [&](__m256 a, std::size_t at, std::size_t n) { store(sines + at, librarySineOfArc(a), n); });
+    overArray(angles, count, [&](__m256 a, std::size_t at, std::size_t n) {
+        const __m256 angle[1] = {a};
+        __m256 sine[1];
+        librarySineOfArc(angle, sine);
+        store(sines + at, sine[0], n);
+    });
 }
 
 void exactRemainderAvx2(const float* positions, float period, float* remainders, std::size_t count) {

@@ -17,6 +17,8 @@
 namespace {
 
 constexpr std::int32_t kLanes = 8;
+// The sines take two vectors at a time, their chains interleaved.
+constexpr std::int32_t kPair = 2 * kLanes;
 
 // One value per lane of the batch between two steps.
 struct Lanes {
@@ -74,12 +76,16 @@ void phase(Lanes& s, const SweepClock& clock, std::int32_t first, std::int32_t l
 // The triangle bent into an arch by its first sine.
 void arch(Lanes& s, std::int32_t lanes) {
     const __m256d pi = _mm256_set1_pd(kPi);
-    for (std::int32_t j = 0; j < lanes; j += kLanes) {
-        const __m256 h = load(s.value, j);
-        const __m256 falling = _mm256_cmp_ps(h, _mm256_set1_ps(0.5f), _CMP_GT_OQ);
-        const __m256 t = _mm256_blendv_ps(h, _mm256_sub_ps(_mm256_set1_ps(1.0f), h), falling);
-        const __m256 angle = toFloat(_mm256_mul_pd(lowHalf(t), pi), _mm256_mul_pd(highHalf(t), pi));
-        _mm256_store_ps(s.value + j, librarySineOfArc(angle));
+    for (std::int32_t j = 0; j < lanes; j += kPair) {
+        __m256 angle[2], sine[2];
+        for (int k = 0; k < 2; ++k) {
+            const __m256 h = load(s.value, j + k * kLanes);
+            const __m256 falling = _mm256_cmp_ps(h, _mm256_set1_ps(0.5f), _CMP_GT_OQ);
+            const __m256 t = _mm256_blendv_ps(h, _mm256_sub_ps(_mm256_set1_ps(1.0f), h), falling);
+            angle[k] = toFloat(_mm256_mul_pd(lowHalf(t), pi), _mm256_mul_pd(highHalf(t), pi));
+        }
+        librarySineOfArc(angle, sine);
+        for (int k = 0; k < 2; ++k) _mm256_store_ps(s.value + j + k * kLanes, sine[k]);
     }
 }
 
@@ -87,11 +93,15 @@ void arch(Lanes& s, std::int32_t lanes) {
 void flatten(Lanes& s, std::int32_t lanes) {
     const __m256d pi = _mm256_set1_pd(kPi);
     const __m256d divisor = _mm256_set1_pd(2.25);
-    for (std::int32_t j = 0; j < lanes; j += kLanes) {
-        const __m256 o = load(s.value, j);
-        const __m256 angle = toFloat(_mm256_div_pd(_mm256_mul_pd(lowHalf(o), pi), divisor),
-                                     _mm256_div_pd(_mm256_mul_pd(highHalf(o), pi), divisor));
-        _mm256_store_ps(s.value + j, librarySineOfArc(angle));
+    for (std::int32_t j = 0; j < lanes; j += kPair) {
+        __m256 angle[2], sine[2];
+        for (int k = 0; k < 2; ++k) {
+            const __m256 o = load(s.value, j + k * kLanes);
+            angle[k] = toFloat(_mm256_div_pd(_mm256_mul_pd(lowHalf(o), pi), divisor),
+                               _mm256_div_pd(_mm256_mul_pd(highHalf(o), pi), divisor));
+        }
+        librarySineOfArc(angle, sine);
+        for (int k = 0; k < 2; ++k) _mm256_store_ps(s.value + j + k * kLanes, sine[k]);
     }
 }
 
@@ -114,21 +124,26 @@ void cutoff(Lanes& s, float sin80, std::int32_t lanes) {
 // The low-pass coefficients from the cut-off's sine and cosine, each divided by a0.
 void coefficients(const Lanes& s, SweepBatch& batch, std::int32_t lanes) {
     const __m256 one = _mm256_set1_ps(1.0f);
-    for (std::int32_t j = 0; j < lanes; j += kLanes) {
-        const library_sincos::Pair w = librarySinCos(load(s.value, j));
-        const __m256 q = load(batch.q, j);
-        const __m256 alpha = _mm256_div_ps(w.sine, _mm256_add_ps(q, q));
-        const __m256 a0 = _mm256_add_ps(alpha, one);
-        const __m256 a1 = _mm256_mul_ps(w.cosine, _mm256_set1_ps(-2.0f));
-        const __m256 a2 = _mm256_sub_ps(one, alpha);
-        const __m256 b1 = _mm256_sub_ps(one, w.cosine);
-        const __m256 b0 = _mm256_mul_ps(b1, _mm256_set1_ps(0.5f));
-        _mm256_store_ps(batch.b0 + j, _mm256_div_ps(b0, a0));
-        _mm256_store_ps(batch.b1 + j, _mm256_div_ps(b1, a0));
-        _mm256_store_ps(batch.a1 + j, _mm256_div_ps(a1, a0));
-        _mm256_store_ps(batch.a2 + j, _mm256_div_ps(a2, a0));
-        _mm256_store_ps(batch.sine + j, w.sine);
-        _mm256_store_ps(batch.cosine + j, w.cosine);
+    for (std::int32_t j = 0; j < lanes; j += kPair) {
+        const __m256 w[2] = {load(s.value, j), load(s.value, j + kLanes)};
+        __m256 sine[2], cosine[2];
+        librarySinCos(w, sine, cosine);
+        for (int k = 0; k < 2; ++k) {
+            const std::int32_t at = j + k * kLanes;
+            const __m256 q = load(batch.q, at);
+            const __m256 alpha = _mm256_div_ps(sine[k], _mm256_add_ps(q, q));
+            const __m256 a0 = _mm256_add_ps(alpha, one);
+            const __m256 a1 = _mm256_mul_ps(cosine[k], _mm256_set1_ps(-2.0f));
+            const __m256 a2 = _mm256_sub_ps(one, alpha);
+            const __m256 b1 = _mm256_sub_ps(one, cosine[k]);
+            const __m256 b0 = _mm256_mul_ps(b1, _mm256_set1_ps(0.5f));
+            _mm256_store_ps(batch.b0 + at, _mm256_div_ps(b0, a0));
+            _mm256_store_ps(batch.b1 + at, _mm256_div_ps(b1, a0));
+            _mm256_store_ps(batch.a1 + at, _mm256_div_ps(a1, a0));
+            _mm256_store_ps(batch.a2 + at, _mm256_div_ps(a2, a0));
+            _mm256_store_ps(batch.sine + at, sine[k]);
+            _mm256_store_ps(batch.cosine + at, cosine[k]);
+        }
     }
 }
 
@@ -136,7 +151,7 @@ void coefficients(const Lanes& s, SweepBatch& batch, std::int32_t lanes) {
 
 void sweepAvx2(SweepBatch& batch, const SweepClock& clock, const LiveFields& live, std::int32_t first,
                std::int32_t count) {
-    const std::int32_t lanes = (count + kLanes - 1) / kLanes * kLanes;
+    const std::int32_t lanes = (count + kPair - 1) / kPair * kPair;
     Lanes s;
     readFields(s, batch, live, lanes);
     phase(s, clock, first, lanes);
