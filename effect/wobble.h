@@ -25,10 +25,11 @@ public:
     // Replaces `frames` samples of both outputs (inputs and outputs may be
     // the same arrays). The period is read once per block, before the
     // transport is asked for (`askTransport()` gives a Transport, and is
-    // called also when there are no frames); freq1, freq2, q and the sample
-    // rate are read afresh for every sample, and mix for every sample of
-    // each channel, so a setting written during a block takes effect from
-    // the next sample that reads it.
+    // called also when there are no frames). freq1, freq2, q and the sample
+    // rate are read afresh for every sample (the samples of a batch of up to
+    // kBatch read them together, before the first of them is filtered), and
+    // mix for every sample of each channel: a setting written during a block
+    // takes effect from the next sample that reads it.
     template <typename AskTransport>
     void process(const float* const* inputs, float* const* outputs, std::int32_t frames, const float& sampleRate,
                  AskTransport&& askTransport) {

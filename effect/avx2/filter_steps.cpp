@@ -8,14 +8,16 @@
 
 namespace {
 
-__m128 pairOf(float left, float right) { return _mm_setr_ps(left, right, 0.0f, 0.0f); }
+__m128 pairOf(float left, float right) { return _mm_unpacklo_ps(_mm_set_ss(left), _mm_set_ss(right)); }
+
+__m128 pairAt(const float* left, const float* right) { return _mm_unpacklo_ps(_mm_load_ss(left), _mm_load_ss(right)); }
 
 // A lane whose step went past the guard's bound starts afresh: its history
 // cleared, its filtered share silenced (a NaN input passes as NaN).
-[[gnu::noinline]] void startAfresh(__m128 tripped, __m128 x, __m128& y, __m128 (&history)[4]) {
+[[gnu::always_inline]] inline __m128 startAfresh(__m128 tripped, __m128 x, __m128 y, __m128 (&history)[4]) {
     for (__m128& h : history) h = _mm_andnot_ps(tripped, h);
     const __m128 silenced = _mm_blendv_ps(_mm_setzero_ps(), x, _mm_cmp_ps(x, x, _CMP_UNORD_Q));
-    y = _mm_blendv_ps(y, silenced, tripped);
+    return _mm_blendv_ps(y, silenced, tripped);
 }
 
 }  // namespace
@@ -23,6 +25,11 @@ __m128 pairOf(float left, float right) { return _mm_setr_ps(left, right, 0.0f, 0
 void filterAvx2(const SweepBatch& batch, std::int32_t first, std::int32_t count, ChannelRun& left, ChannelRun& right,
                 const float& mix) {
     const volatile float* wet = &mix;
+    // Locals: the compiler cannot tell that the outputs never hold the pointers.
+    const float* const in0 = left.in;
+    const float* const in1 = right.in;
+    float* const out0 = left.out;
+    float* const out1 = right.out;
     const __m128 signBit = _mm_set1_ps(-0.0f);
     const __m128 one = _mm_set1_ps(1.0f);
     const __m128 fall = _mm_set1_ps(kLevelFall);
@@ -34,13 +41,13 @@ void filterAvx2(const SweepBatch& batch, std::int32_t first, std::int32_t count,
     __m128 level = pairOf(left.level.peak, right.level.peak);
     for (std::int32_t j = 0; j < count; ++j) {
         const std::int32_t i = first + j;
-        const __m128 x = pairOf(left.in[i], right.in[i]);
+        const __m128 x = pairAt(in0 + i, in1 + i);
 
-        // The recent level: the larger of the sample's size and the fallen peak.
-        const __m128 fallen = _mm_mul_ps(level, fall);
+        // The recent level: the larger of the sample's size (none if it is not
+        // finite) and the fallen peak, which wins a tie as in the scalar step.
         const __m128 size = _mm_andnot_ps(signBit, x);
-        const __m128 rises = _mm_and_ps(_mm_cmp_ps(size, fallen, _CMP_GT_OQ), _mm_cmp_ps(size, largest, _CMP_LE_OQ));
-        level = _mm_blendv_ps(fallen, size, rises);
+        const __m128 finiteSize = _mm_and_ps(_mm_cmp_ps(size, largest, _CMP_LE_OQ), size);
+        level = _mm_max_ps(finiteSize, _mm_mul_ps(level, fall));
 
         const __m128 b0 = _mm_broadcast_ss(batch.b0 + j);
         const __m128 b1 = _mm_broadcast_ss(batch.b1 + j);
@@ -55,12 +62,15 @@ void filterAvx2(const SweepBatch& batch, std::int32_t first, std::int32_t count,
 
         const __m128 tripped =
             _mm_cmp_ps(_mm_andnot_ps(signBit, y), _mm_mul_ps(level, gain), _CMP_NLE_UQ);  // not within, or NaN
-        if (_mm_movemask_ps(tripped) != 0) startAfresh(tripped, x, y, history);
+        if (_mm_movemask_ps(tripped) != 0) [[unlikely]]
+            y = startAfresh(tripped, x, y, history);
 
-        const __m128 share = pairOf(*wet, *wet);
+        const float wet0 = *wet;  // read for each channel, as the scalar step does
+        const float wet1 = *wet;
+        const __m128 share = _mm_setr_ps(wet0, wet1, wet0, wet1);
         const __m128 out = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(one, share), x), _mm_mul_ps(share, y));
-        left.out[i] = _mm_cvtss_f32(out);
-        right.out[i] = _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1));
+        _mm_store_ss(out0 + i, out);
+        out1[i] = _mm_cvtss_f32(_mm_shuffle_ps(out, out, 1));
     }
     left.filter.x1 = _mm_cvtss_f32(history[0]);
     right.filter.x1 = _mm_cvtss_f32(_mm_shuffle_ps(history[0], history[0], 1));

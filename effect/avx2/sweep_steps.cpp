@@ -17,8 +17,10 @@
 namespace {
 
 constexpr std::int32_t kLanes = 8;
-// The sines take two vectors at a time, their chains interleaved.
-constexpr std::int32_t kPair = 2 * kLanes;
+// Vectors per call of the sines (whose two halves in double already
+// interleave); more only add spills.
+constexpr std::int32_t kSineVectors = 1;
+constexpr std::int32_t kSineLanes = kSineVectors * kLanes;
 
 // One value per lane of the batch between two steps.
 struct Lanes {
@@ -76,16 +78,16 @@ void phase(Lanes& s, const SweepClock& clock, std::int32_t first, std::int32_t l
 // The triangle bent into an arch by its first sine.
 void arch(Lanes& s, std::int32_t lanes) {
     const __m256d pi = _mm256_set1_pd(kPi);
-    for (std::int32_t j = 0; j < lanes; j += kPair) {
-        __m256 angle[2], sine[2];
-        for (int k = 0; k < 2; ++k) {
+    for (std::int32_t j = 0; j < lanes; j += kSineLanes) {
+        __m256 angle[kSineVectors], sine[kSineVectors];
+        for (int k = 0; k < kSineVectors; ++k) {
             const __m256 h = load(s.value, j + k * kLanes);
             const __m256 falling = _mm256_cmp_ps(h, _mm256_set1_ps(0.5f), _CMP_GT_OQ);
             const __m256 t = _mm256_blendv_ps(h, _mm256_sub_ps(_mm256_set1_ps(1.0f), h), falling);
             angle[k] = toFloat(_mm256_mul_pd(lowHalf(t), pi), _mm256_mul_pd(highHalf(t), pi));
         }
         librarySineOfArc(angle, sine);
-        for (int k = 0; k < 2; ++k) _mm256_store_ps(s.value + j + k * kLanes, sine[k]);
+        for (int k = 0; k < kSineVectors; ++k) _mm256_store_ps(s.value + j + k * kLanes, sine[k]);
     }
 }
 
@@ -93,15 +95,15 @@ void arch(Lanes& s, std::int32_t lanes) {
 void flatten(Lanes& s, std::int32_t lanes) {
     const __m256d pi = _mm256_set1_pd(kPi);
     const __m256d divisor = _mm256_set1_pd(2.25);
-    for (std::int32_t j = 0; j < lanes; j += kPair) {
-        __m256 angle[2], sine[2];
-        for (int k = 0; k < 2; ++k) {
+    for (std::int32_t j = 0; j < lanes; j += kSineLanes) {
+        __m256 angle[kSineVectors], sine[kSineVectors];
+        for (int k = 0; k < kSineVectors; ++k) {
             const __m256 o = load(s.value, j + k * kLanes);
             angle[k] = toFloat(_mm256_div_pd(_mm256_mul_pd(lowHalf(o), pi), divisor),
                                _mm256_div_pd(_mm256_mul_pd(highHalf(o), pi), divisor));
         }
         librarySineOfArc(angle, sine);
-        for (int k = 0; k < 2; ++k) _mm256_store_ps(s.value + j + k * kLanes, sine[k]);
+        for (int k = 0; k < kSineVectors; ++k) _mm256_store_ps(s.value + j + k * kLanes, sine[k]);
     }
 }
 
@@ -124,11 +126,11 @@ void cutoff(Lanes& s, float sin80, std::int32_t lanes) {
 // The low-pass coefficients from the cut-off's sine and cosine, each divided by a0.
 void coefficients(const Lanes& s, SweepBatch& batch, std::int32_t lanes) {
     const __m256 one = _mm256_set1_ps(1.0f);
-    for (std::int32_t j = 0; j < lanes; j += kPair) {
-        const __m256 w[2] = {load(s.value, j), load(s.value, j + kLanes)};
-        __m256 sine[2], cosine[2];
+    for (std::int32_t j = 0; j < lanes; j += kSineLanes) {
+        __m256 w[kSineVectors], sine[kSineVectors], cosine[kSineVectors];
+        for (int k = 0; k < kSineVectors; ++k) w[k] = load(s.value, j + k * kLanes);
         librarySinCos(w, sine, cosine);
-        for (int k = 0; k < 2; ++k) {
+        for (int k = 0; k < kSineVectors; ++k) {
             const std::int32_t at = j + k * kLanes;
             const __m256 q = load(batch.q, at);
             const __m256 alpha = _mm256_div_ps(sine[k], _mm256_add_ps(q, q));
@@ -151,7 +153,7 @@ void coefficients(const Lanes& s, SweepBatch& batch, std::int32_t lanes) {
 
 void sweepAvx2(SweepBatch& batch, const SweepClock& clock, const LiveFields& live, std::int32_t first,
                std::int32_t count) {
-    const std::int32_t lanes = (count + kPair - 1) / kPair * kPair;
+    const std::int32_t lanes = (count + kSineLanes - 1) / kSineLanes * kSineLanes;
     Lanes s;
     readFields(s, batch, live, lanes);
     phase(s, clock, first, lanes);

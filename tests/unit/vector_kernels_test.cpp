@@ -14,20 +14,9 @@
 #include "effect/subnormal_flush.h"
 #include "effect/sweep.h"
 #include "effect/vector_support.h"
+#include "support/float_bits.h"
 
 namespace {
-
-std::uint32_t bitsOf(float v) {
-    std::uint32_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
-
-float fromBits(std::uint32_t b) {
-    float v;
-    std::memcpy(&v, &b, sizeof v);
-    return v;
-}
 
 float (*volatile librarySin)(float) = sinf;
 float (*volatile libraryCos)(float) = cosf;

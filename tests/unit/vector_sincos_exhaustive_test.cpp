@@ -17,20 +17,9 @@
 #include "effect/subnormal_flush.h"
 #include "effect/sweep.h"
 #include "effect/vector_support.h"
+#include "support/float_bits.h"
 
 namespace {
-
-std::uint32_t bitsOf(float v) {
-    std::uint32_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
-
-float fromBits(std::uint32_t b) {
-    float v;
-    std::memcpy(&v, &b, sizeof v);
-    return v;
-}
 
 // Called through pointers, so each is the library's own call.
 float (*volatile librarySin)(float) = sinf;
