@@ -66,7 +66,7 @@ inline __m256d fromTable(double clear, __m256d nTwo) {
 // The polynomials over H vectors of four doubles, each at least 2^-12 and
 // below 120 in size (below 2, and not negative, for Angles::fromZeroToTwo).
 template <Angles angles, bool withCosine, int H>
-inline void polynomials(const __m256d (&x)[H], __m128 (&sine)[H], __m128 (&cosine)[H]) {
+[[gnu::always_inline]] inline void polynomials(const __m256d (&x)[H], __m128 (&sine)[H], __m128 (&cosine)[H]) {
     __m128i n[H];
     each<H>([&](int k) { n[k] = _mm256_cvttpd_epi32(_mm256_mul_pd(x[k], _mm256_set1_pd(kQuadrantScale))); });
     each<H>([&](int k) { n[k] = _mm_srai_epi32(_mm_add_epi32(n[k], _mm_set1_epi32(0x800000)), 24); });
@@ -149,8 +149,9 @@ template <bool withCosine>
 }
 
 // N vectors of eight angles at once.
+// Inlined, so that the constants stay in registers across a step's loop.
 template <Angles angles, bool withCosine, int N>
-inline void evaluate(const __m256 (&angle)[N], __m256 (&sine)[N], __m256 (&cosine)[N]) {
+[[gnu::always_inline]] inline void evaluate(const __m256 (&angle)[N], __m256 (&sine)[N], __m256 (&cosine)[N]) {
     // From 0 to 2 the sine's argument keeps its sign but the cosine's does not.
     static_assert(angles == Angles::any || !withCosine);
     __m256 tiny[N], beyond[N], covered[N];
@@ -194,7 +195,7 @@ inline void evaluate(const __m256 (&angle)[N], __m256 (&sine)[N], __m256 (&cosin
 
 // sinf of each lane of N vectors, for angles from 0 to below 2 (others are handed on).
 template <int N>
-inline void librarySineOfArc(const __m256 (&angle)[N], __m256 (&sine)[N]) {
+[[gnu::always_inline]] inline void librarySineOfArc(const __m256 (&angle)[N], __m256 (&sine)[N]) {
     using library_sincos::Angles;
     __m256 unused[N] = {};
     library_sincos::evaluate<Angles::fromZeroToTwo, false>(angle, sine, unused);
@@ -202,7 +203,7 @@ inline void librarySineOfArc(const __m256 (&angle)[N], __m256 (&sine)[N]) {
 
 // sinf and cosf of each lane of N vectors.
 template <int N>
-inline void librarySinCos(const __m256 (&angle)[N], __m256 (&sine)[N], __m256 (&cosine)[N]) {
+[[gnu::always_inline]] inline void librarySinCos(const __m256 (&angle)[N], __m256 (&sine)[N], __m256 (&cosine)[N]) {
     library_sincos::evaluate<library_sincos::Angles::any, true>(angle, sine, cosine);
 }
 

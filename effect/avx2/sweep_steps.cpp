@@ -46,6 +46,7 @@ void readFields(Lanes& s, SweepBatch& batch, const LiveFields& live, std::int32_
     const volatile float* freq2 = live.freq2;
     const volatile float* q = live.q;
     const volatile float* rate = live.sampleRate;
+#pragma GCC unroll 8
     for (std::int32_t j = 0; j < lanes; ++j) {
         s.freq1[j] = *freq1;
         s.freq2[j] = *freq2;
