@@ -14,7 +14,8 @@ constexpr double kLoopLength = 256.0;
 
 std::intptr_t callback(AEffect*, std::int32_t opcode, std::int32_t, std::intptr_t, void*, float) {
     if (opcode == audioMasterVersion) return 2400;
-    if (opcode == audioMasterGetTime && activeHost != nullptr) return reinterpret_cast<std::intptr_t>(&activeHost->time);
+    if (opcode == audioMasterGetTime && activeHost != nullptr)
+        return reinterpret_cast<std::intptr_t>(&activeHost->time);
     return 0;
 }
 
@@ -50,7 +51,9 @@ void BenchHost::process(const float* const* inputs, float* const* outputs, std::
 void BenchHost::setParameter(std::int32_t index, float value) { effect->setParameter(effect, index, value); }
 
 StereoBlock::StereoBlock(std::int32_t frames)
-    : left(static_cast<std::size_t>(frames)), right(static_cast<std::size_t>(frames)), channels{left.data(), right.data()} {}
+    : left(static_cast<std::size_t>(frames)),
+      right(static_cast<std::size_t>(frames)),
+      channels{left.data(), right.data()} {}
 
 void fillNoise(StereoBlock& block, float amplitude, std::uint32_t seed) {
     std::uint32_t s = seed * 2654435761u + 1u;

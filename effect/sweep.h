@@ -57,9 +57,7 @@ inline float archAngle(float h) {
     return static_cast<float>(static_cast<double>(t) * kPi);
 }
 
-inline float flattenAngle(float archHeight) {
-    return static_cast<float>(static_cast<double>(archHeight) * kPi / 2.25);
-}
+inline float flattenAngle(float archHeight) { return static_cast<float>(static_cast<double>(archHeight) * kPi / 2.25); }
 
 inline float sweepAmount(float h, float sin80) { return sinf(flattenAngle(sinf(archAngle(h)))) / sin80; }
 

@@ -10,8 +10,8 @@ namespace {
 
 AudioEffect* effectOf(AEffect* record) { return static_cast<AudioEffect*>(record->object); }
 
-std::intptr_t dispatchEntry(AEffect* record, std::int32_t opcode, std::int32_t index, std::intptr_t value,
-                            void* ptr, float opt) {
+std::intptr_t dispatchEntry(AEffect* record, std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
+                            float opt) {
     AudioEffect* effect = effectOf(record);
     const std::intptr_t answer = effect->dispatcher(opcode, index, value, ptr, opt);
     if (opcode == effClose) {
@@ -85,52 +85,52 @@ std::intptr_t AudioEffect::dispatcher(std::int32_t opcode, std::int32_t index, s
     // A text request without a buffer is one that cannot be served.
     char* const text = static_cast<char*>(ptr);
     switch (opcode) {
-    case effOpen: open(); return 0;
-    case effClose: close(); return 0;
-    case effSetProgram:
-        // Compared in full width: a value with only high bits set is no program.
-        if (value >= 0 && value < numPrograms) setProgram(static_cast<std::int32_t>(value));
-        return 0;
-    case effGetProgram: return getProgram();
-    case effSetProgramName:
-        if (text != nullptr) setProgramName(text);
-        return 0;
-    case effGetProgramName:
-        if (text != nullptr) getProgramName(text);
-        return 0;
-    case effGetParamLabel:
-        if (text != nullptr) getParameterLabel(index, text);
-        return 0;
-    case effGetParamDisplay:
-        if (text != nullptr) getParameterDisplay(index, text);
-        return 0;
-    case effGetParamName:
-        if (text != nullptr) getParameterName(index, text);
-        return 0;
-    case effSetSampleRate:
-        // A rate of zero, below zero or not finite would turn every later sample into NaN.
-        if (std::isfinite(opt) && opt > 0.0f) setSampleRate(opt);
-        return 0;
-    case effSetBlockSize: setBlockSize(static_cast<std::int32_t>(value)); return 0;
-    case effMainsChanged:
-        if (value == 0) {
-            suspend();
-        } else {
-            resume();
-        }
-        return 0;
-    case effEditGetRect: return editor != nullptr && editor->getRect(static_cast<ERect**>(ptr)) ? 1 : 0;
-    case effEditOpen: return editor != nullptr && editor->open(ptr) ? 1 : 0;
-    case effEditClose:
-        if (editor != nullptr) editor->close();
-        return 0;
-    case effEditIdle:
-        if (editor != nullptr) editor->idle();
-        return 0;
-    case effIdentify: return kEffectIdentity;
-    case effGetChunk: return getChunk(static_cast<void**>(ptr), index != 0);
-    case effSetChunk: return setChunk(ptr, static_cast<std::int32_t>(value), index != 0);
-    default: return 0;
+        case effOpen: open(); return 0;
+        case effClose: close(); return 0;
+        case effSetProgram:
+            // Compared in full width: a value with only high bits set is no program.
+            if (value >= 0 && value < numPrograms) setProgram(static_cast<std::int32_t>(value));
+            return 0;
+        case effGetProgram: return getProgram();
+        case effSetProgramName:
+            if (text != nullptr) setProgramName(text);
+            return 0;
+        case effGetProgramName:
+            if (text != nullptr) getProgramName(text);
+            return 0;
+        case effGetParamLabel:
+            if (text != nullptr) getParameterLabel(index, text);
+            return 0;
+        case effGetParamDisplay:
+            if (text != nullptr) getParameterDisplay(index, text);
+            return 0;
+        case effGetParamName:
+            if (text != nullptr) getParameterName(index, text);
+            return 0;
+        case effSetSampleRate:
+            // A rate of zero, below zero or not finite would turn every later sample into NaN.
+            if (std::isfinite(opt) && opt > 0.0f) setSampleRate(opt);
+            return 0;
+        case effSetBlockSize: setBlockSize(static_cast<std::int32_t>(value)); return 0;
+        case effMainsChanged:
+            if (value == 0) {
+                suspend();
+            } else {
+                resume();
+            }
+            return 0;
+        case effEditGetRect: return editor != nullptr && editor->getRect(static_cast<ERect**>(ptr)) ? 1 : 0;
+        case effEditOpen: return editor != nullptr && editor->open(ptr) ? 1 : 0;
+        case effEditClose:
+            if (editor != nullptr) editor->close();
+            return 0;
+        case effEditIdle:
+            if (editor != nullptr) editor->idle();
+            return 0;
+        case effIdentify: return kEffectIdentity;
+        case effGetChunk: return getChunk(static_cast<void**>(ptr), index != 0);
+        case effSetChunk: return setChunk(ptr, static_cast<std::int32_t>(value), index != 0);
+        default: return 0;
     }
 }
 

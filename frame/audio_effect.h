@@ -82,8 +82,8 @@ public:
 protected:
     // One call of the host callback; without a callback nothing is sent and
     // the answer is 0, which every request turns into its neutral answer.
-    std::intptr_t sendToHost(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0,
-                             void* ptr = nullptr, float opt = 0.0f);
+    std::intptr_t sendToHost(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
+                             float opt = 0.0f);
 
     void setFlag(std::int32_t bit, bool state) {
         cEffect.flags = state ? (cEffect.flags | bit) : (cEffect.flags & ~bit);

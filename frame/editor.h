@@ -19,11 +19,26 @@ static_assert(sizeof(VstKeyCode) == 8);
 class AEffEditor {
 public:
     virtual ~AEffEditor() = default;
-    virtual bool getRect(ERect** rect) { (void)rect; return false; }
-    virtual bool open(void* parentWindow) { (void)parentWindow; return false; }
+    virtual bool getRect(ERect** rect) {
+        (void)rect;
+        return false;
+    }
+    virtual bool open(void* parentWindow) {
+        (void)parentWindow;
+        return false;
+    }
     virtual void close() {}
     virtual void idle() {}
-    virtual bool onKeyDown(VstKeyCode& keyCode) { (void)keyCode; return false; }
-    virtual bool onKeyUp(VstKeyCode& keyCode) { (void)keyCode; return false; }
-    virtual bool setKnobMode(std::int32_t mode) { (void)mode; return false; }
+    virtual bool onKeyDown(VstKeyCode& keyCode) {
+        (void)keyCode;
+        return false;
+    }
+    virtual bool onKeyUp(VstKeyCode& keyCode) {
+        (void)keyCode;
+        return false;
+    }
+    virtual bool setKnobMode(std::int32_t mode) {
+        (void)mode;
+        return false;
+    }
 };

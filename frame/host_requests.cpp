@@ -66,13 +66,9 @@ std::int32_t AudioEffectX::getCurrentProcessLevel() { return low32(sendToHost(au
 
 std::int32_t AudioEffectX::getAutomationState() { return low32(sendToHost(audioMasterGetAutomationState)); }
 
-bool AudioEffectX::getHostVendorString(char* text) {
-    return sendToHost(audioMasterGetVendorString, 0, 0, text) != 0;
-}
+bool AudioEffectX::getHostVendorString(char* text) { return sendToHost(audioMasterGetVendorString, 0, 0, text) != 0; }
 
-bool AudioEffectX::getHostProductString(char* text) {
-    return sendToHost(audioMasterGetProductString, 0, 0, text) != 0;
-}
+bool AudioEffectX::getHostProductString(char* text) { return sendToHost(audioMasterGetProductString, 0, 0, text) != 0; }
 
 std::int32_t AudioEffectX::getHostVendorVersion() { return low32(sendToHost(audioMasterGetVendorVersion)); }
 
@@ -112,9 +108,7 @@ bool AudioEffectX::offlineStart(VstAudioFile* files, std::int32_t fileCount, std
     return sendToHost(audioMasterOfflineStart, newFileCount, fileCount, files) != 0;
 }
 
-std::int32_t AudioEffectX::offlineGetCurrentPass() {
-    return sendToHost(audioMasterOfflineGetCurrentPass) != 0 ? 1 : 0;
-}
+std::int32_t AudioEffectX::offlineGetCurrentPass() { return sendToHost(audioMasterOfflineGetCurrentPass) != 0 ? 1 : 0; }
 
 std::int32_t AudioEffectX::offlineGetCurrentMetaPass() {
     return sendToHost(audioMasterOfflineGetCurrentMetaPass) != 0 ? 1 : 0;
@@ -128,9 +122,7 @@ std::int32_t AudioEffectX::getNumAutomatableParameters() {
     return low32(sendToHost(audioMasterGetNumAutomatableParameters));
 }
 
-std::int32_t AudioEffectX::getParameterQuantization() {
-    return low32(sendToHost(audioMasterGetParameterQuantization));
-}
+std::int32_t AudioEffectX::getParameterQuantization() { return low32(sendToHost(audioMasterGetParameterQuantization)); }
 
 bool AudioEffectX::needIdle() { return sendToHost(audioMasterNeedIdle) != 0; }
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "audio_file_reader.h"
-#include "failure.h"
+#include "host/audio/audio_file_reader.h"
+#include "host/text/failure.h"
 
 namespace {
 

@@ -75,9 +75,23 @@ float anyFloat(FuzzedDataProvider& in) {
 }
 
 double anyDouble(FuzzedDataProvider& in) {
-    static const double special[] = {0.0,   -0.0,   1.0,     -1.0,    120.0,  1e300, -1e300, 1e-300, 0.25,
-                                     1e9,   -1e9,   1024.5,  300.0,   1e-3,   std::numeric_limits<double>::infinity(),
-                                     -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
+    static const double special[] = {0.0,
+                                     -0.0,
+                                     1.0,
+                                     -1.0,
+                                     120.0,
+                                     1e300,
+                                     -1e300,
+                                     1e-300,
+                                     0.25,
+                                     1e9,
+                                     -1e9,
+                                     1024.5,
+                                     300.0,
+                                     1e-3,
+                                     std::numeric_limits<double>::infinity(),
+                                     -std::numeric_limits<double>::infinity(),
+                                     std::numeric_limits<double>::quiet_NaN()};
     if (in.ConsumeBool()) return special[in.ConsumeIntegralInRange<std::size_t>(0, std::size(special) - 1)];
     return in.ConsumeFloatingPoint<double>();
 }
@@ -100,7 +114,8 @@ std::size_t textBound(std::int32_t opcode) {
 }
 
 void dispatchAny(AEffect* e, FuzzedDataProvider& in) {
-    std::int32_t opcode = in.ConsumeBool() ? in.ConsumeIntegralInRange<std::int32_t>(0, 80) : in.ConsumeIntegral<std::int32_t>();
+    std::int32_t opcode =
+        in.ConsumeBool() ? in.ConsumeIntegralInRange<std::int32_t>(0, 80) : in.ConsumeIntegral<std::int32_t>();
     if (opcode == effClose) opcode = effOpen;  // close only ends the run
     const std::int32_t index = anyIndex(in);
     std::intptr_t value = in.ConsumeIntegral<std::intptr_t>();
@@ -134,7 +149,8 @@ void dispatchAny(AEffect* e, FuzzedDataProvider& in) {
         // as the host had it; any text written ends within its bound.
         bool written = false;
         for (std::size_t i = 0; i <= bound; ++i) written = written || buffer[i] != kUntouched;
-        if (written) require(std::memchr(buffer.data(), 0, bound + 1) != nullptr, "text without its NUL within the bound");
+        if (written)
+            require(std::memchr(buffer.data(), 0, bound + 1) != nullptr, "text without its NUL within the bound");
         for (std::size_t i = bound + 1; i < 256; ++i) require(buffer[i] == kUntouched, "text written past its bound");
     }
 }
@@ -157,7 +173,8 @@ void processAny(AEffect* e, FuzzedDataProvider& in) {
         s ^= s >> 17;
         s ^= s << 5;
         in0[static_cast<std::size_t>(i)] = level * (static_cast<float>(static_cast<std::int32_t>(s)) / 2147483648.0f);
-        in1[static_cast<std::size_t>(i)] = in.ConsumeBool() ? in0[static_cast<std::size_t>(i)] : -in0[static_cast<std::size_t>(i)];
+        in1[static_cast<std::size_t>(i)] =
+            in.ConsumeBool() ? in0[static_cast<std::size_t>(i)] : -in0[static_cast<std::size_t>(i)];
     }
     const float mark = 12345.0f;
     std::fill(out0.begin(), out0.end(), mark);

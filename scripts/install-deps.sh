@@ -7,7 +7,7 @@ packages=(
   cmake make g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libfftw3-dev libpng-dev
-  clang-14 libclang-rt-14-dev valgrind
+  clang-14 clang-format-14 libclang-rt-14-dev valgrind
   nlohmann-json3-dev time
   lsp-plugins-vst
 )

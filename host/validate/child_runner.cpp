@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "call_in_progress.h"
-#include "plugin_module.h"
+#include "host/plugin/plugin_module.h"
 
 namespace vsthost::validate {
 

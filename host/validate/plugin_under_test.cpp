@@ -1,93 +1,32 @@
 #include "plugin_under_test.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 
-#include "allocation_interposer.h"
 #include "call_in_progress.h"
-#include "frame/opcodes.h"
-#include "opcode_names.h"
-#include "plugin_instance.h"
-#include "plugin_module.h"
+#include "frame/record_names.h"
+#include "host/allocation/allocation_counter.h"
 
 namespace vsthost::validate {
 
-PluginUnderTest::PluginUnderTest(const PluginModule& module) {
-    noteCall("VSTPluginMain, then dispatcher(effOpen)");
-    instance = std::make_unique<PluginInstance>(module, host_);
-    noteCallDone();
-    effect_ = instance->effect();
-}
+PluginUnderTest::PluginUnderTest(const PluginModule& module)
+    : instance(std::make_unique<PluginInstance>(module, host_, static_cast<CallWatcher*>(this))) {}
 
-PluginUnderTest::~PluginUnderTest() {
-    if (!instance) return;
-    if (processing_) suspend();
-    noteCall("dispatcher(effClose)");
-    instance.reset();
-    noteCallDone();
-}
+PluginUnderTest::~PluginUnderTest() = default;
 
 void PluginUnderTest::closeWhileProcessing() {
-    noteCall("dispatcher(effClose) with processing on");
-    instance.reset();
-    noteCallDone();
-}
-
-std::intptr_t PluginUnderTest::dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
-                                        float opt) {
-    // Only the arguments that are set, so the common calls read short.
-    const std::string name = effectOpcodeName(opcode);
-    char extra[96] = "";
-    int n = 0;
-    if (index != 0) n += std::snprintf(extra + n, sizeof extra - n, ", index %d", index);
-    if (value != 0) n += std::snprintf(extra + n, sizeof extra - n, ", value %ld", static_cast<long>(value));
-    if (ptr != nullptr) n += std::snprintf(extra + n, sizeof extra - n, ", buffer");
-    if (opt != 0.0f) std::snprintf(extra + n, sizeof extra - n, ", opt %g", static_cast<double>(opt));
-    noteCall("dispatcher(%s%s)", name.c_str(), extra);
-    const std::intptr_t answer = effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
-    noteCallDone();
-    return answer;
-}
-
-void PluginUnderTest::setParameter(std::int32_t index, float value) {
-    noteCall("setParameter(%d, %g)", index, static_cast<double>(value));
-    if (countingAllocations) allocations::startCounting();
-    effect_->setParameter(effect_, index, value);
-    if (countingAllocations) inSetParameter += allocations::stopCounting();
-    noteCallDone();
-}
-
-float PluginUnderTest::getParameter(std::int32_t index) {
-    noteCall("getParameter(%d)", index);
-    const float value = effect_->getParameter(effect_, index);
-    noteCallDone();
-    return value;
+    noteContext("with processing on");
+    instance->closeAsIs();
+    noteContext("");
 }
 
 void PluginUnderTest::setSampleRate(double rate) {
     sampleRate_ = rate;
-    host_.transport.setSampleRate(rate);
-    dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
-}
-
-void PluginUnderTest::setBlockSize(std::int32_t frames) {
-    host_.blockSize = frames;
-    dispatch(effSetBlockSize, 0, frames);
-}
-
-void PluginUnderTest::resume() {
-    dispatch(effMainsChanged, 0, 1);
-    processing_ = true;
-}
-
-void PluginUnderTest::suspend() {
-    dispatch(effMainsChanged, 0, 0);
-    processing_ = false;
+    instance->setSampleRate(rate);
 }
 
 void PluginUnderTest::start(double sampleRate, std::int32_t maxBlockSize) {
-    if (processing_) suspend();
+    if (processing()) suspend();
     setSampleRate(sampleRate);
     setBlockSize(maxBlockSize);
     resume();
@@ -98,19 +37,45 @@ void PluginUnderTest::process(ChannelBuffers& inputs, ChannelBuffers& outputs, s
 }
 
 void PluginUnderTest::process(float** inputs, float** outputs, std::int32_t frames) {
-    const bool replacing = (effect_->flags & effFlagsCanReplacing) != 0 && effect_->processReplacing != nullptr;
-    noteCall("%s(%d frame%s) at %.10g Hz", replacing ? "processReplacing" : "process", frames, frames == 1 ? "" : "s",
-             sampleRate_);
-    if (!replacing)
-        for (std::int32_t c = 0; c < effect_->numOutputs; ++c) std::fill_n(outputs[c], std::max(frames, 0), 0.0f);
-    if (countingAllocations) allocations::startCounting();
-    if (replacing)
-        effect_->processReplacing(effect_, inputs, outputs, frames);
-    else if (effect_->process != nullptr)
-        effect_->process(effect_, inputs, outputs, frames);
-    if (countingAllocations) inProcess += allocations::stopCounting();
-    noteCallDone();
+    instance->process(inputs, outputs, frames);
     host_.transport.advance(frames);
+}
+
+void PluginUnderTest::calling(const PluginCall& call) {
+    using Kind = PluginCall::Kind;
+    switch (call.kind) {
+        case Kind::entry: noteCall("VSTPluginMain"); return;
+        case Kind::dispatch: {
+            // Only the arguments that are set, so the common calls read short.
+            char extra[96] = "";
+            int n = 0;
+            if (call.index != 0) n += std::snprintf(extra + n, sizeof extra - n, ", index %d", call.index);
+            if (call.value != 0)
+                n += std::snprintf(extra + n, sizeof extra - n, ", value %ld", static_cast<long>(call.value));
+            if (call.ptr != nullptr) n += std::snprintf(extra + n, sizeof extra - n, ", buffer");
+            if (call.opt != 0.0f) std::snprintf(extra + n, sizeof extra - n, ", opt %g", static_cast<double>(call.opt));
+            noteCall("dispatcher(%s%s)", effectOpcodeName(call.opcode).c_str(), extra);
+            return;
+        }
+        case Kind::getParameter: noteCall("getParameter(%d)", call.index); return;
+        case Kind::setParameter:
+            noteCall("setParameter(%d, %g)", call.index, static_cast<double>(call.opt));
+            counted = countingAllocations ? &inSetParameter : nullptr;
+            break;
+        case Kind::process:
+        case Kind::processReplacing:
+            noteCall("%s(%d frame%s) at %.10g Hz", call.kind == Kind::processReplacing ? "processReplacing" : "process",
+                     call.frames, call.frames == 1 ? "" : "s", sampleRate_);
+            counted = countingAllocations ? &inProcess : nullptr;
+            break;
+    }
+    if (counted != nullptr) allocation_counter::start();
+}
+
+void PluginUnderTest::returned() {
+    if (counted != nullptr) *counted += allocation_counter::stop();
+    counted = nullptr;
+    noteCallDone();
 }
 
 }  // namespace vsthost::validate

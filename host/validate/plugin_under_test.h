@@ -1,6 +1,8 @@
-// One instance of the plug-in being validated, with its own host. Every call
-// into the plug-in is announced first (call_in_progress.h), so that a crash or
-// hang can be named, and the host's transport moves on with every block.
+// One instance of the plug-in being validated, with its own host, driven
+// through the same PluginInstance as a render. Every call into the plug-in
+// is announced first (call_in_progress.h), so that a crash or hang can be
+// named; heap allocations inside processing and parameter calls can be
+// counted; and the host's transport moves on with every block.
 #pragma once
 
 #include <cstdint>
@@ -9,47 +11,49 @@
 
 #include "channel_buffers.h"
 #include "frame/effect_record.h"
-#include "host_callback.h"
+#include "host/plugin/host_callback.h"
+#include "host/plugin/plugin_instance.h"
 
 namespace vsthost {
-class PluginInstance;
 class PluginModule;
 }  // namespace vsthost
 
 namespace vsthost::validate {
 
-class PluginUnderTest {
+class PluginUnderTest : private CallWatcher {
 public:
     // Calls the entry point and opens the record; throws Failure when no
     // usable record comes back.
     explicit PluginUnderTest(const PluginModule& module);
     // Switches processing off if it is on, then closes.
-    ~PluginUnderTest();
+    ~PluginUnderTest() override;
     PluginUnderTest(const PluginUnderTest&) = delete;
     PluginUnderTest& operator=(const PluginUnderTest&) = delete;
 
-    AEffect* effect() const { return effect_; }
+    AEffect* effect() const { return instance->effect(); }
     HostCallback& host() { return host_; }
-    std::int32_t inputs() const { return effect_->numInputs; }
-    std::int32_t outputs() const { return effect_->numOutputs; }
-    std::int32_t parameterCount() const { return effect_->numParams; }
+    std::int32_t inputs() const { return instance->inputs(); }
+    std::int32_t outputs() const { return instance->outputs(); }
+    std::int32_t parameterCount() const { return instance->parameterCount(); }
 
     std::intptr_t dispatch(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
-                           float opt = 0.0f);
-    void setParameter(std::int32_t index, float value);
-    float getParameter(std::int32_t index);
+                           float opt = 0.0f) {
+        return instance->dispatch(opcode, index, value, ptr, opt);
+    }
+    // Any index: some checks send ones the plug-in does not have.
+    void setParameter(std::int32_t index, float value) { instance->setParameterUnchecked(index, value); }
+    float getParameter(std::int32_t index) { return instance->parameterUnchecked(index); }
 
     void setSampleRate(double rate);
-    void setBlockSize(std::int32_t frames);
-    void resume();
-    void suspend();
+    void setBlockSize(std::int32_t frames) { instance->setBlockSize(frames); }
+    void resume() { instance->resume(); }
+    void suspend() { instance->suspend(); }
     // Processing off if it was on, sample rate, largest block, processing on.
     void start(double sampleRate, std::int32_t maxBlockSize);
-    bool processing() const { return processing_; }
+    bool processing() const { return instance->processing(); }
     double sampleRate() const { return sampleRate_; }
 
-    // One block through the replacing entry, or through the accumulating one
-    // into cleared outputs for plug-ins without it.
+    // One block (PluginInstance::process), then the transport moves on.
     void process(ChannelBuffers& inputs, ChannelBuffers& outputs, std::int32_t frames);
     // The same with channel arrays of the caller's, e.g. into a longer buffer.
     void process(float** inputs, float** outputs, std::int32_t frames);
@@ -63,14 +67,16 @@ public:
     void closeWhileProcessing();
 
 private:
+    void calling(const PluginCall& call) override;
+    void returned() override;
+
     HostCallback host_;
-    std::unique_ptr<PluginInstance> instance;
-    AEffect* effect_ = nullptr;
-    bool processing_ = false;
     double sampleRate_ = 44100.0;
     bool countingAllocations = false;
+    std::int64_t* counted = nullptr;  // where the call in progress adds its allocations
     std::int64_t inProcess = 0;
     std::int64_t inSetParameter = 0;
+    std::unique_ptr<PluginInstance> instance;  // last: closes while the rest still stands
 };
 
 }  // namespace vsthost::validate

@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "support/allocation_counter.h"
+#include "host/allocation/allocation_counter.h"
 #include "support/plugin_instance.h"
 
 namespace {
@@ -15,7 +15,12 @@ TEST(AudioPathAllocation, ParametersAndTextsAllocateNothing) {
     RecordingHost host;
     PluginInstance plugin(library, host);
     AEffect* e = plugin.effect;
-    const float values[] = {0.0f, 0.37f, 1.0f, -2.0f, 5.0f, std::numeric_limits<float>::quiet_NaN(),
+    const float values[] = {0.0f,
+                            0.37f,
+                            1.0f,
+                            -2.0f,
+                            5.0f,
+                            std::numeric_limits<float>::quiet_NaN(),
                             std::numeric_limits<float>::infinity()};
     char text[64];
 

@@ -1,7 +1,7 @@
 // Creation and destruction of instances as a workstation performs them.
 #include <gtest/gtest.h>
 
-#include "support/allocation_counter.h"
+#include "host/allocation/allocation_counter.h"
 #include "support/plugin_instance.h"
 
 namespace {

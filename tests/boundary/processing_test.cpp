@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "support/allocation_counter.h"
+#include "host/allocation/allocation_counter.h"
 #include "support/plugin_instance.h"
 #include "support/reference_wobble.h"
 #include "support/ulp.h"

@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "frame/opcodes.h"
-#include "host_callback.h"
-#include "plugin_instance.h"
-#include "plugin_module.h"
-#include "render_loop.h"
-#include "timeline.h"
+#include "host/audio/render_loop.h"
+#include "host/plugin/host_callback.h"
+#include "host/plugin/plugin_instance.h"
+#include "host/plugin/plugin_module.h"
+#include "host/plugin/resolved_automation.h"
+#include "host/song/timeline.h"
 
 struct BlockStart {
     std::int64_t sample;
@@ -74,8 +75,7 @@ struct Rendered {
 // `automation` in the plug-in's terms; parameters not automated keep their
 // defaults.
 inline Rendered renderThrough(const std::vector<float>& input, double rate, std::int32_t blockSize,
-                              const vsthost::TempoMap& tempo,
-                              const std::vector<vsthost::LaneText>& automation = {}) {
+                              const vsthost::TempoMap& tempo, const std::vector<vsthost::LaneText>& automation = {}) {
     vsthost::PluginModule module(DRAVELKINT_PLUGIN_PATH);
     WatchingHost host;
     vsthost::PluginInstance plugin(module, host);
@@ -86,7 +86,7 @@ inline Rendered renderThrough(const std::vector<float>& input, double rate, std:
     plugin.start(rate, blockSize);
     vsthost::RenderSettings settings;
     settings.blockSize = blockSize;
-    settings.planner = [&](std::int64_t position, std::int32_t most) { return timeline.plan(plugin, position, most); };
+    settings.planner = vsthost::plannerFor(timeline, plugin);
     vsthost::render(plugin, source, sink, settings);
     plugin.stop();
     return {std::move(host.blocks), std::move(sink.samples)};

@@ -102,3 +102,14 @@ std::vector<std::string> ScratchDirectory::entries() const {
     std::sort(names.begin(), names.end());
     return names;
 }
+
+std::vector<std::pair<std::string, std::string>> ScratchDirectory::snapshot() const {
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const std::string& name : entries()) files.emplace_back(name, readBytes(*this / name));
+    return files;
+}
+
+std::string ScratchDirectory::expand(std::string text) const {
+    for (std::size_t at; (at = text.find("{dir}")) != std::string::npos;) text.replace(at, 5, dir.string());
+    return text;
+}

@@ -37,6 +37,10 @@ public:
     const std::filesystem::path& path() const { return dir; }
     std::string operator/(const std::string& name) const { return (dir / name).string(); }
     std::vector<std::string> entries() const;  // sorted names
+    // Every file's name and bytes, to show that nothing changed.
+    std::vector<std::pair<std::string, std::string>> snapshot() const;
+    // `text` with every "{dir}" replaced by the directory's path.
+    std::string expand(std::string text) const;
 
 private:
     std::filesystem::path dir;

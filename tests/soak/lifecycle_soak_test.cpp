@@ -5,8 +5,8 @@
 
 #include <cstdlib>
 
+#include "host/allocation/allocation_counter.h"
 #include "soak_host.h"
-#include "support/allocation_counter.h"
 #include "support/plugin_library.h"
 
 namespace {

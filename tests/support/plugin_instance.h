@@ -26,7 +26,8 @@ struct StereoBuffer {
 
 class PluginInstance {
 public:
-    PluginInstance(const PluginLibrary& library, RecordingHost& host) : effect(library.entry()(RecordingHost::callback)) {
+    PluginInstance(const PluginLibrary& library, RecordingHost& host)
+        : effect(library.entry()(RecordingHost::callback)) {
         (void)host;  // the callback reaches the active host
         if (effect == nullptr) throw std::runtime_error("the entry point answered null");
         dispatch(effect, effOpen);

@@ -34,7 +34,7 @@ public:
 
     std::vector<HostCall> calls;
     std::intptr_t versionAnswer = 2400;
-    bool answerTime = true;        // false: the time query is answered with null
+    bool answerTime = true;  // false: the time query is answered with null
     VstTimeInfo time{};
     std::function<std::intptr_t(const HostCall&)> answer;  // other requests; 0 when empty
 };

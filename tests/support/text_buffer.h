@@ -27,9 +27,8 @@ inline ::testing::AssertionResult holdsBounded(const PatternBuffer& b, const std
                                                     : PatternBuffer::kPattern;
         const unsigned char got = static_cast<unsigned char>(b.bytes[i]);
         if (got != expected)
-            return ::testing::AssertionFailure()
-                   << "byte " << i << " is " << int(got) << " instead of " << int(expected) << " for \"" << text
-                   << "\" with bound " << bound;
+            return ::testing::AssertionFailure() << "byte " << i << " is " << int(got) << " instead of "
+                                                 << int(expected) << " for \"" << text << "\" with bound " << bound;
     }
     return ::testing::AssertionSuccess();
 }

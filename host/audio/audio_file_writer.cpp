@@ -1,0 +1,101 @@
+#include "audio_file_writer.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "host/text/failure.h"
+#include "host/text/file_path.h"
+
+namespace vsthost {
+
+namespace {
+
+Failure outputFailure(const std::string& path, const std::string& what) {
+    return Failure(FailureKind::output, "output '" + path + "' " + what);
+}
+
+mode_t currentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+// Atomic even against a file made by someone else after the render began.
+bool renameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // File systems without that rename still refuse to link over a name.
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    ::unlink(from.c_str());
+    return true;
+}
+
+}  // namespace
+
+AudioFileWriter::AudioFileWriter(std::string path, int format, int channels, int sampleRate) : path_(std::move(path)) {
+    std::string pattern = directoryOf(path_) + "/." + fileNameOf(path_) + ".XXXXXX.part";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = ::mkostemps(name.data(), 5, O_CLOEXEC);
+    if (fd < 0)
+        throw outputFailure(path_, "cannot be written in '" + directoryOf(path_) + "': " + std::strerror(errno));
+    temporary = name.data();
+    // mkstemp makes the file private; a finished audio file gets the usual rights.
+    ::fchmod(fd, 0666 & ~currentUmask());
+
+    SF_INFO info{};
+    info.format = format;
+    info.channels = channels;
+    info.samplerate = sampleRate;
+    file = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+    if (file == nullptr) {
+        const std::string reason = sf_strerror(nullptr);
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        throw outputFailure(path_, "cannot be written in this format: " + reason);
+    }
+    // Samples beyond full scale are clipped, not wrapped around.
+    sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    // The peak chunk of float files carries the time of writing, so two
+    // renders of the same audio would differ; without it they are identical.
+    sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+}
+
+AudioFileWriter::~AudioFileWriter() {
+    if (!committed) discard();
+}
+
+void AudioFileWriter::discard() {
+    if (file != nullptr) sf_close(file);
+    file = nullptr;
+    ::unlink(temporary.c_str());
+}
+
+void AudioFileWriter::write(const float* interleaved, std::int64_t frames) {
+    if (sf_writef_float(file, interleaved, frames) != frames)
+        throw outputFailure(path_, std::string("could not be written: ") + sf_strerror(file));
+}
+
+void AudioFileWriter::commit(bool replace) {
+    sf_write_sync(file);
+    const int closed = sf_close(file);
+    file = nullptr;
+    if (closed != 0) throw outputFailure(path_, std::string("could not be finished: ") + sf_error_number(closed));
+    if (replace) {
+        if (::rename(temporary.c_str(), path_.c_str()) != 0)
+            throw outputFailure(path_, std::string("could not be given its name: ") + std::strerror(errno));
+    } else if (!renameWithoutReplacing(temporary, path_)) {
+        if (errno == EEXIST) throw outputFailure(path_, "appeared while rendering; it was left as it was");
+        throw outputFailure(path_, std::string("could not be given its name: ") + std::strerror(errno));
+    }
+    committed = true;
+}
+
+}  // namespace vsthost

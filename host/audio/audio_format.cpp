@@ -1,0 +1,97 @@
+#include "audio_format.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+#include "host/text/file_path.h"
+
+namespace vsthost {
+
+namespace {
+
+struct Container {
+    std::string_view extension;
+    int format;
+};
+
+constexpr std::array kContainers{
+    Container{"wav", SF_FORMAT_WAV},
+    Container{"wave", SF_FORMAT_WAV},
+    Container{"flac", SF_FORMAT_FLAC},
+    Container{"aiff", SF_FORMAT_AIFF},
+    Container{"aif", SF_FORMAT_AIFF},
+    Container{"aifc", SF_FORMAT_AIFF},
+    Container{"ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+    Container{"oga", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+    Container{"opus", SF_FORMAT_OGG | SF_FORMAT_OPUS},
+    Container{"w64", SF_FORMAT_W64},
+    Container{"rf64", SF_FORMAT_RF64},
+    Container{"caf", SF_FORMAT_CAF},
+    Container{"au", SF_FORMAT_AU},
+    Container{"snd", SF_FORMAT_AU},
+};
+
+std::string lowercase(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
+    return out;
+}
+
+bool valid(int format, int channels, int sampleRate) {
+    SF_INFO info{};
+    info.format = format;
+    info.channels = channels;
+    info.samplerate = sampleRate;
+    return sf_format_check(&info) != 0;
+}
+
+}  // namespace
+
+std::optional<int> containerFor(std::string_view fileName) {
+    const std::string base = fileNameOf(std::string(fileName));
+    const std::size_t dot = base.rfind('.');
+    if (dot == std::string::npos || dot == 0) return std::nullopt;
+    const std::string extension = lowercase(base.substr(dot + 1));
+    for (const Container& c : kContainers)
+        if (c.extension == extension) return c.format;
+    return std::nullopt;
+}
+
+std::string knownExtensions() {
+    std::string list;
+    for (const Container& c : kContainers) {
+        if (!list.empty()) list += ", ";
+        list += '.';
+        list += c.extension;
+    }
+    return list;
+}
+
+int outputFormat(int container, int sampleFormat, int channels, int sampleRate) {
+    // Containers with a codec of their own take no choice.
+    if ((container & SF_FORMAT_SUBMASK) != 0) return valid(container, channels, sampleRate) ? container : 0;
+    for (int subtype : {sampleFormat, static_cast<int>(SF_FORMAT_FLOAT), static_cast<int>(SF_FORMAT_PCM_24),
+                        static_cast<int>(SF_FORMAT_PCM_16)}) {
+        if (subtype == 0) continue;
+        const int format = container | (subtype & SF_FORMAT_SUBMASK);
+        if (valid(format, channels, sampleRate)) return format;
+    }
+    return 0;
+}
+
+std::string describeFormat(int format) {
+    SF_FORMAT_INFO major{};
+    major.format = format & SF_FORMAT_TYPEMASK;
+    sf_command(nullptr, SFC_GET_FORMAT_INFO, &major, sizeof major);
+    SF_FORMAT_INFO sub{};
+    sub.format = format & SF_FORMAT_SUBMASK;
+    sf_command(nullptr, SFC_GET_FORMAT_INFO, &sub, sizeof sub);
+    std::string text = major.extension != nullptr ? lowercase(major.extension) : "audio";
+    if (sub.name != nullptr) text += std::string(", ") + sub.name;
+    return text;
+}
+
+}  // namespace vsthost

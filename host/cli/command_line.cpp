@@ -1,0 +1,321 @@
+#include "command_line.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "host/text/decimal_number.h"
+#include "host/text/failure.h"
+#include "host/validate/catalogue.h"
+
+namespace vsthost {
+
+namespace {
+
+constexpr std::int32_t kLargestBlock = 1 << 20;
+
+Failure usage(const std::string& message) { return Failure(FailureKind::usage, message); }
+
+// The arguments after the command, walked one at a time.
+class Arguments {
+public:
+    Arguments(const std::vector<std::string>& args, std::size_t first) : args(args), next(first) {}
+
+    // Steps over the "--" that ends the options.
+    bool done() {
+        if (!optionsEnded && next < args.size() && args[next] == "--") {
+            optionsEnded = true;
+            ++next;
+        }
+        return next >= args.size();
+    }
+
+    // The next argument. For "--name=value" only the name, keeping the value
+    // for value(). Once "--" has passed, every argument is an operand.
+    std::string take() {
+        std::string arg = args[next++];
+        pending.reset();
+        if (optionsEnded) return arg;
+        if (arg.rfind("--", 0) == 0) {
+            const std::size_t eq = arg.find('=');
+            if (eq != std::string::npos) {
+                pending = arg.substr(eq + 1);
+                arg.resize(eq);
+            }
+        }
+        return arg;
+    }
+
+    // Whether the argument just taken is an option rather than an operand
+    // (a file name, or "-" alone).
+    bool isOption(const std::string& arg) const { return !optionsEnded && arg.size() > 1 && arg[0] == '-'; }
+
+    std::string value(const std::string& option) {
+        if (pending) {
+            std::string v = *pending;
+            pending.reset();
+            return v;
+        }
+        if (next >= args.size()) throw usage("option " + option + " needs a value");
+        return args[next++];
+    }
+
+    void noValue(const std::string& option) const {
+        if (pending) throw usage("option " + option + " takes no value");
+    }
+
+private:
+    const std::vector<std::string>& args;
+    std::size_t next;
+    std::optional<std::string> pending;
+    bool optionsEnded = false;
+};
+
+// Hands every option to `option`, which throws for one it does not know,
+// and answers the operands in order.
+template <typename OnOption>
+std::vector<std::string> walk(Arguments& a, const OnOption& option) {
+    std::vector<std::string> operands;
+    while (!a.done()) {
+        std::string arg = a.take();
+        if (a.isOption(arg))
+            option(arg);
+        else
+            operands.push_back(std::move(arg));
+    }
+    return operands;
+}
+
+double number(const std::string& text, const std::string& option) {
+    const std::optional<double> v = parseDecimal(text);
+    if (!v) throw usage("option " + option + " needs a finite number, not '" + text + "'");
+    return *v;
+}
+
+template <typename Whole = std::int64_t>
+Whole integer(const std::string& text, const std::string& option) {
+    const std::optional<Whole> v = parseWholeNumber<Whole>(text);
+    if (!v) throw usage("option " + option + " needs a whole number, not '" + text + "'");
+    return *v;
+}
+
+TimeSignature timeSignature(const std::string& text) {
+    const std::size_t slash = text.find('/');
+    auto fail = [&] { return usage("option --time-sig needs a signature such as 4/4 or 6/8, not '" + text + "'"); };
+    if (slash == std::string::npos) throw fail();
+    const auto n = parseWholeNumber<std::int64_t>(std::string_view(text).substr(0, slash));
+    const auto d = parseWholeNumber<std::int64_t>(std::string_view(text).substr(slash + 1));
+    if (!n || !d) throw fail();
+    const bool powerOfTwo = *d > 0 && (*d & (*d - 1)) == 0;
+    if (*n < 1 || *n > 64 || !powerOfTwo || *d > 64) throw fail();
+    return {static_cast<std::int32_t>(*n), static_cast<std::int32_t>(*d)};
+}
+
+ParameterSetting setting(const std::string& text, const std::string& option, bool normalized) {
+    const std::size_t eq = text.find('=');
+    if (eq == std::string::npos || eq == 0 || eq + 1 == text.size())
+        throw usage("option " + option + " needs NAME=VALUE, not '" + text + "'");
+    ParameterSetting s{text.substr(0, eq), text.substr(eq + 1), normalized};
+    if (normalized) {
+        const double x = number(s.value, option + " " + s.name);
+        if (x < 0.0 || x > 1.0)
+            throw usage("option " + option + " " + s.name + " needs a value from 0 to 1, not '" + s.value + "'");
+    }
+    return s;
+}
+
+// --set and --set-normalized; false when `option` is neither.
+bool settingOption(Arguments& a, const std::string& option, std::vector<ParameterSetting>& settings) {
+    if (option != "--set" && option != "--set-normalized") return false;
+    settings.push_back(setting(a.value(option), option, option == "--set-normalized"));
+    return true;
+}
+
+// Options every rendering command takes; false when `option` is not one.
+bool renderOption(Arguments& a, const std::string& option, RenderSettingsOptions& r) {
+    if (settingOption(a, option, r.settings)) {
+    } else if (option == "--plugin") {
+        r.plugin = a.value(option);
+    } else if (option == "--block") {
+        const std::int64_t block = integer(a.value(option), option);
+        if (block < 1 || block > kLargestBlock)
+            throw usage("option --block needs a size from 1 to " + std::to_string(kLargestBlock) + ", not " +
+                        std::to_string(block));
+        r.blockSize = static_cast<std::int32_t>(block);
+    } else if (option == "--overwrite") {
+        a.noValue(option);
+        r.overwrite = true;
+    } else if (option == "--quiet" || option == "-q") {
+        a.noValue(option);
+        r.quiet = true;
+    } else if (option == "--spectrogram") {
+        r.spectrogram = a.value(option);
+    } else if (option == "--spectrogram-size") {
+        r.spectrogramSize = parsePictureSize(a.value(option));
+    } else {
+        return false;
+    }
+    return true;
+}
+
+RenderCommand parseRender(Arguments& a) {
+    RenderCommand c;
+    const std::vector<std::string> files = walk(a, [&](const std::string& arg) {
+        if (renderOption(a, arg, c.render)) {
+        } else if (arg == "--bpm") {
+            const std::string text = a.value(arg);
+            c.bpm = number(text, arg);
+            if (c.bpm <= 0.0) throw usage("option --bpm needs a positive tempo, not '" + text + "'");
+        } else if (arg == "--start-beat") {
+            c.startBeat = number(a.value(arg), arg);
+        } else if (arg == "--time-sig") {
+            c.timeSignature = timeSignature(a.value(arg));
+        } else if (arg == "--automate") {
+            c.automation.push_back(parseAutomate(a.value(arg)));
+        } else if (arg == "--automation") {
+            c.automationFiles.push_back(a.value(arg));
+        } else if (arg == "--tempo-map") {
+            if (!c.tempoChanges.empty()) throw usage("option --tempo-map is given twice; give all changes in one");
+            c.tempoChanges = parseTempoMap(a.value(arg));
+        } else if (arg == "--tail") {
+            const std::string text = a.value(arg);
+            c.tailSeconds = number(text, arg);
+            if (c.tailSeconds < 0.0 || c.tailSeconds > 3600.0)
+                throw usage("option --tail needs seconds from 0 to 3600, not '" + text + "'");
+        } else {
+            throw usage("unknown option '" + arg + "' for render; see dravelkint render --help");
+        }
+    });
+    if (files.size() != 2)
+        throw usage("render needs an input and an output file (dravelkint render IN OUT [options]), got " +
+                    std::to_string(files.size()));
+    c.input = files[0];
+    c.render.output = files[1];
+    return c;
+}
+
+DemoCommand parseDemo(Arguments& a) {
+    DemoCommand c;
+    c.render.output = "dravelkint-demo.wav";
+    const std::vector<std::string> files = walk(a, [&](const std::string& arg) {
+        if (renderOption(a, arg, c.render)) {
+        } else if (arg == "--bars") {
+            const std::int64_t bars = integer(a.value(arg), arg);
+            if (bars < 1 || bars > 10000) throw usage("option --bars needs a count from 1 to 10000");
+            c.bars = static_cast<std::int32_t>(bars);
+        } else if (arg == "--dry") {
+            a.noValue(arg);
+            c.dry = true;
+        } else {
+            throw usage("unknown option '" + arg + "' for demo; see dravelkint demo --help");
+        }
+    });
+    if (files.size() > 1) throw usage("demo takes at most one output file");
+    if (!files.empty()) c.render.output = files[0];
+    return c;
+}
+
+InfoCommand parseInfo(Arguments& a) {
+    InfoCommand c;
+    const std::vector<std::string> files = walk(a, [&](const std::string& arg) {
+        if (settingOption(a, arg, c.settings)) {
+        } else if (arg == "--plugin") {
+            c.plugin = a.value(arg);
+        } else if (arg == "--json") {
+            a.noValue(arg);
+            c.json = true;
+        } else {
+            throw usage("unknown argument '" + arg + "' for info; see dravelkint info --help");
+        }
+    });
+    if (files.size() > 1 || (!files.empty() && c.plugin))
+        throw usage("unknown argument '" + files.back() + "' for info; see dravelkint info --help");
+    if (!files.empty()) c.plugin = files.front();
+    return c;
+}
+
+std::vector<std::string> groupNames(const std::string& option, const std::string& text) {
+    using validate::catalogue;
+    std::string known;
+    for (const validate::CheckGroup& group : catalogue()) known += (known.empty() ? "" : ", ") + group.name;
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string name = text.substr(start, comma - start);
+        const bool exists =
+            name == "load" || std::any_of(catalogue().begin(), catalogue().end(),
+                                          [&](const validate::CheckGroup& g) { return g.name == name; });
+        if (!exists) throw usage("option " + option + ": no check group '" + name + "'; the groups are " + known);
+        names.push_back(name);
+        start = comma + 1;
+    }
+    return names;
+}
+
+ValidateCommand parseValidate(Arguments& a) {
+    ValidateCommand c;
+    const std::vector<std::string> files = walk(a, [&](const std::string& arg) {
+        if (arg == "--plugin") {
+            c.plugin = a.value(arg);
+        } else if (arg == "--strictness") {
+            const std::string text = a.value(arg);
+            c.strictness = integer<int>(text, arg);
+            if (c.strictness < validate::kMinStrictness || c.strictness > validate::kMaxStrictness)
+                throw usage("option --strictness goes from 1 to 10, not " + text);
+        } else if (arg == "--seed") {
+            c.seed = integer<std::uint64_t>(a.value(arg), arg);
+        } else if (arg == "--only") {
+            for (std::string& name : groupNames(arg, a.value(arg))) c.only.push_back(std::move(name));
+        } else if (arg == "--timeout") {
+            const std::string text = a.value(arg);
+            const std::optional<double> seconds = parseDecimal(text);
+            if (!seconds || *seconds <= 0.0)
+                throw usage("option --timeout needs a number of seconds above 0, not '" + text + "'");
+            c.timeoutSeconds = *seconds;
+        } else if (arg == "--json") {
+            a.noValue(arg);
+            c.json = true;
+        } else {
+            throw usage("unknown option '" + arg + "' for validate; see dravelkint validate --help");
+        }
+    });
+    if (!files.empty())
+        throw usage("validate takes no file ('" + files.front() + "'); give the plug-in with --plugin PATH");
+    return c;
+}
+
+// --help or -h among the options, before any "--".
+bool asksForHelp(const std::vector<std::string>& args) {
+    for (std::size_t i = 1; i < args.size() && args[i] != "--"; ++i)
+        if (args[i] == "--help" || args[i] == "-h") return true;
+    return false;
+}
+
+const std::vector<std::string> kCommands{"render", "demo", "info", "validate"};
+
+}  // namespace
+
+Command parseCommandLine(const std::vector<std::string>& args) {
+    if (args.empty()) throw usage("no command given; see dravelkint --help");
+    const std::string& command = args[0];
+    if (command == "--help" || command == "-h") return HelpCommand{};
+    if (command == "--version") return VersionCommand{};
+    if (command == "help") {
+        if (args.size() == 1) return HelpCommand{};
+        if (std::find(kCommands.begin(), kCommands.end(), args[1]) == kCommands.end())
+            throw usage("no help on '" + args[1] + "'; the commands are render, demo, info and validate");
+        return HelpCommand{args[1]};
+    }
+    const bool known = std::find(kCommands.begin(), kCommands.end(), command) != kCommands.end();
+    if (!known)
+        throw usage("unknown command '" + command +
+                    "'; the commands are render, demo, info and validate (see dravelkint --help)");
+    if (asksForHelp(args)) return HelpCommand{command};
+    Arguments a(args, 1);
+    if (command == "render") return parseRender(a);
+    if (command == "demo") return parseDemo(a);
+    if (command == "info") return parseInfo(a);
+    return parseValidate(a);
+}
+
+}  // namespace vsthost

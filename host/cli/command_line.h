@@ -1,0 +1,83 @@
+// What the user asked for, read from the command line. Every command walks
+// its arguments alike: an option takes its value joined with '=' or as the
+// next argument, "--" ends the options, and --help anywhere before it asks
+// for the command's help. Every malformed option is a Failure (usage) that
+// names it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "host/picture/spectrogram.h"
+#include "host/song/automation.h"
+#include "host/song/tempo_map.h"
+#include "host/song/transport.h"
+
+namespace vsthost {
+
+struct ParameterSetting {
+    std::string name;
+    std::string value;
+    bool normalized = false;
+};
+
+// Options shared by the commands that render.
+struct RenderSettingsOptions {
+    std::string output;
+    std::optional<std::string> plugin;
+    std::vector<ParameterSetting> settings;
+    std::int32_t blockSize = 512;
+    bool overwrite = false;
+    bool quiet = false;
+    std::optional<std::string> spectrogram;  // a PNG picture of the output
+    PictureSize spectrogramSize;
+};
+
+struct RenderCommand {
+    std::string input;
+    RenderSettingsOptions render;
+    double bpm = 120.0;
+    double startBeat = 0.0;
+    TimeSignature timeSignature{};
+    double tailSeconds = 0.0;
+    std::vector<LaneText> automation;          // --automate, one lane each
+    std::vector<std::string> automationFiles;  // --automation
+    std::vector<TempoChange> tempoChanges;     // --tempo-map
+};
+
+struct DemoCommand {
+    RenderSettingsOptions render;
+    std::int32_t bars = 8;
+    bool dry = false;
+};
+
+struct InfoCommand {
+    std::optional<std::string> plugin;
+    std::vector<ParameterSetting> settings;  // shown as they land
+    bool json = false;
+};
+
+struct ValidateCommand {
+    std::optional<std::string> plugin;
+    int strictness = 5;
+    std::optional<std::uint64_t> seed;  // a fresh one, shown in the report, when not given
+    std::vector<std::string> only;      // group names; empty for all
+    double timeoutSeconds = 60.0;
+    bool json = false;
+};
+
+// The overview, or one command's help when `command` names it.
+struct HelpCommand {
+    std::string command;
+};
+
+struct VersionCommand {};
+
+using Command = std::variant<HelpCommand, VersionCommand, RenderCommand, DemoCommand, InfoCommand, ValidateCommand>;
+
+Command parseCommandLine(const std::vector<std::string>& args);
+
+}  // namespace vsthost

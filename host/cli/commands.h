@@ -1,0 +1,20 @@
+// The commands of the dravelkint executable. Each throws Failure for what
+// went wrong; main() turns it into a message and an exit code.
+#pragma once
+
+#include <string>
+
+#include "command_line.h"
+
+namespace vsthost {
+
+void runRender(const RenderCommand& command);
+void runDemo(const DemoCommand& command);
+void runInfo(const InfoCommand& command);
+// Answers whether every check passed.
+bool runValidate(const ValidateCommand& command);
+
+// The overview, or the help of one command.
+void printHelp(const std::string& command);
+
+}  // namespace vsthost

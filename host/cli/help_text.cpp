@@ -1,0 +1,186 @@
+// What `dravelkint --help` and each command's --help print.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "host/validate/catalogue.h"
+
+namespace vsthost {
+
+namespace {
+
+constexpr const char* kOverview = R"(dravelkint - a tempo-synchronised wobble filter for audio files
+
+Usage:
+  dravelkint demo [OUT] [options]      render a built-in test signal (8 bars at 140 BPM)
+                                       through the plug-in into OUT (default dravelkint-demo.wav)
+  dravelkint render IN OUT [options]   stream the audio file IN through the plug-in into OUT
+  dravelkint info [PATH] [options]     describe a VST 2.4 plug-in and list its parameters
+  dravelkint validate [options]        put a VST 2.4 plug-in through a catalogue of checks
+  dravelkint COMMAND --help            the options of one command (or dravelkint help COMMAND)
+  dravelkint --help                    show this text
+  dravelkint --version                 show the version
+
+Every command takes an option's value joined with '=' or as the next argument,
+and "--" ends the options (for file names that begin with '-').
+
+Example:
+  dravelkint render loop.wav loop-wobble.wav --bpm 128 --set Period=1/8 --set "Freq 1=300" --set Mix=50
+
+Exit codes:
+  0    success
+  1    unexpected failure
+  2    usage: a bad command line, option value, parameter name or parameter value,
+       automation or tempo map
+  3    input file: missing, unreadable, not audio, or more than 2 channels; an automation
+       file that cannot be read or is not automation
+  4    output file or picture: exists, is the input, unknown extension, or cannot be written
+  5    plug-in: missing, not loadable, no VSTPluginMain, no valid effect, or unsupported
+       channels; for validate, a check failed
+  130  interrupted; nothing was written
+)";
+
+// The options render and demo share.
+constexpr const char* kRenderingOptions =
+    R"(  --set NAME=VALUE        set a parameter to VALUE as the plug-in displays it, e.g.
+                          --set Period=1/8 --set "Freq 1=300" --set Q=4.0 --set Mix=50
+                          (repeatable; `dravelkint info` lists names and current values)
+  --set-normalized NAME=X set a parameter to its raw host value X, from 0 to 1
+  --block N               frames per processing call, 1 or more (default 512)
+  --plugin PATH           another VST 2.4 plug-in (default: the Dravelkint plug-in beside
+                          this program, in ../lib/vst, or in ~/.vst)
+  --overwrite             replace OUT if it exists (it is refused otherwise)
+  --quiet                 no progress bar and no summary line
+  --spectrogram OUT.png   also draw a spectrogram of the output: frequency up, time in beats
+                          across with a line at every bar, level as colour
+  --spectrogram-size WxH  its size in pixels (default 1200x600)
+
+The output format follows OUT's extension: .wav, .flac, .aiff, .ogg, .opus, .w64, .rf64,
+.caf or .au. OUT is written to a temporary file beside it and takes its name only when
+the render has succeeded.
+)";
+
+constexpr const char* kRender = R"(dravelkint render - stream an audio file through the plug-in
+
+Usage:
+  dravelkint render IN OUT [options]
+
+Options:
+  --bpm N                 tempo in beats per minute (default 120)
+  --start-beat B          song position of the first sample, in quarter notes (default 0)
+  --time-sig N/D          time signature (default 4/4)
+  --tail SECONDS          feed this much silence after the input ends (default 0)
+  --automate "NAME=BEAT:VALUE,BEAT:VALUE,..."
+                          move a parameter over the song: VALUE as --set takes it, or
+                          normalised with an n suffix (0.3n); linear between keyframes,
+                          a step where two keyframes share a beat (repeatable), e.g.
+                          --automate "Freq 1=0:300,16:2000" --automate "Mix=8:0n,8:1n"
+  --automation FILE.json  keyframes for several parameters, e.g.
+                          {"Freq 1": [{"beat": 0, "value": 300}, {"beat": 16, "value": 2000}],
+                           "Period": [{"beat": 0, "value": "1/8"}, {"beat": 8, "value": "1/16"}]}
+  --tempo-map "BEAT:BPM,BEAT:BPM,..."
+                          tempo steps at the given beats, e.g. "0:120,32:140"; --bpm holds
+                          until the first of them
+)";
+
+constexpr const char* kRenderNotes = R"(
+The input's sample format is kept where the output format allows it. A mono input feeds
+both plug-in inputs. The input is never overwritten.
+
+Example:
+  dravelkint render loop.wav loop-wobble.wav --bpm 128 --set Period=1/8 --set "Freq 1=300" --set Mix=50
+)";
+
+constexpr const char* kDemo = R"(dravelkint demo - render a built-in test signal through the plug-in
+
+Usage:
+  dravelkint demo [OUT] [options]
+
+Renders 8 bars of sawtooth chords and bass at 140 BPM into OUT (default
+dravelkint-demo.wav).
+
+Options:
+  --bars N                length in bars (default 8)
+  --dry                   write the test signal without the plug-in, e.g. as an input for render
+)";
+
+constexpr const char* kInfo = R"(dravelkint info - describe a VST 2.4 plug-in
+
+Usage:
+  dravelkint info [PATH] [--plugin PATH] [--json] [--set NAME=VALUE ...]
+
+Shows the plug-in's name, vendor, product, unique identifier, VST version, category,
+channels, flags and a table of its parameters.
+
+Options:
+  --plugin PATH           the plug-in (default: the Dravelkint plug-in beside this program,
+                          in ../lib/vst, or in ~/.vst); PATH may also stand alone
+  --json                  one JSON document instead of the table
+  --set NAME=VALUE        set a parameter first, as render does: shows what a setting lands on
+  --set-normalized NAME=X set a parameter to its raw host value X, from 0 to 1
+)";
+
+constexpr const char* kValidate = R"(dravelkint validate - put a VST 2.4 plug-in through a catalogue of checks
+
+Usage:
+  dravelkint validate [--plugin PATH] [--strictness 1..10] [--seed N] [--only GROUPS]
+                      [--timeout SECONDS] [--json]
+
+Options:
+  --plugin PATH        the plug-in file (default: the Dravelkint plug-in beside this program,
+                       in ../lib/vst, or in ~/.vst)
+  --strictness N       1 to 10 (default 5): checks that need more are skipped and say so,
+                       and some findings are warnings below a level and failures from it
+  --seed N             seed of every random value, for reproducing a report (default: a
+                       fresh one, shown in the report)
+  --only GROUPS        comma-separated groups to run (default: all); loading always runs
+  --timeout SECONDS    time limit of each group (default 60)
+  --json               one JSON document instead of the report lines
+
+Each group runs in a child process of its own. A crash or hang of the plug-in becomes
+one FAIL line that names the call in progress, and validation goes on. Every check
+gives one line: PASS, FAIL, WARN or SKIP, its name and what it found.
+
+Some findings are warnings below a strictness and failures from it: subnormal output and
+a missing effFlagsCanReplacing (4), heap allocations in processing or parameter calls and
+a uniqueID of 0 (6), texts past their bound but within the 64 bytes hosts commonly give,
+and non-finite output after parameter values outside 0 to 1 (7). A block split that
+changes the output of a plug-in without latency, a VST version other than 2400, and silence
+after a burst that costs more than 1.5 times a normal signal are only ever warnings.
+
+Exit codes: 0 no check failed, 5 a check failed (or the plug-in was not found),
+2 a bad command line.
+
+Checks (lowest strictness that runs them):
+)";
+
+void printChecks() {
+    std::vector<validate::CheckGroup> groups{validate::loadGroup()};
+    groups.insert(groups.end(), validate::catalogue().begin(), validate::catalogue().end());
+    for (const validate::CheckGroup& group : groups)
+        for (const validate::Check& check : group.checks)
+            std::printf("  %2d  %-30s %s\n", check.strictness, check.id.c_str(), check.about.c_str());
+}
+
+}  // namespace
+
+void printHelp(const std::string& command) {
+    if (command == "render") {
+        std::fputs(kRender, stdout);
+        std::fputs(kRenderingOptions, stdout);
+        std::fputs(kRenderNotes, stdout);
+    } else if (command == "demo") {
+        std::fputs(kDemo, stdout);
+        std::fputs(kRenderingOptions, stdout);
+    } else if (command == "info") {
+        std::fputs(kInfo, stdout);
+    } else if (command == "validate") {
+        std::fputs(kValidate, stdout);
+        printChecks();
+    } else {
+        std::fputs(kOverview, stdout);
+    }
+}
+
+}  // namespace vsthost

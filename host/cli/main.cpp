@@ -1,0 +1,44 @@
+// dravelkint: renders audio files through the Dravelkint plug-in (or any
+// VST 2.4 plug-in), describes and validates plug-ins, and plays a demo that
+// needs no input. The commands are listed in help_text.cpp.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <type_traits>
+#include <variant>
+#include <vector>
+
+#include "commands.h"
+#include "exit_codes.h"
+
+int main(int argc, char** argv) {
+    using namespace vsthost;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        const Command command = parseCommandLine(args);
+        return std::visit(
+            [](const auto& c) -> int {
+                using T = std::decay_t<decltype(c)>;
+                if constexpr (std::is_same_v<T, HelpCommand>)
+                    printHelp(c.command);
+                else if constexpr (std::is_same_v<T, VersionCommand>)
+                    std::puts("dravelkint " DRAVELKINT_VERSION);
+                else if constexpr (std::is_same_v<T, RenderCommand>)
+                    runRender(c);
+                else if constexpr (std::is_same_v<T, DemoCommand>)
+                    runDemo(c);
+                else if constexpr (std::is_same_v<T, InfoCommand>)
+                    runInfo(c);
+                else if constexpr (std::is_same_v<T, ValidateCommand>)
+                    return runValidate(c) ? kExitSuccess : kExitPlugin;
+                return kExitSuccess;
+            },
+            command);
+    } catch (const Failure& failure) {
+        std::fprintf(stderr, "dravelkint: %s\n", failure.what());
+        return exitCodeFor(failure.kind());
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "dravelkint: unexpected failure: %s\n", error.what());
+        return kExitUnexpected;
+    }
+}

@@ -1,0 +1,146 @@
+#include "tempo_map.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "host/text/decimal_number.h"
+#include "host/text/failure.h"
+#include "host/text/trimmed.h"
+#include "transport.h"
+
+namespace vsthost {
+
+namespace {
+
+// Beats typed in decimals land on whole samples at everyday tempi, but the
+// sums that find them may come out a hair above; that hair is not a sample.
+constexpr double kSampleSnap = 1e-6;
+
+// Past this a stretch is never reached; it also keeps the conversion to a
+// whole sample defined.
+constexpr double kFarSample = 4.0e18;
+
+void checkTempo(double bpm, double beat) {
+    if (!(bpm > 0.0) || !std::isfinite(bpm))
+        throw Failure(FailureKind::usage, "tempo " + numberText(bpm) + " BPM at beat " + numberText(beat) +
+                                              ": a tempo must be a number above zero");
+}
+
+}  // namespace
+
+std::vector<TempoChange> parseTempoMap(std::string_view text) {
+    const std::string whole(text);
+    auto refuse = [&](const std::string& why) {
+        return Failure(FailureKind::usage, "--tempo-map '" + whole + "': " + why);
+    };
+    std::vector<TempoChange> changes;
+    if (trimmed(text).empty()) throw refuse("expected BEAT:BPM,BEAT:BPM,...");
+    while (true) {
+        const auto comma = text.find(',');
+        const std::string_view item = trimmed(text.substr(0, comma));
+        const auto colon = item.find(':');
+        if (colon == std::string_view::npos) throw refuse("'" + std::string(item) + "' is not BEAT:BPM");
+        const auto beat = parseDecimal(trimmed(item.substr(0, colon)));
+        const auto bpm = parseDecimal(trimmed(item.substr(colon + 1)));
+        if (!beat || !bpm) throw refuse("'" + std::string(item) + "' is not BEAT:BPM with two numbers");
+        if (*beat < 0.0) throw refuse("beat " + numberText(*beat) + " lies before the start of the song");
+        if (!(*bpm > 0.0))
+            throw refuse("tempo " + numberText(*bpm) + " at beat " + numberText(*beat) +
+                         ": a tempo must be above zero");
+        if (!changes.empty() && !(*beat > changes.back().beat))
+            throw refuse("beat " + numberText(*beat) + " comes after beat " + numberText(changes.back().beat) +
+                         "; beats must rise from one change to the next");
+        changes.push_back({*beat, *bpm});
+        if (comma == std::string_view::npos) break;
+        text.remove_prefix(comma + 1);
+    }
+    return changes;
+}
+
+TempoMap::TempoMap(double sampleRate, double bpm, const std::vector<TempoChange>& changes, double startBeat)
+    : sampleRate_(sampleRate) {
+    if (!(sampleRate > 0.0) || !std::isfinite(sampleRate))
+        throw Failure(FailureKind::usage, "sample rate " + numberText(sampleRate) + " Hz: must be above zero");
+    if (!std::isfinite(startBeat)) throw Failure(FailureKind::usage, "the start beat must be a finite number");
+    checkTempo(bpm, startBeat);
+    stretches_.push_back({startBeat, 0.0, 0, startBeat, bpm, quarterNotesPerSample(sampleRate, bpm)});
+    double previousBeat = -std::numeric_limits<double>::infinity();
+    for (const TempoChange& change : changes) {
+        checkTempo(change.bpm, change.beat);
+        if (!std::isfinite(change.beat))
+            throw Failure(FailureKind::usage, "tempo change at a beat that is not a finite number");
+        if (!(change.beat > previousBeat))
+            throw Failure(FailureKind::usage, "tempo change at beat " + numberText(change.beat) + " comes after beat " +
+                                                  numberText(previousBeat) + "; beats must rise");
+        previousBeat = change.beat;
+        Stretch& last = stretches_.back();
+        if (change.beat <= startBeat) {
+            last.bpm = change.bpm;
+            last.beatsPerSample = quarterNotesPerSample(sampleRate, change.bpm);
+            continue;
+        }
+        Stretch next{};
+        next.beat = change.beat;
+        next.bpm = change.bpm;
+        next.beatsPerSample = quarterNotesPerSample(sampleRate, change.bpm);
+        next.exactSample = last.exactSample + (change.beat - last.beat) * (sampleRate * 60.0 / last.bpm);
+        if (next.exactSample >= kFarSample || last.firstSample == kNever) {
+            next.firstSample = kNever;
+            next.firstBeat = change.beat;
+        } else {
+            next.firstSample = static_cast<std::int64_t>(std::ceil(next.exactSample - kSampleSnap));
+            // The part of a sample between the change and the first whole
+            // sample after it already runs at the new tempo.
+            next.firstBeat =
+                change.beat + (static_cast<double>(next.firstSample) - next.exactSample) * next.beatsPerSample;
+        }
+        // Two changes within one sample: the later one is what that sample hears.
+        if (next.firstSample == last.firstSample && stretches_.size() > 1) {
+            last = next;
+            continue;
+        }
+        stretches_.push_back(next);
+    }
+}
+
+const TempoMap::Stretch& TempoMap::stretchAtSample(std::int64_t sample) const {
+    const auto after = std::upper_bound(stretches_.begin() + 1, stretches_.end(), sample,
+                                        [](std::int64_t s, const Stretch& stretch) { return s < stretch.firstSample; });
+    return *(after - 1);
+}
+
+const TempoMap::Stretch& TempoMap::stretchAtBeat(double beat) const {
+    const auto after = std::upper_bound(stretches_.begin() + 1, stretches_.end(), beat,
+                                        [](double b, const Stretch& stretch) { return b < stretch.beat; });
+    return *(after - 1);
+}
+
+double TempoMap::beatAt(std::int64_t sample) const {
+    const Stretch& s = stretchAtSample(sample);
+    return s.firstBeat + static_cast<double>(sample - s.firstSample) * s.beatsPerSample;
+}
+
+double TempoMap::tempoAt(std::int64_t sample) const { return stretchAtSample(sample).bpm; }
+
+double TempoMap::sampleAt(double beat) const {
+    const Stretch& s = stretchAtBeat(beat);
+    return s.exactSample + (beat - s.beat) * (sampleRate_ * 60.0 / s.bpm);
+}
+
+std::int64_t TempoMap::firstSampleAt(double beat) const {
+    const double exact = sampleAt(beat);
+    if (exact >= kFarSample) return kNever;
+    return static_cast<std::int64_t>(std::ceil(exact - kSampleSnap));
+}
+
+std::int64_t TempoMap::nextChangeAfter(std::int64_t sample) const {
+    const auto after = std::upper_bound(stretches_.begin(), stretches_.end(), sample,
+                                        [](std::int64_t s, const Stretch& stretch) { return s < stretch.firstSample; });
+    return after == stretches_.end() ? kNever : after->firstSample;
+}
+
+bool TempoMap::changesAt(std::int64_t sample) const { return nextChangeAfter(sample - 1) == sample; }
+
+}  // namespace vsthost

@@ -1,0 +1,185 @@
+// The plug-in's parameters: values read back within 0 to 1, display texts
+// within bounds at every value, output that survives automation, extremes
+// and values no host should send.
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "frame/opcodes.h"
+#include "host/validate/audio_probe.h"
+#include "host/validate/catalogue.h"
+#include "host/validate/findings.h"
+#include "host/validate/plugin_under_test.h"
+#include "host/validate/text_probe.h"
+
+namespace vsthost::validate {
+
+namespace {
+
+constexpr std::int32_t kBlock = 512;
+constexpr int kRandomValues = 6;
+
+std::string valueText(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
+    return text;
+}
+
+std::vector<float> probeValues(SeededRandom& random) {
+    std::vector<float> values{0.0f, 1.0f};
+    for (int i = 0; i < kRandomValues; ++i) values.push_back(random.uniform(0.0f, 1.0f));
+    return values;
+}
+
+// Sets every parameter in turn to 0, 1 and the random values, and hands each
+// setting to `inspect`.
+template <typename Inspect>
+void forEachProbe(PluginUnderTest& plugin, CheckContext& context, const Inspect& inspect) {
+    for (std::int32_t i = 0; i < plugin.parameterCount(); ++i)
+        for (const float value : probeValues(context.random)) {
+            plugin.setParameter(i, value);
+            inspect(i, value);
+        }
+}
+
+Outcome readBack(CheckContext& context) {
+    PluginUnderTest plugin(context.module);
+    const std::int32_t count = plugin.parameterCount();
+    if (count <= 0) return passed("no parameters");
+    Findings findings;
+    forEachProbe(plugin, context, [&](std::int32_t i, float value) {
+        const float back = plugin.getParameter(i);
+        if (!(back >= 0.0f && back <= 1.0f))
+            findings.add(failed("parameter " + std::to_string(i) + " set to " + valueText(value) + " reads back " +
+                                valueText(back) + ", outside 0 to 1"));
+    });
+    return findings.outcome(counted(count, "parameter") + " at 0, 1 and " + std::to_string(kRandomValues) +
+                            " random values read back within 0 to 1");
+}
+
+Outcome displayTexts(CheckContext& context) {
+    PluginUnderTest plugin(context.module);
+    const std::int32_t count = plugin.parameterCount();
+    if (count <= 0) return passed("no parameters");
+    Findings findings;
+    forEachProbe(plugin, context, [&](std::int32_t i, float value) {
+        const WrittenText written = probeText([&](char* buffer) { plugin.dispatch(effGetParamDisplay, i, 0, buffer); });
+        findings.add(judgeText(written, kParameterTextBound,
+                               "parameter " + std::to_string(i) + " display at " + valueText(value),
+                               context.strictness));
+    });
+    return findings.outcome(counted(count, "parameter") + " at 0, 1 and " + std::to_string(kRandomValues) +
+                            " random values: displays within " + std::to_string(kParameterTextBound) + " characters");
+}
+
+Outcome extremes(CheckContext& context) {
+    PluginUnderTest plugin(context.module);
+    const std::int32_t count = plugin.parameterCount();
+    plugin.start(44100.0, kBlock);
+    BlockBuffers io(plugin, kBlock);
+    std::vector<float> defaults;
+    for (std::int32_t i = 0; i < count; ++i) defaults.push_back(plugin.getParameter(i));
+    SignalScan scan;
+    auto run = [&] {
+        for (int b = 0; b < 4; ++b) processNoise(plugin, io, context.random, kBlock, scan);
+    };
+    for (const float everything : {0.0f, 1.0f}) {
+        for (std::int32_t i = 0; i < count; ++i) plugin.setParameter(i, everything);
+        run();
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
+        for (std::int32_t k = 0; k < count; ++k) plugin.setParameter(k, defaults[static_cast<std::size_t>(k)]);
+        for (const float edge : {0.0f, 1.0f}) {
+            plugin.setParameter(i, edge);
+            run();
+        }
+    }
+    return judgeOutput(scan, context, "all parameters at 0, at 1, and each alone at 0 and 1", kOnlyFinite);
+}
+
+Outcome automation(CheckContext& context) {
+    constexpr std::int32_t kStep = 32;
+    constexpr std::int32_t kFrames = 88200;
+    PluginUnderTest plugin(context.module);
+    const std::int32_t count = plugin.parameterCount();
+    plugin.start(44100.0, kStep);
+    BlockBuffers io(plugin, kStep);
+    SignalScan scan;
+    for (std::int32_t done = 0; done < kFrames; done += kStep) {
+        if (count > 0) {
+            const int changes = context.random.between(1, 3);
+            for (int k = 0; k < changes; ++k)
+                plugin.setParameter(context.random.between(0, count - 1), context.random.uniform(0.0f, 1.0f));
+        }
+        processNoise(plugin, io, context.random, kStep, scan);
+    }
+    return judgeOutput(scan, context, "random parameter changes every 32 frames for 2 s", kOnlyFinite);
+}
+
+Outcome outOfRange(CheckContext& context) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float values[] = {-1.0f, 2.0f, -1.0e30f, 1.0e30f, -inf, inf, std::numeric_limits<float>::quiet_NaN()};
+    PluginUnderTest plugin(context.module);
+    const std::int32_t count = plugin.parameterCount();
+    if (count <= 0) return passed("no parameters");
+    plugin.start(44100.0, kBlock);
+    BlockBuffers io(plugin, kBlock);
+    Findings findings;
+    for (const float value : values) {
+        SignalScan scan;
+        for (std::int32_t i = 0; i < count; ++i) plugin.setParameter(i, value);
+        for (int b = 0; b < 2; ++b) processNoise(plugin, io, context.random, kBlock, scan);
+        // Back to a valid value: the plug-in must recover.
+        for (std::int32_t i = 0; i < count; ++i) plugin.setParameter(i, 0.5f);
+        for (int b = 0; b < 2; ++b) processNoise(plugin, io, context.random, kBlock, scan);
+        findings.add(judgeOutput(scan, context, "every parameter set to " + valueText(value) + ", then 0.5",
+                                 {false, false, context.failFrom(7)}));
+    }
+    return findings.outcome(
+        "every parameter set to -1, 2, +-1e30, +-inf and NaN: output finite, and after 0.5 "
+        "again too");
+}
+
+Outcome foreignIndices(CheckContext& context) {
+    PluginUnderTest plugin(context.module);
+    const std::int32_t count = plugin.parameterCount();
+    Findings findings;
+    for (const std::int32_t index : {-1, count, count + 1000}) {
+        plugin.setParameter(index, 0.5f);
+        plugin.getParameter(index);
+        for (const std::int32_t opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay}) {
+            const WrittenText written = probeText([&](char* buffer) { plugin.dispatch(opcode, index, 0, buffer); });
+            findings.add(judgeText(written, kParameterTextBound, "text of parameter " + std::to_string(index),
+                                   context.strictness));
+        }
+    }
+    plugin.start(44100.0, kBlock);
+    BlockBuffers io(plugin, kBlock);
+    SignalScan scan;
+    processNoise(plugin, io, context.random, kBlock, scan);
+    const Outcome output =
+        judgeOutput(scan, context, "indices -1 and beyond the last are harmless; afterwards", kOnlyFinite);
+    findings.add(output);
+    return findings.outcome(output.message);
+}
+
+}  // namespace
+
+CheckGroup parametersGroup() {
+    return {
+        "parameters",
+        {
+            {"parameters.read-back", 2, "every parameter at 0, 1 and random values reads back within 0 to 1", readBack},
+            {"parameters.display-texts", 2, "display texts within 8 characters at each of those values", displayTexts},
+            {"parameters.extremes", 3, "all parameters at 0 and 1, and each alone: output finite", extremes},
+            {"parameters.automation", 3, "random automation every 32 frames: output finite", automation},
+            {"parameters.out-of-range", 5,
+             "values outside 0 to 1, infinite and NaN keep the output finite (a failure from strictness 7)",
+             outOfRange},
+            {"parameters.foreign-index", 8, "indices -1 and beyond the last are harmless", foreignIndices},
+        }};
+}
+
+}  // namespace vsthost::validate

@@ -1,0 +1,146 @@
+// What a plug-in must not do on the audio thread: allocate memory, in the
+// processing call or in a parameter change made between blocks; and what it
+// must survive there: parameters written by another thread while it
+// processes, as hosts write them from their user-interface or automation
+// threads.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/allocation/allocation_counter.h"
+#include "host/validate/audio_probe.h"
+#include "host/validate/call_in_progress.h"
+#include "host/validate/catalogue.h"
+#include "host/validate/plugin_under_test.h"
+
+namespace vsthost::validate {
+
+namespace {
+
+// The interposer might not be in front of the C library after all (a static
+// build, another allocator preloaded); a count of 0 then proves nothing.
+bool countingWorks() {
+    if (!allocation_counter::available()) return false;
+    void* (*volatile allocate)(std::size_t) = std::malloc;
+    allocation_counter::start();
+    void* p = allocate(16);
+    const std::int64_t n = allocation_counter::stop();
+    std::free(p);
+    return n == 1;
+}
+
+constexpr std::int32_t kSizes[] = {1, 64, 512, 4096};
+
+Outcome processAllocations(CheckContext& context) {
+    if (!countingWorks()) return skipped("heap allocations cannot be counted in this build");
+    PluginUnderTest plugin(context.module);
+    plugin.start(44100.0, 4096);
+    BlockBuffers io(plugin, 4096);
+    SignalScan scan;
+    plugin.countAllocations(true);
+    int calls = 0;
+    for (const std::int32_t size : kSizes)
+        for (int b = 0; b < 8; ++b, ++calls) processNoise(plugin, io, context.random, size, scan);
+    for (int b = 0; b < 16; ++b, ++calls)
+        processNoise(plugin, io, context.random, context.random.between(1, 4096), scan);
+    plugin.countAllocations(false);
+    const std::int64_t n = plugin.allocationsInProcess();
+    if (n > 0)
+        return {context.failFrom(6), std::to_string(n) + " heap allocations in " + std::to_string(calls) +
+                                         " processing calls, from the first one after processing was switched on"};
+    return passed(std::to_string(calls) + " processing calls from the first one on: no heap allocation");
+}
+
+Outcome parameterAllocations(CheckContext& context) {
+    if (!countingWorks()) return skipped("heap allocations cannot be counted in this build");
+    PluginUnderTest plugin(context.module);
+    const std::int32_t count = plugin.parameterCount();
+    if (count <= 0) return skipped("no parameters");
+    plugin.start(44100.0, 256);
+    BlockBuffers io(plugin, 256);
+    SignalScan scan;
+    processNoise(plugin, io, context.random, 256, scan);
+    plugin.countAllocations(true);
+    int changes = 0;
+    for (int b = 0; b < 32; ++b) {
+        for (std::int32_t i = 0; i < count; ++i, ++changes) plugin.setParameter(i, context.random.uniform(0.0f, 1.0f));
+        processNoise(plugin, io, context.random, 256, scan);
+    }
+    plugin.countAllocations(false);
+    // Allocations in the blocks themselves are the other check's finding.
+    const std::int64_t n = plugin.allocationsInSetParameter();
+    if (n > 0)
+        return {context.failFrom(6), std::to_string(n) + " heap allocations in " + std::to_string(changes) +
+                                         " parameter changes between blocks"};
+    return passed(std::to_string(changes) + " parameter changes between blocks: no heap allocation");
+}
+
+Outcome parameterThread(CheckContext& context) {
+    constexpr int kMinBlocks = 400;
+    constexpr std::int64_t kMinWrites = 10000;
+    constexpr float kStep = 0.001f;
+    PluginUnderTest plugin(context.module);
+    const std::int32_t count = plugin.parameterCount();
+    if (count <= 0) return skipped("no parameters to write");
+    plugin.start(44100.0, 256);
+    BlockBuffers io(plugin, 256);
+    SignalScan scan;
+    AEffect* effect = plugin.effect();
+    std::atomic<bool> stop{false};
+    std::atomic<std::int64_t> writes{0};
+    SeededRandom writerRandom(context.random.next(), "writer");
+    std::vector<float> values;
+    for (std::int32_t i = 0; i < count; ++i) values.push_back(plugin.getParameter(i));
+    // Deliberately unsynchronised with the processing thread, as in hosts.
+    // The values move in small steps, like a knob being turned, so that what
+    // is tested is the sharing, not how fast the sound may change.
+    std::thread writer([&] {
+        while (!stop.load(std::memory_order_relaxed)) {
+            const std::int32_t i = writerRandom.between(0, count - 1);
+            float& value = values[static_cast<std::size_t>(i)];
+            value = std::clamp(value + writerRandom.uniform(-kStep, kStep), 0.0f, 1.0f);
+            effect->setParameter(effect, i, value);
+            writes.fetch_add(1, std::memory_order_relaxed);
+        }
+    });
+    while (writes.load() == 0) std::this_thread::yield();
+    noteContext("while a second thread calls setParameter");
+    // The two threads must really overlap, however busy the machine is.
+    const std::int64_t before = writes.load();
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    int blocks = 0;
+    while (blocks < kMinBlocks || (writes.load() - before < kMinWrites && std::chrono::steady_clock::now() < giveUp)) {
+        processNoise(plugin, io, context.random, 256, scan);
+        ++blocks;
+    }
+    const std::int64_t during = writes.load() - before;
+    stop.store(true);
+    writer.join();
+    noteContext("");
+    if (during == 0) return skipped("the second thread never ran while the first processed");
+    return judgeOutput(
+        scan, context,
+        std::to_string(blocks) + " blocks while a second thread made " + std::to_string(during) + " parameter changes",
+        kOnlyFinite);
+}
+
+}  // namespace
+
+CheckGroup realtimeGroup() {
+    return {"realtime",
+            {
+                {"realtime.process-allocations", 4,
+                 "no heap allocation in processing calls (a failure from strictness 6)", processAllocations},
+                {"realtime.parameter-allocations", 4,
+                 "no heap allocation in parameter changes between blocks (a failure from strictness 6)",
+                 parameterAllocations},
+                {"realtime.parameter-thread", 6,
+                 "parameters written from a second thread during processing: no crash, output finite", parameterThread},
+            }};
+}
+
+}  // namespace vsthost::validate

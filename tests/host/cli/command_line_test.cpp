@@ -1,0 +1,67 @@
+// What every command shares on the command line: its own --help, --version,
+// and "--" ending the options.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "audio_files.h"
+#include "tool_process.h"
+
+namespace {
+
+struct HelpCase {
+    std::vector<std::string> args;
+    std::vector<std::string> shows;
+    std::vector<std::string> leavesOut;  // another command's options
+};
+
+TEST(CommandLine, EachCommandHasItsOwnHelp) {
+    const std::vector<HelpCase> cases{
+        {{"render", "--help"},
+         {"dravelkint render IN OUT", "--tempo-map", "--set NAME=VALUE", "--spectrogram"},
+         {"--bars", "--strictness"}},
+        {{"render", "in.wav", "-h"}, {"dravelkint render IN OUT"}, {}},
+        {{"help", "render"}, {"dravelkint render IN OUT", "--automate"}, {"--dry"}},
+        {{"demo", "--help"}, {"dravelkint demo [OUT]", "--bars", "--dry", "--block"}, {"--tempo-map", "--strictness"}},
+        {{"info", "--help"}, {"dravelkint info", "--json", "--set NAME=VALUE"}, {"--tail", "--strictness"}},
+        {{"validate", "--help"}, {"--strictness", "load.entry", "denormals.tail-cost"}, {"--tempo-map"}},
+        {{"--help"}, {"dravelkint COMMAND --help", "130  interrupted"}, {"--tempo-map"}},
+    };
+    for (const HelpCase& c : cases) {
+        const ToolRun run = runTool(c.args);
+        EXPECT_EQ(run.exitCode, 0) << c.args[0] << " " << c.args.back() << run.err;
+        for (const std::string& text : c.shows) EXPECT_NE(run.out.find(text), std::string::npos) << text;
+        for (const std::string& text : c.leavesOut) EXPECT_EQ(run.out.find(text), std::string::npos) << text;
+    }
+}
+
+TEST(CommandLine, VersionIsOneLine) {
+    const ToolRun run = runTool({"--version"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(std::regex_match(run.out, std::regex("dravelkint [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << run.out;
+}
+
+TEST(CommandLine, DoubleDashEndsTheOptions) {
+    ScratchDirectory dir;
+    writeAudio(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, testSignal(2000, 2));
+    // Before "--" options count; after it, even "--help" is a file name.
+    ToolRun run = runTool({"render", "--quiet", "--", dir / "in.wav", dir / "out.wav"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(readAudio(dir / "out.wav").samples.size(), 4000u);
+    run = runTool({"render", dir / "in.wav", dir / "again.wav", "--", "--help"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("render needs an input and an output file"), std::string::npos) << run.err;
+    run = runTool({"info", "--", "--json"});
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_NE(run.err.find("'--json'"), std::string::npos) << run.err;
+}
+
+TEST(CommandLine, HelpOnNothingKnownIsAUsageError) {
+    const ToolRun run = runTool({"help", "wobble"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("the commands are render, demo, info and validate"), std::string::npos) << run.err;
+}
+
+}  // namespace

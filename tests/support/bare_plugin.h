@@ -1,0 +1,172 @@
+// A minimal effect written straight against the record, for tests that need
+// a plug-in other than Dravelkint: by default stereo, halving its input, with
+// one parameter, "Gain". Each plug-in built on it defines its `behaviour`:
+// the validator's deliberately broken plug-ins one fault each (everything
+// else about them is correct), the host's fixtures other shapes and
+// parameter displays.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "frame/effect_record.h"
+#include "frame/opcodes.h"
+
+namespace bare {
+
+constexpr std::int32_t kMaxParameters = 8;
+
+struct Effect {
+    AEffect record;
+    audioMasterCallback host;
+    float values[kMaxParameters];  // values[0] is the gain unless gainOf() says otherwise
+    float sampleRate;
+    std::int64_t framesProcessed;
+};
+
+struct Behaviour {
+    // Called first for every opcode.
+    void (*onDispatch)(Effect& effect, std::int32_t opcode) = nullptr;
+    // Called after every block has been processed correctly.
+    void (*onProcess)(Effect& effect, float** inputs, float** outputs, std::int32_t frames) = nullptr;
+    // Parameter 0's texts, copied in full whatever their length, as a plug-in
+    // that overruns the host's buffer copies them.
+    const char* parameterName = "Gain";
+    const char* parameterDisplay = "half";
+    bool unterminatedProduct = false;
+    bool anyParameterValue = false;  // stores NaN, infinities and values outside 0 to 1
+    float readBackScale = 1.0f;      // getParameter answers the value times this
+
+    // Another shape: channels, parameters (up to kMaxParameters) and their
+    // values at the start; output c is input c % inputs times the gain.
+    std::int32_t inputs = 2;
+    std::int32_t outputs = 2;
+    std::int32_t parameters = 1;
+    float initialValues[kMaxParameters] = {0.5f};
+    float (*gainOf)(const float* values) = nullptr;
+    // Writes the name, label or display (by opcode) of any parameter holding
+    // `value`, in place of parameter 0's texts above.
+    void (*parameterText)(std::int32_t opcode, std::int32_t index, float value, char* text) = nullptr;
+    const char* effectName = "Bare";
+    const char* vendor = "Dravelkint tests";
+    std::int32_t uniqueId = fourCharCode('b', 'a', 'r', 'e');
+};
+
+// Defined by each plug-in built on this one.
+extern const Behaviour behaviour;
+
+inline Effect& of(AEffect* record) { return *static_cast<Effect*>(record->object); }
+
+inline void copyText(void* buffer, const char* text, std::size_t bound) {
+    char* out = static_cast<char*>(buffer);
+    std::size_t i = 0;
+    for (; i < bound && text[i] != '\0'; ++i) out[i] = text[i];
+    out[i] = '\0';
+}
+
+inline void copyUnbounded(void* buffer, const char* text) { std::strcpy(static_cast<char*>(buffer), text); }
+
+inline std::intptr_t productString(void* buffer) {
+    constexpr char kProduct[] = "Bare effect";
+    if (behaviour.unterminatedProduct)
+        std::memcpy(buffer, kProduct, sizeof kProduct - 1);
+    else
+        copyText(buffer, kProduct, 64);
+    return 1;
+}
+
+inline std::intptr_t dispatch(AEffect* record, std::int32_t opcode, std::int32_t index, std::intptr_t, void* ptr,
+                              float opt) {
+    Effect& effect = of(record);
+    if (behaviour.onDispatch != nullptr) behaviour.onDispatch(effect, opcode);
+    const bool known = index >= 0 && index < behaviour.parameters;
+    if (behaviour.parameterText != nullptr &&
+        (opcode == effGetParamName || opcode == effGetParamLabel || opcode == effGetParamDisplay)) {
+        if (known) behaviour.parameterText(opcode, index, effect.values[index], static_cast<char*>(ptr));
+        return 0;
+    }
+    switch (opcode) {
+        case effClose: delete &effect; return 1;
+        case effSetSampleRate: effect.sampleRate = opt; return 0;
+        case effGetParamName:
+            if (index == 0)
+                copyUnbounded(ptr, behaviour.parameterName);
+            else
+                copyText(ptr, "", 8);
+            return 0;
+        case effGetParamDisplay:
+            if (index == 0)
+                copyUnbounded(ptr, behaviour.parameterDisplay);
+            else
+                copyText(ptr, "", 8);
+            return 0;
+        case effGetParamLabel: copyText(ptr, "", 8); return 0;
+        case effGetProgramName: copyText(ptr, "Default", 24); return 0;
+        case effGetEffectName: copyText(ptr, behaviour.effectName, 32); return 1;
+        case effGetVendorString: copyText(ptr, behaviour.vendor, 64); return 1;
+        case effGetProductString: return productString(ptr);
+        case effGetVstVersion: return 2400;
+        case effGetPlugCategory: return kPlugCategEffect;
+        default: return 0;
+    }
+}
+
+inline float gain(const Effect& effect) {
+    return behaviour.gainOf != nullptr ? behaviour.gainOf(effect.values) : effect.values[0];
+}
+
+inline void processReplacing(AEffect* record, float** inputs, float** outputs, std::int32_t frames) {
+    Effect& effect = of(record);
+    const std::int32_t ins = behaviour.inputs;
+    for (std::int32_t c = 0; c < behaviour.outputs; ++c)
+        for (std::int32_t i = 0; i < frames; ++i) outputs[c][i] = inputs[c % ins][i] * gain(effect);
+    effect.framesProcessed += frames > 0 ? frames : 0;
+    if (behaviour.onProcess != nullptr) behaviour.onProcess(effect, inputs, outputs, frames);
+}
+
+inline void process(AEffect* record, float** inputs, float** outputs, std::int32_t frames) {
+    const std::int32_t ins = behaviour.inputs;
+    for (std::int32_t c = 0; c < behaviour.outputs; ++c)
+        for (std::int32_t i = 0; i < frames; ++i) outputs[c][i] += inputs[c % ins][i] * gain(of(record));
+}
+
+inline void setParameter(AEffect* record, std::int32_t index, float value) {
+    if (index < 0 || index >= behaviour.parameters) return;
+    if (behaviour.anyParameterValue || (value >= 0.0f && value <= 1.0f)) of(record).values[index] = value;
+}
+
+inline float getParameter(AEffect* record, std::int32_t index) {
+    if (index < 0 || index >= behaviour.parameters) return 0.0f;
+    return of(record).values[index] * behaviour.readBackScale;
+}
+
+inline AEffect* create(audioMasterCallback host) {
+    if (host == nullptr || host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
+    auto* effect = new Effect{};
+    effect->host = host;
+    std::memcpy(effect->values, behaviour.initialValues, sizeof effect->values);
+    effect->sampleRate = 44100.0f;
+    AEffect& r = effect->record;
+    r.magic = kEffectMagic;
+    r.dispatcher = dispatch;
+    r.process = process;
+    r.setParameter = setParameter;
+    r.getParameter = getParameter;
+    r.numPrograms = 1;
+    r.numParams = behaviour.parameters;
+    r.numInputs = behaviour.inputs;
+    r.numOutputs = behaviour.outputs;
+    r.flags = effFlagsCanReplacing;
+    r.ioRatio = 1.0f;
+    r.object = effect;
+    r.uniqueID = behaviour.uniqueId;
+    r.version = 1;
+    r.processReplacing = processReplacing;
+    return &r;
+}
+
+}  // namespace bare
+
+extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host) {
+    return bare::create(host);
+}
