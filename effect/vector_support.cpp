@@ -3,7 +3,7 @@
 #if defined(DRAVELKINT_AVX2_STEPS)
 #include <cpuid.h>
 
-#include "avx2/kernels.h"
+#include "effect/avx2/kernels.h"
 #endif
 
 bool processorRunsAvx2Fma() {
