@@ -36,13 +36,14 @@ inline void follow(RecentLevel& level, float x) {
 
 // One filter step under the guard. A step beyond the bound (or not a number)
 // clears the history and silences the filtered share of this sample; the
-// dry share still passes. A NaN input comes out as NaN for its own sample.
+// dry share still passes, so an input sample that is not finite comes out
+// not finite (NaN at full mix), for that one sample.
 inline float guardedStep(BiquadState& s, const BiquadQuotients& k, float x, RecentLevel& level) {
     follow(level, x);
     const float y = biquadStep(s, k, x);
     if (!(std::fabs(y) <= level.peak * kRunawayGain)) {
         s.x1 = s.x2 = s.y1 = s.y2 = 0.0f;
-        return std::isnan(x) ? x : 0.0f;
+        return std::isnan(x) ? x : 0.0f;  // a NaN passes on as the filtered share too
     }
     return y;
 }
