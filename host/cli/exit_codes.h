@@ -12,6 +12,7 @@ enum ExitCode : int {
     kExitInput = 3,
     kExitOutput = 4,
     kExitPlugin = 5,
+    kExitValidationFailed = 6,
     kExitInterrupted = 130,
 };
 

@@ -2,7 +2,9 @@
 // through the same PluginInstance as a render. Every call into the plug-in
 // is announced first (call_in_progress.h), so that a crash or hang can be
 // named; heap allocations inside processing and parameter calls can be
-// counted; and the host's transport moves on with every block.
+// counted; the outputs are filled with a marker before every block, so that
+// samples the plug-in never writes can be told apart; and the host's
+// transport moves on with every block.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +13,11 @@
 
 #include "channel_buffers.h"
 #include "frame/effect_record.h"
+#include "frame/opcodes.h"
 #include "host/plugin/host_callback.h"
 #include "host/plugin/plugin_instance.h"
+
+struct VstEvents;
 
 namespace vsthost {
 class PluginModule;
@@ -57,6 +62,10 @@ public:
     void process(ChannelBuffers& inputs, ChannelBuffers& outputs, std::int32_t frames);
     // The same with channel arrays of the caller's, e.g. into a longer buffer.
     void process(float** inputs, float** outputs, std::int32_t frames);
+    // One block through the double-precision entry, then the transport moves on.
+    void processDouble(double** inputs, double** outputs, std::int32_t frames);
+    // Events for the next block: effProcessEvents with the caller's list.
+    std::intptr_t sendEvents(VstEvents* events) { return dispatch(effProcessEvents, 0, 0, events); }
 
     // Counts heap allocations inside process() and setParameter() from now on.
     void countAllocations(bool on) { countingAllocations = on; }
@@ -76,6 +85,7 @@ private:
     std::int64_t* counted = nullptr;  // where the call in progress adds its allocations
     std::int64_t inProcess = 0;
     std::int64_t inSetParameter = 0;
+    int exceptionsAtCall = 0;  // to tell an exception leaving the plug-in from one already under way
     std::unique_ptr<PluginInstance> instance;  // last: closes while the rest still stands
 };
 
