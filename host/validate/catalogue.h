@@ -41,6 +41,9 @@ struct Check {
     // A crash, hang or exception in this check fails from this strictness
     // and warns below it.
     int crashFailsFrom = 1;
+    // Gathers facts for the report and gives no verdict of its own, whatever
+    // happens in it.
+    bool quiet = false;
 };
 
 struct CheckGroup {

@@ -165,7 +165,8 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
     }
     std::size_t emitted = 0;
     auto emit = [&] {
-        for (; emitted < total && results[emitted]; ++emitted) events.check(*results[emitted]);
+        for (; emitted < total && results[emitted]; ++emitted)
+            if (!group.checks[emitted].quiet) events.check(*results[emitted]);
     };
     emit();
 

@@ -36,10 +36,9 @@ void TextReport::begin(const ReportHeading& heading) {
     std::fprintf(out, "Validating %s at strictness %d, seed %llu, %g s per call, %g s in all\n",
                  heading.plugin.c_str(), heading.strictness, static_cast<unsigned long long>(heading.seed),
                  heading.callLimitSeconds, heading.timeLimitSeconds);
-    const std::string name = heading.fact("name");
-    if (!name.empty() || !heading.fact("id").empty())
+    if (!heading.fact("id").empty())
         std::fprintf(out, "Plug-in \"%s\" by \"%s\", id '%s', version %s, %s in, %s out, %s parameters, %s programs\n",
-                     name.c_str(), heading.fact("vendor").c_str(), heading.fact("id").c_str(),
+                     heading.fact("name").c_str(), heading.fact("vendor").c_str(), heading.fact("id").c_str(),
                      heading.fact("version").c_str(), heading.fact("inputs").c_str(),
                      heading.fact("outputs").c_str(), heading.fact("parameters").c_str(),
                      heading.fact("programs").c_str());
