@@ -10,6 +10,7 @@
 #include "host/validate/catalogue.h"
 #include "host/validate/fresh_process.h"
 #include "host/validate/group_runner.h"
+#include "host/validate/probe.h"
 #include "host/validate/report.h"
 #include "host/validate/virtual_display.h"
 #include "json_report.h"
@@ -39,6 +40,7 @@ bool runValidate(const ValidateCommand& command) {
     settings.seed = command.seed ? *command.seed : std::random_device{}();
     settings.callLimitSeconds = command.callLimitSeconds;
     settings.timeLimitSeconds = command.timeoutSeconds;
+    if (command.child && command.child->rfind("probe:", 0) == 0) runProbeChild(command.child->substr(6), settings);
     if (command.child) runChild(*command.child, settings);
 
     const Deadline deadline =

@@ -1,9 +1,11 @@
 // Opening, closing, switching processing on and off, and set-up requests in
 // every state, with audio in between to show the instance still works.
+#include <cstdio>
 #include <string>
 
 #include "frame/opcodes.h"
 #include "host/validate/audio_probe.h"
+#include "host/validate/call_in_progress.h"
 #include "host/validate/catalogue.h"
 #include "host/validate/findings.h"
 #include "host/validate/plugin_under_test.h"
@@ -16,7 +18,8 @@ constexpr std::int32_t kBlock = 256;
 
 Outcome openClose(CheckContext& context) {
     constexpr int kRounds = 100;
-    for (int round = 0; round < kRounds; ++round) {
+    int round = 0;
+    for (; round < kRounds && !context.budget.spent(); ++round) {
         PluginUnderTest plugin(context.module);
     }
     // The instances must also work after all that.
@@ -25,7 +28,11 @@ Outcome openClose(CheckContext& context) {
     BlockBuffers io(plugin, kBlock);
     SignalScan scan;
     processNoise(plugin, io, context.random, kBlock, scan);
-    return judgeOutput(scan, context, std::to_string(kRounds) + " instances opened and closed, then one processed");
+    char budget[80] = "";
+    if (round < kRounds)
+        std::snprintf(budget, sizeof budget, " (of %d: the check's %g s ran out)", kRounds, context.budget.seconds());
+    return judgeOutput(scan, context,
+                       std::to_string(round) + " instances opened and closed" + budget + ", then one processed");
 }
 
 Outcome suspendResume(CheckContext& context) {
@@ -49,30 +56,62 @@ Outcome suspendResume(CheckContext& context) {
     return judgeOutput(scan, context, "processing switched off and on " + std::to_string(kRounds) + " times");
 }
 
+// A change of sample rate or block size as hosts make it: processing
+// switched off, the setting changed, processing switched on again.
+struct SetupStep {
+    double rate;
+    std::int32_t block;
+};
+
 Outcome setupInEveryState(CheckContext& context) {
+    // Each change alone: the rate down, the block down, the rate up, both.
+    constexpr SetupStep kSteps[] = {{96000.0, 4096}, {22050.0, 4096}, {22050.0, 64},
+                                    {192000.0, 64},  {44100.0, 1024}, {8000.0, 16}};
     PluginUnderTest plugin(context.module);
-    constexpr std::int32_t kLargest = 4096;
-    BlockBuffers io(plugin, kLargest);
+    BlockBuffers io(plugin, 4096);
     SignalScan scan;
-    // Freshly opened, before processing was ever switched on.
-    plugin.setSampleRate(96000.0);
-    plugin.setBlockSize(kLargest);
+    // Set before processing was ever switched on.
+    plugin.setSampleRate(kSteps[0].rate);
+    plugin.setBlockSize(kSteps[0].block);
     plugin.resume();
-    processNoise(plugin, io, context.random, kLargest, scan);
-    // While processing is on, between blocks.
+    for (int b = 0; b < 4; ++b) processNoise(plugin, io, context.random, kSteps[0].block, scan);
+    for (std::size_t i = 1; i < std::size(kSteps); ++i) {
+        const SetupStep& from = kSteps[i - 1];
+        const SetupStep& to = kSteps[i];
+        char change[120];
+        std::snprintf(change, sizeof change, "after processing was switched off, set from %g Hz/%d to %g Hz/%d and on",
+                      from.rate, from.block, to.rate, to.block);
+        noteContext(change);
+        plugin.suspend();
+        if (to.rate != from.rate) plugin.setSampleRate(to.rate);
+        if (to.block != from.block) plugin.setBlockSize(to.block);
+        plugin.resume();
+        for (int b = 0; b < 4; ++b) processNoise(plugin, io, context.random, to.block, scan);
+    }
+    noteContext("");
+    plugin.suspend();
+    return judgeOutput(scan, context,
+                       "sample rate and block size set before processing, then changed one at a time with "
+                       "processing switched off");
+}
+
+Outcome setupWhileProcessing(CheckContext& context) {
+    PluginUnderTest plugin(context.module);
+    BlockBuffers io(plugin, 4096);
+    SignalScan scan;
+    plugin.start(96000.0, 4096);
+    processNoise(plugin, io, context.random, 4096, scan);
+    noteContext("after the rate and block size were changed while processing was on");
     plugin.setSampleRate(48000.0);
     plugin.setBlockSize(64);
-    processNoise(plugin, io, context.random, 64, scan);
-    // Switched off, then on again with new settings.
-    plugin.suspend();
+    for (int b = 0; b < 4; ++b) processNoise(plugin, io, context.random, 64, scan);
     plugin.setSampleRate(22050.0);
     plugin.setBlockSize(1024);
-    plugin.resume();
-    processNoise(plugin, io, context.random, 1024, scan);
-    plugin.suspend();
-    plugin.setSampleRate(44100.0);
-    plugin.setBlockSize(512);
-    return judgeOutput(scan, context, "sample rate and block size set before, while and after processing");
+    for (int b = 0; b < 4; ++b) processNoise(plugin, io, context.random, 1024, scan);
+    noteContext("");
+    return judgeOutput(scan, context,
+                       "sample rate and block size changed while processing is on (out of protocol: hosts switch "
+                       "processing off first)");
 }
 
 Outcome closeWhileProcessing(CheckContext& context) {
@@ -112,7 +151,11 @@ CheckGroup lifecycleGroup() {
                 {"lifecycle.open-close", 1, "100 instances opened and closed, then one processes", openClose},
                 {"lifecycle.suspend-resume", 2, "processing switched off and on repeatedly, requests repeated",
                  suspendResume},
-                {"lifecycle.setup-states", 2, "sample rate and block size set in every state", setupInEveryState},
+                {"lifecycle.setup-states", 2,
+                 "sample rate and block size set before processing, then each changed with processing off",
+                 setupInEveryState},
+                {"lifecycle.setup-while-processing", 8,
+                 "sample rate and block size changed while processing is on (out of protocol)", setupWhileProcessing},
                 {"lifecycle.close-processing", 4, "closed without processing switched off first", closeWhileProcessing},
                 {"lifecycle.unknown-opcodes", 6,
                  "opcodes no plug-in knows (negative, 80 and above) answer 0 and change nothing", unknownOpcodes},
