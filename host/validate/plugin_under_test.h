@@ -25,6 +25,18 @@ class PluginModule;
 
 namespace vsthost::validate {
 
+// The host a plug-in under test talks to: a plain host that also counts the
+// requests the checks ask about.
+class ValidatorHost : public HostCallback {
+public:
+    std::intptr_t answer(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
+                         float opt) override {
+        if (opcode == audioMasterIOChanged) ++ioChanged;
+        return HostCallback::answer(effect, opcode, index, value, ptr, opt);
+    }
+    int ioChanged = 0;
+};
+
 class PluginUnderTest : private CallWatcher {
 public:
     // Calls the entry point and opens the record; throws Failure when no
@@ -36,10 +48,12 @@ public:
     PluginUnderTest& operator=(const PluginUnderTest&) = delete;
 
     AEffect* effect() const { return instance->effect(); }
-    HostCallback& host() { return host_; }
+    ValidatorHost& host() { return host_; }
     std::int32_t inputs() const { return instance->inputs(); }
     std::int32_t outputs() const { return instance->outputs(); }
     std::int32_t parameterCount() const { return instance->parameterCount(); }
+    // The answer to effCanDo with `what`.
+    std::intptr_t canDo(const char* what) { return dispatch(effCanDo, 0, 0, const_cast<char*>(what)); }
 
     std::intptr_t dispatch(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
                            float opt = 0.0f) {
@@ -79,7 +93,7 @@ private:
     void calling(const PluginCall& call) override;
     void returned() override;
 
-    HostCallback host_;
+    ValidatorHost host_;
     double sampleRate_ = 44100.0;
     bool countingAllocations = false;
     std::int64_t* counted = nullptr;  // where the call in progress adds its allocations

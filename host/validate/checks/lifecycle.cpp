@@ -1,5 +1,10 @@
 // Opening, closing, switching processing on and off, and set-up requests in
-// every state, with audio in between to show the instance still works.
+// every state, with audio in between to show the instance still works; and
+// the process's locale, which a plug-in must leave as it found it.
+#include <locale.h>
+
+#include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <string>
 
@@ -143,6 +148,41 @@ Outcome unknownOpcodes(CheckContext& context) {
     return findings.outcome(output.message);
 }
 
+// The process's locale, and whether the calling thread has one of its own.
+std::string localeNow() {
+    const char* all = std::setlocale(LC_ALL, nullptr);
+    std::string text = all != nullptr ? all : "?";
+    if (::uselocale(static_cast<locale_t>(nullptr)) != LC_GLOBAL_LOCALE) text += " (and a thread locale of its own)";
+    return text;
+}
+
+Outcome localeUnchanged(CheckContext& context) {
+    const std::string before = localeNow();
+    Findings findings;
+    auto look = [&](const char* when) {
+        const std::string now = localeNow();
+        if (now != before)
+            findings.add(failed("the locale changed from \"" + before + "\" to \"" + now + "\" " + when +
+                                ": a host that writes or reads numbers as text now gets them wrong"));
+    };
+    {
+        PluginUnderTest plugin(context.module);
+        look("when the plug-in was opened");
+        plugin.start(44100.0, kBlock);
+        BlockBuffers io(plugin, kBlock);
+        SignalScan scan;
+        for (int b = 0; b < 4; ++b) processNoise(plugin, io, context.random, kBlock, scan);
+        look("while it processed");
+        for (std::int32_t i = 0; i < std::min(plugin.parameterCount(), 64); ++i) {
+            char text[512] = {};
+            plugin.dispatch(effGetParamDisplay, i, 0, text);
+        }
+        look("when it wrote its parameters' displays");
+    }
+    look("when it was closed");
+    return findings.outcome("the locale stays \"" + before + "\" through opening, processing, displays and closing");
+}
+
 }  // namespace
 
 CheckGroup lifecycleGroup() {
@@ -157,6 +197,8 @@ CheckGroup lifecycleGroup() {
                 {"lifecycle.setup-while-processing", 8,
                  "sample rate and block size changed while processing is on (out of protocol)", setupWhileProcessing},
                 {"lifecycle.close-processing", 4, "closed without processing switched off first", closeWhileProcessing},
+                {"lifecycle.locale", 2, "the process locale is the same after opening, processing and closing",
+                 localeUnchanged},
                 {"lifecycle.unknown-opcodes", 6,
                  "opcodes no plug-in knows (negative, 80 and above) answer 0 and change nothing", unknownOpcodes},
             }};
