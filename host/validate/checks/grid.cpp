@@ -122,17 +122,13 @@ Outcome largerBlocks(CheckContext& context) {
     constexpr std::int32_t kGiven = 4096;
     PluginUnderTest plugin(context.module);
     plugin.start(44100.0, kAnnounced);
-    BlockBuffers io(plugin, kGiven + 1);
+    BlockBuffers io(plugin, kGiven);
     SignalScan scan;
-    Findings findings;
-    for (int b = 0; b < 8; ++b)
-        guardedBlock(plugin, io, context, kGiven, scan, findings, " larger than announced");
-    const Outcome output = judgeOutput(scan, context,
-                                       "blocks of " + std::to_string(kGiven) + " frames where " +
-                                           std::to_string(kAnnounced) +
-                                           " were announced (out of protocol: hosts keep to what they announce)");
-    findings.add(output);
-    return findings.outcome(output.message);
+    // Writing past a block's end is grid.block-sizes' finding.
+    for (int b = 0; b < 8; ++b) processNoise(plugin, io, context.random, kGiven, scan);
+    return judgeOutput(scan, context,
+                       "blocks of " + std::to_string(kGiven) + " frames where " + std::to_string(kAnnounced) +
+                           " were announced (out of protocol: hosts keep to what they announce)");
 }
 
 // Input that both sides of a comparison get, cut into blocks of the given sizes.
@@ -308,26 +304,30 @@ Outcome twoInstances(CheckContext& context) {
 Outcome blockSplit(CheckContext& context) {
     constexpr std::int32_t kFrames = 32768;
     constexpr std::int32_t kWhole = 4096;
-    PluginUnderTest whole(context.module);
-    PluginUnderTest cut(context.module);
-    whole.start(44100.0, kWhole);
-    cut.start(44100.0, kWhole);
-    ChannelBuffers input(whole.inputs(), kFrames);
+    ChannelBuffers input(PluginUnderTest(context.module).inputs(), kFrames);
     input.fillNoise(context.random, kNoiseAmplitude, kFrames);
-    ChannelBuffers inputCopy = input;
-    ChannelBuffers outWhole(whole.outputs(), kFrames);
-    ChannelBuffers outCut(cut.outputs(), kFrames);
-    processCut(whole, input, outWhole, std::vector<std::int32_t>(kFrames / kWhole, kWhole));
-    // Some plug-ins know their latency only once they process.
-    if (whole.effect()->initialDelay != 0)
-        return skipped("the plug-in claims a latency of " + std::to_string(whole.effect()->initialDelay) +
-                       " frames, so blocks may legitimately change its output");
+    const std::vector<std::int32_t> wholeBlocks(kFrames / kWhole, kWhole);
     const std::vector<std::int32_t> sizes = randomCuts(context.random, kFrames, kWhole);
-    processCut(cut, inputCopy, outCut, sizes);
-
+    // The same blocks twice, then the random cut, each in a fresh instance.
+    std::vector<ChannelBuffers> outputs;
+    for (const auto* cuts : {&wholeBlocks, &wholeBlocks, &sizes}) {
+        PluginUnderTest plugin(context.module);
+        plugin.start(44100.0, kWhole);
+        ChannelBuffers in = input;
+        outputs.emplace_back(plugin.outputs(), kFrames);
+        processCut(plugin, in, outputs.back(), *cuts);
+        // Some plug-ins know their latency only once they process.
+        if (plugin.effect()->initialDelay != 0)
+            return skipped("the plug-in claims a latency of " + std::to_string(plugin.effect()->initialDelay) +
+                           " frames, so blocks may legitimately change its output");
+    }
+    const Difference again = compare(outputs[0], outputs[1], kFrames);
+    if (!again.identical)
+        return skipped("two instances given the same blocks differ " + by(again) +
+                       " (random by design, or state kept across instances), so cuts cannot be compared");
     SignalScan scan;
-    scan.add(outWhole, kFrames);
-    const Difference d = compare(outWhole, outCut, kFrames);
+    scan.add(outputs[0], kFrames);
+    const Difference d = compare(outputs[0], outputs[2], kFrames);
     // Rounding of positions computed per block may move a sample by a few
     // units in the last place; anything audible is a real difference.
     const double tolerance = 1.0e-4 * std::max(1.0, static_cast<double>(scan.peak));
@@ -369,8 +369,7 @@ CheckGroup gridGroup() {
                             "(a warning otherwise)",
                             blockSplit});
     group.checks.push_back({"grid.larger-blocks", 8,
-                            "blocks 4 times larger than announced (out of protocol): output finite, bounded, nothing "
-                            "past the block",
+                            "blocks 4 times larger than announced (out of protocol): output finite and bounded",
                             largerBlocks});
     return group;
 }

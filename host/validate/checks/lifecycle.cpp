@@ -71,7 +71,7 @@ struct SetupStep {
 Outcome setupInEveryState(CheckContext& context) {
     // Each change alone: the rate down, the block down, the rate up, both.
     constexpr SetupStep kSteps[] = {{96000.0, 4096}, {22050.0, 4096}, {22050.0, 64},
-                                    {192000.0, 64},  {44100.0, 1024}, {8000.0, 16}};
+                                    {88200.0, 64},   {44100.0, 1024}, {8000.0, 16}};
     PluginUnderTest plugin(context.module);
     BlockBuffers io(plugin, 4096);
     SignalScan scan;
@@ -157,7 +157,9 @@ std::string localeNow() {
 }
 
 Outcome localeUnchanged(CheckContext& context) {
-    const std::string before = localeNow();
+    // This program never sets its locale: until a plug-in does, it is "C",
+    // whatever earlier checks in this process did.
+    const std::string before = "C";
     Findings findings;
     auto look = [&](const char* when) {
         const std::string now = localeNow();
