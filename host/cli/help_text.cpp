@@ -160,8 +160,7 @@ void printChecks() {
     groups.insert(groups.end(), validate::catalogue().begin(), validate::catalogue().end());
     for (const validate::CheckGroup& group : groups)
         for (const validate::Check& check : group.checks)
-            if (!check.quiet)
-                std::printf("  %2d  %-30s %s\n", check.strictness, check.id.c_str(), check.about.c_str());
+            if (!check.quiet) std::printf("  %2d  %-30s %s\n", check.strictness, check.id.c_str(), check.about.c_str());
 }
 
 }  // namespace

@@ -8,8 +8,8 @@ namespace {
 
 // Facts that are numbers are written as numbers.
 nlohmann::ordered_json factValue(const std::string& key, const std::string& value) {
-    for (const char* numeric : {"inputs", "outputs", "parameters", "programs", "version", "vendorVersion",
-                                "vstVersion", "category", "latency", "uniqueId"})
+    for (const char* numeric : {"inputs", "outputs", "parameters", "programs", "version", "vendorVersion", "vstVersion",
+                                "category", "latency", "uniqueId"})
         if (key == numeric) {
             try {
                 std::size_t used = 0;
@@ -54,12 +54,9 @@ void JsonReport::end(const validate::Report& report) {
                                       {"printedBytes", group.output.bytes()},
                                       {"printedLinesLeftOut", group.output.linesLeftOut()}});
     }
-    document["summary"] = {{"checks", report.results().size()},
-                           {"pass", report.count(Verdict::pass)},
-                           {"fail", report.count(Verdict::fail)},
-                           {"warn", report.count(Verdict::warn)},
-                           {"skip", report.count(Verdict::skip)},
-                           {"seconds", report.seconds()},
+    document["summary"] = {{"checks", report.results().size()},   {"pass", report.count(Verdict::pass)},
+                           {"fail", report.count(Verdict::fail)}, {"warn", report.count(Verdict::warn)},
+                           {"skip", report.count(Verdict::skip)}, {"seconds", report.seconds()},
                            {"passed", !report.anyFailed()}};
     if (!report.notRun().empty()) document["summary"]["notRun"] = report.notRun();
     // Plug-in texts quoted in messages need not be valid UTF-8.

@@ -47,15 +47,18 @@ bool runValidate(const ValidateCommand& command) {
         start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(settings.timeLimitSeconds));
     // Loading first: whether there is a plug-in at all, and what it calls
     // itself, come before the report's first line.
-    ReportHeading heading{settings.pluginPath,      settings.strictness,       settings.seed,
-                          settings.callLimitSeconds, settings.timeLimitSeconds, DRAVELKINT_VERSION,
+    ReportHeading heading{settings.pluginPath,
+                          settings.strictness,
+                          settings.seed,
+                          settings.callLimitSeconds,
+                          settings.timeLimitSeconds,
+                          DRAVELKINT_VERSION,
                           {}};
     std::vector<CheckResult> loadResults;
-    GroupRun load = runGroup(loadGroup(), settings, deadline,
-                             {[&](CheckResult r) { loadResults.push_back(std::move(r)); },
-                              [&](const std::string& key, const std::string& value) {
-                                  heading.facts.emplace_back(key, value);
-                              }});
+    GroupRun load =
+        runGroup(loadGroup(), settings, deadline,
+                 {[&](CheckResult r) { loadResults.push_back(std::move(r)); },
+                  [&](const std::string& key, const std::string& value) { heading.facts.emplace_back(key, value); }});
     if (!load.notPlugin.empty()) throw Failure(FailureKind::plugin, load.notPlugin);
 
     TextReport text(stdout);

@@ -94,8 +94,12 @@ void runChild(const std::string& spec, const RunSettings& settings) {
         const auto start = std::chrono::steady_clock::now();
         Outcome outcome;
         try {
-            CheckContext context{*module, settings.strictness, SeededRandom(settings.seed, check.id),
-                                 TimeBudget(checkBudgetSeconds(settings)), fact, &settings};
+            CheckContext context{*module,
+                                 settings.strictness,
+                                 SeededRandom(settings.seed, check.id),
+                                 TimeBudget(checkBudgetSeconds(settings)),
+                                 fact,
+                                 &settings};
             outcome = check.run(context);
         } catch (const std::exception& error) {
             outcome = thrown(check, settings.strictness, error.what());

@@ -141,8 +141,17 @@ int progressPage() {
 std::vector<std::string> childArguments(const RunSettings& settings, const std::string& spec) {
     char limit[32];
     std::snprintf(limit, sizeof limit, "%.17g", settings.callLimitSeconds);
-    return {"validate",       "--child",        spec,  "--plugin", settings.pluginPath, "--strictness",
-            std::to_string(settings.strictness), "--seed", std::to_string(settings.seed), "--call-limit", limit};
+    return {"validate",
+            "--child",
+            spec,
+            "--plugin",
+            settings.pluginPath,
+            "--strictness",
+            std::to_string(settings.strictness),
+            "--seed",
+            std::to_string(settings.seed),
+            "--call-limit",
+            limit};
 }
 
 GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline deadline, const GroupEvents& events) {
@@ -238,7 +247,8 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
             }
             if (exited) break;
             siginfo_t info{};
-            if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid) {
+            if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                info.si_pid == pid) {
                 exited = true;  // one more round reads what it left in the pipes
                 continue;
             }
@@ -281,8 +291,9 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
                    since(checkStart));
         } else {
             result(runnable[culprit],
-                   crashOutcome(check, settings.strictness, deathMessage(status, hungAfter, progress, run.output,
-                                                                    run.output.lineCount() > linesAtCheck)),
+                   crashOutcome(
+                       check, settings.strictness,
+                       deathMessage(status, hungAfter, progress, run.output, run.output.lineCount() > linesAtCheck)),
                    since(checkStart));
         }
         next = culprit + 1;

@@ -99,7 +99,7 @@ private:
     std::int64_t* counted = nullptr;  // where the call in progress adds its allocations
     std::int64_t inProcess = 0;
     std::int64_t inSetParameter = 0;
-    int exceptionsAtCall = 0;  // to tell an exception leaving the plug-in from one already under way
+    int exceptionsAtCall = 0;                  // to tell an exception leaving the plug-in from one already under way
     std::unique_ptr<PluginInstance> instance;  // last: closes while the rest still stands
 };
 

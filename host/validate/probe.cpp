@@ -55,8 +55,12 @@ void runProbeChild(const std::string& name, const RunSettings& settings) {
         noteCall("dlopen(%s)", settings.pluginPath.c_str());
         const PluginModule module(settings.pluginPath);
         noteCallDone();
-        CheckContext context{module, settings.strictness, SeededRandom(settings.seed, name),
-                             TimeBudget(checkBudgetSeconds(settings)), {}, &settings};
+        CheckContext context{module,
+                             settings.strictness,
+                             SeededRandom(settings.seed, name),
+                             TimeBudget(checkBudgetSeconds(settings)),
+                             {},
+                             &settings};
         const std::vector<float> samples = probe->run(context);
         const auto* bytes = reinterpret_cast<const char*>(samples.data());
         std::size_t left = samples.size() * sizeof(float);

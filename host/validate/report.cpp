@@ -33,15 +33,14 @@ void Report::finish(double seconds, std::string why) {
 }
 
 void TextReport::begin(const ReportHeading& heading) {
-    std::fprintf(out, "Validating %s at strictness %d, seed %llu, %g s per call, %g s in all\n",
-                 heading.plugin.c_str(), heading.strictness, static_cast<unsigned long long>(heading.seed),
-                 heading.callLimitSeconds, heading.timeLimitSeconds);
+    std::fprintf(out, "Validating %s at strictness %d, seed %llu, %g s per call, %g s in all\n", heading.plugin.c_str(),
+                 heading.strictness, static_cast<unsigned long long>(heading.seed), heading.callLimitSeconds,
+                 heading.timeLimitSeconds);
     if (!heading.fact("id").empty())
         std::fprintf(out, "Plug-in \"%s\" by \"%s\", id '%s', version %s, %s in, %s out, %s parameters, %s programs\n",
                      heading.fact("name").c_str(), heading.fact("vendor").c_str(), heading.fact("id").c_str(),
-                     heading.fact("version").c_str(), heading.fact("inputs").c_str(),
-                     heading.fact("outputs").c_str(), heading.fact("parameters").c_str(),
-                     heading.fact("programs").c_str());
+                     heading.fact("version").c_str(), heading.fact("inputs").c_str(), heading.fact("outputs").c_str(),
+                     heading.fact("parameters").c_str(), heading.fact("programs").c_str());
     std::fflush(out);
 }
 
@@ -56,8 +55,7 @@ void TextReport::end(const Report& report) {
     for (const PrintedByGroup& group : report.groups()) {
         const PluginOutput& output = group.output;
         if (output.lines().empty()) continue;
-        if (!printed)
-            std::fprintf(out, "The plug-in printed (colours removed, each line once, by group of checks):\n");
+        if (!printed) std::fprintf(out, "The plug-in printed (colours removed, each line once, by group of checks):\n");
         printed = true;
         for (const PrintedLine& line : output.lines())
             std::fprintf(out, "  %-10s | %s\n", group.group.c_str(), shownLine(line).c_str());

@@ -12,7 +12,8 @@ public:
     explicit TimeBudget(double seconds)
         : seconds_(seconds),
           end(std::chrono::steady_clock::now() +
-              std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds))) {}
+              std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds))) {
+    }
 
     bool spent() const { return std::chrono::steady_clock::now() >= end; }
     double seconds() const { return seconds_; }

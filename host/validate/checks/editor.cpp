@@ -74,8 +74,7 @@ Outcome editor(CheckContext& context) {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) return skipped(std::string("no X display: cannot open ") + name);
     const std::string locale = std::setlocale(LC_ALL, nullptr);
-    const Window window =
-        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 640, 480, 0, 0, 0);
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 640, 480, 0, 0, 0);
     XStoreName(display, window, "dravelkint validate");
     XMapWindow(display, window);
     XSync(display, False);
@@ -107,8 +106,9 @@ Outcome editor(CheckContext& context) {
 
     Findings findings;
     if (!open.known)
-        findings.add({context.failFrom(7), "effEditGetRect gives no size while the editor is open: a host cannot size "
-                                           "its window"});
+        findings.add({context.failFrom(7),
+                      "effEditGetRect gives no size while the editor is open: a host cannot size "
+                      "its window"});
     else if (open.width <= 0 || open.height <= 0 || open.width > kLargestSide || open.height > kLargestSide)
         findings.add(failed("effEditGetRect gives an editor of " + sizeText(open) + " pixels"));
     if (xErrors > 0)
@@ -122,8 +122,8 @@ Outcome editor(CheckContext& context) {
     findings.add(output);
     return findings.outcome("editor opened on " + std::string(name) + (opened != 0 ? "" : " (effEditOpen answered 0)") +
                             ", " + (open.known ? sizeText(open) : std::string("no size")) +
-                            (before.known ? "" : " (no size before it opened)") + ", idled " +
-                            std::to_string(kIdles) + " times while processing, closed; " + output.message);
+                            (before.known ? "" : " (no size before it opened)") + ", idled " + std::to_string(kIdles) +
+                            " times while processing, closed; " + output.message);
 }
 
 }  // namespace

@@ -142,8 +142,9 @@ Outcome notes(CheckContext& context) {
     const bool instrument = (plugin.effect()->flags & effFlagsIsSynth) != 0;
     const bool takesEvents = plugin.canDo("receiveVstEvents") == 1 || plugin.canDo("receiveVstMidiEvent") == 1;
     if (!instrument && !takesEvents)
-        return skipped("takes no events: not an instrument, and canDo receiveVstEvents and receiveVstMidiEvent "
-                       "do not answer 1");
+        return skipped(
+            "takes no events: not an instrument, and canDo receiveVstEvents and receiveVstMidiEvent "
+            "do not answer 1");
     plugin.start(kRate, kBlock);
     BlockBuffers io(plugin, kBlock);
     SignalScan all;
@@ -170,7 +171,8 @@ Outcome notes(CheckContext& context) {
         return failed("two notes held for 1 s give no sound (peak " + number(held) + ")");
     if (last >= 10.0f * kSilence) {
         const std::string level = "5 s after two notes were released the output still reaches " + number(last);
-        if (last >= 0.5f * released) return failed(level + ", as loud as in the first second after: the notes do not stop");
+        if (last >= 0.5f * released)
+            return failed(level + ", as loud as in the first second after: the notes do not stop");
         return warned(level + ", falling slowly");
     }
     return passed("two notes held for 1 s give a peak of " + number(held) + " and fall to " + number(last) +

@@ -78,10 +78,9 @@ Outcome blockSizes(CheckContext& context) {
     const std::string unwritten = scan.unwrittenText();
     if (!unwritten.empty())
         findings.add(failed(unwritten + ": a replacing plug-in writes every output of every block"));
-    const Outcome output =
-        judgeOutput(scan, context,
-                    "44100 Hz, blocks of 1 to 16384 frames, each announced, and " + std::to_string(kRandomBlocks) +
-                        " of random sizes");
+    const Outcome output = judgeOutput(scan, context,
+                                       "44100 Hz, blocks of 1 to 16384 frames, each announced, and " +
+                                           std::to_string(kRandomBlocks) + " of random sizes");
     findings.add(output);
     return findings.outcome(output.message + ", every output written");
 }
@@ -94,9 +93,9 @@ Outcome rate(CheckContext& context, double rate) {
     const auto frames = static_cast<std::int32_t>(std::min<double>(kSecondsPerRate * rate, kMostFramesPerRate));
     for (std::int32_t done = 0; done < frames; done += kRateBlock)
         processNoise(plugin, io, context.random, kRateBlock, scan);
-    return judgeOutput(scan, context,
-                       rateText(rate) + " Hz, " + std::to_string(frames) + " frames in blocks of " +
-                           std::to_string(kRateBlock));
+    return judgeOutput(
+        scan, context,
+        rateText(rate) + " Hz, " + std::to_string(frames) + " frames in blocks of " + std::to_string(kRateBlock));
 }
 
 Outcome zeroSamples(CheckContext& context) {
@@ -194,9 +193,7 @@ std::string number(double value) {
     return text;
 }
 
-std::string by(const Difference& d) {
-    return "by up to " + number(d.largest) + " at frame " + std::to_string(d.frame);
-}
+std::string by(const Difference& d) { return "by up to " + number(d.largest) + " at frame " + std::to_string(d.frame); }
 
 // Two instances are compared in fresh processes: the first instance of two
 // processes (does one instance repeat itself?), two opened one after the
@@ -333,8 +330,7 @@ Outcome blockSplit(CheckContext& context) {
     const double tolerance = 1.0e-4 * std::max(1.0, static_cast<double>(scan.peak));
     const std::string cutText =
         "blocks of " + std::to_string(kWhole) + " and " + std::to_string(sizes.size()) + " blocks of random sizes";
-    if (d.largest > tolerance)
-        return warned(cutText + " differ " + by(d) + " although the plug-in claims no latency");
+    if (d.largest > tolerance) return warned(cutText + " differ " + by(d) + " although the plug-in claims no latency");
     if (d.identical) return passed(cutText + " give identical output");
     return passed(cutText + " agree within " + number(d.largest));
 }

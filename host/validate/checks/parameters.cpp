@@ -105,10 +105,10 @@ Outcome extremes(CheckContext& context) {
         }
     }
     return judgeOutput(scan, context,
-                       alone < count ? "all parameters at 0, at 1, and the first " + std::to_string(alone) +
-                                           " alone at 0 and 1 (stopped when the check's " + budgetText(context) +
-                                           " ran out)"
-                                     : "all parameters at 0, at 1, and each alone at 0 and 1",
+                       alone < count
+                           ? "all parameters at 0, at 1, and the first " + std::to_string(alone) +
+                                 " alone at 0 and 1 (stopped when the check's " + budgetText(context) + " ran out)"
+                           : "all parameters at 0, at 1, and each alone at 0 and 1",
                        kOnlyFinite);
 }
 

@@ -138,7 +138,8 @@ Outcome programs(CheckContext& context) {
             firstWrong = "effGetProgram answers " + std::to_string(answer) + " after program " + std::to_string(p) +
                          " was chosen";
         const WrittenText name = probeText([&](char* buffer) { plugin.dispatch(effGetProgramName, 0, 0, buffer); });
-        findings.add(judgeText(name, kProgramNameBound, "program " + std::to_string(p) + "'s name", context.strictness));
+        findings.add(
+            judgeText(name, kProgramNameBound, "program " + std::to_string(p) + "'s name", context.strictness));
         const WrittenText indexed =
             probeText([&](char* buffer) { plugin.dispatch(effGetProgramNameIndexed, p, -1, buffer); });
         findings.add(judgeText(indexed, kProgramNameBound, "program " + std::to_string(p) + "'s indexed name",

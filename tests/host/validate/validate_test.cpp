@@ -20,8 +20,8 @@ constexpr bool kAllocationsCounted = true;
 
 const std::string kBrokenDir = BROKEN_PLUGIN_DIR;
 const std::string kThirdParty = "/usr/lib/vst/lsp-plugins/compressor-stereo.so";
-const std::vector<std::string> kGroups{"load",       "identity", "lifecycle", "grid",  "transport", "parameters",
-                                       "realtime",   "denormals", "state",     "features", "editor"};
+const std::vector<std::string> kGroups{"load",     "identity",  "lifecycle", "grid",     "transport", "parameters",
+                                       "realtime", "denormals", "state",     "features", "editor"};
 
 using CommandRun = ToolRun;
 
@@ -221,8 +221,8 @@ TEST(Validate, EachBrokenPluginIsCaughtByItsCheckAndTheOthersGoOn) {
         if (!kAllocationsCounted && c.failing.count("realtime.process-allocations") > 0) continue;
         if (!display && c.failing.count("editor.open-close") > 0) continue;
         SCOPED_TRACE(std::string(c.plugin) + " at strictness " + c.strictness);
-        const Report report = validate({"--plugin", kBrokenDir + "/" + c.plugin, "--strictness", c.strictness,
-                                        "--seed", "5", "--call-limit", kCallLimit});
+        const Report report = validate({"--plugin", kBrokenDir + "/" + c.plugin, "--strictness", c.strictness, "--seed",
+                                        "5", "--call-limit", kCallLimit});
         EXPECT_EQ(report.withVerdict("FAIL"), c.failing);
         std::set<std::string> warnings = report.withVerdict("WARN");
         warnings.erase("denormals.tail-cost");
@@ -241,15 +241,16 @@ TEST(Validate, EachBrokenPluginIsCaughtByItsCheckAndTheOthersGoOn) {
 }
 
 TEST(Validate, EverythingAPluginOffersCanPass) {
-    const Report report = validate({"--plugin", kBrokenDir + "/broken-complete.so", "--strictness", "10", "--seed",
-                                    "2", "--only", "state,features,editor"});
+    const Report report = validate({"--plugin", kBrokenDir + "/broken-complete.so", "--strictness", "10", "--seed", "2",
+                                    "--only", "state,features,editor"});
     const bool display = std::filesystem::exists("/usr/bin/Xvfb");
     for (const auto& [id, check] : report.checks)
         if (id != "load.entry" && !(id == "editor.open-close" && !display)) {
             EXPECT_EQ(report.verdict(id), "PASS") << id << ": " << report.message(id);
         }
-    EXPECT_TRUE(contains(report.message("features.latency"), "claims a latency of 64 frames; an impulse comes out "
-                                                             "at frame 64"));
+    EXPECT_TRUE(contains(report.message("features.latency"),
+                         "claims a latency of 64 frames; an impulse comes out "
+                         "at frame 64"));
     EXPECT_TRUE(contains(report.message("features.bypass"), "delayed by its latency of 64 frames"));
     EXPECT_EQ(report.exitCode, 0);
 }
@@ -309,8 +310,8 @@ std::map<std::string, std::string> linesOf(const std::string& text) {
 
 TEST(Validate, TheSameSeedGivesTheSameVerdictsInTextAndJson) {
     for (const char* plugin : {"broken-shared_state.so", "broken-nan_crashing.so", "broken-complete.so"}) {
-        const std::vector<std::string> args{"--plugin",     kBrokenDir + "/" + plugin, "--seed", "11",
-                                            "--strictness", "10",                      "--only", "grid,parameters,state"};
+        const std::vector<std::string> args{"--plugin", kBrokenDir + "/" + plugin, "--seed", "11", "--strictness", "10",
+                                            "--only",   "grid,parameters,state"};
         const Report json = validate(args);
         const CommandRun text = run(args);
         EXPECT_EQ(linesOf(text.out), linesOf(json)) << plugin;
