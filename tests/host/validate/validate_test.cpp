@@ -172,6 +172,13 @@ TEST(Validate, EachBrokenPluginIsCaughtByItsCheckAndTheOthersGoOn) {
          {"identity.vst-version"},
          {},
          {{"identity.vst-version", {"dispatcher(effGetVstVersion) threw version not decided yet"}}}},
+        {"broken-heap_damage.so",
+         "5",
+         {"grid.block-sizes"},
+         {},
+         {{"grid.block-sizes",
+           {"crashed with SIGABRT (Aborted): the C library found its heap corrupted (\"free(): invalid pointer\")",
+            "; the calls before: ", "processReplacing(16384 frames) at 44100 Hz"}}}},
         // The checks of what plug-ins offer besides processing.
         {"broken-lost_chunk.so",
          "10",
