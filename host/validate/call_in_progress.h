@@ -13,11 +13,11 @@
 namespace vsthost::validate {
 
 struct RecentCall {
-    char text[160];
+    char text[240];
     std::int32_t repeats;  // the same call made this many times in a row
 };
 
-constexpr int kRecentCalls = 3;
+constexpr int kRecentCalls = 6;
 
 struct ChildProgress {
     std::atomic<std::uint64_t> moves;  // counts every call made and returned

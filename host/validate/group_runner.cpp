@@ -131,6 +131,18 @@ Outcome crashOutcome(const Check& check, int strictness, std::string message) {
     return warned(message + " (a failure from strictness " + std::to_string(check.crashFailsFrom) + ")");
 }
 
+// A line the process reports on: a letter for its kind, then fields, all
+// separated by tabs (messages hold none).
+std::vector<std::string> fieldsOf(const std::string& line) {
+    std::vector<std::string> fields;
+    for (std::size_t start = 0;;) {
+        const std::size_t tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab - start));
+        if (tab == std::string::npos) return fields;
+        start = tab + 1;
+    }
+}
+
 int progressPage() {
     static const int fd = createProgressPage();
     return fd;
@@ -192,17 +204,17 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
             break;
         }
         clearProgress();
-        Pipe results_;
+        Pipe lines;
         Pipe output;
         ProcessPlan plan;
         plan.program = settings.program;
         plan.args = childArguments(settings, group.name + ":" + std::to_string(next));
         plan.outputFd = output.write;
-        plan.resultFd = results_.write;
+        plan.resultFd = lines.write;
         plan.progressFd = page;
         if (group.needsDisplay) plan.environment.emplace_back("DISPLAY", settings.display);
         const pid_t pid = startFreshProcess(plan);
-        results_.closeWrite();
+        lines.closeWrite();
         output.closeWrite();
 
         auto checkStart = Clock::now();
@@ -215,21 +227,14 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
         std::string printed;
         bool exited = false;
         for (;;) {
-            pollfd fds[2] = {{results_.read, POLLIN, 0}, {output.read, POLLIN, 0}};
+            pollfd fds[2] = {{lines.read, POLLIN, 0}, {output.read, POLLIN, 0}};
             ::poll(fds, 2, 100);
-            drain(results_.read, pending);
+            drain(lines.read, pending);
             printed.clear();
             drain(output.read, printed);
             run.output.add(printed);
             for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
-                const std::string line = pending.substr(0, end);
-                std::vector<std::string> fields;
-                for (std::size_t start = 0;;) {
-                    const std::size_t tab = line.find('\t', start);
-                    fields.push_back(line.substr(start, tab - start));
-                    if (tab == std::string::npos) break;
-                    start = tab + 1;
-                }
+                const std::vector<std::string> fields = fieldsOf(pending.substr(0, end));
                 if (fields[0] == "B" && fields.size() == 2) {
                     checkStart = Clock::now();
                     linesAtCheck = run.output.lineCount();

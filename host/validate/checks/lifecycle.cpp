@@ -71,7 +71,7 @@ struct SetupStep {
 Outcome setupInEveryState(CheckContext& context) {
     // Each change alone: the rate down, the block down, the rate up, both.
     constexpr SetupStep kSteps[] = {{96000.0, 4096}, {22050.0, 4096}, {22050.0, 64},
-                                    {88200.0, 64},   {44100.0, 1024}, {8000.0, 16}};
+                                    {88200.0, 64},   {44100.0, 1024}, {48000.0, 16}};
     PluginUnderTest plugin(context.module);
     BlockBuffers io(plugin, 4096);
     SignalScan scan;
