@@ -274,6 +274,31 @@ TEST(Validate, ASlowPluginIsNoHang) {
     EXPECT_EQ(report.exitCode, 0);
 }
 
+TEST(Validate, TheOverallLimitCutsValidationShortWithoutBlame) {
+    const Report report = validate({"--plugin", kBrokenDir + "/broken-hanging.so", "--strictness", "10", "--seed", "5",
+                                    "--only", "grid,transport", "--timeout", "6"});
+    EXPECT_EQ(report.withVerdict("FAIL"), std::set<std::string>{});
+    EXPECT_EQ(report.verdict("grid.rate-192000"), "SKIP");
+    EXPECT_TRUE(contains(report.message("grid.rate-192000"),
+                         "cut short by the overall time limit of 6 s, in "
+                         "processReplacing"))
+        << report.message("grid.rate-192000");
+    EXPECT_EQ(report.message("transport.stopped"), "not run: the overall time limit of 6 s ran out");
+    EXPECT_EQ(report.exitCode, 0);
+}
+
+TEST(Validate, WithoutADisplayTheEditorIsSkippedAndSaysWhy) {
+    const CommandRun result = runTool({"validate", "--plugin", kBrokenDir + "/broken-crashing_editor.so", "--only",
+                                       "editor", "--seed", "5", "--json"},
+                                      {{"PATH", "/nonexistent"}, {"DISPLAY", ""}});
+    const nlohmann::json document = nlohmann::json::parse(result.out);
+    const auto& editor = document.at("checks").at(1);
+    EXPECT_EQ(editor.at("id"), "editor.open-close");
+    EXPECT_EQ(editor.at("verdict"), "SKIP");
+    EXPECT_EQ(editor.at("message"), "no X display: DISPLAY is not set and Xvfb is not installed (Debian package xvfb)");
+    EXPECT_EQ(result.exitCode, 0);
+}
+
 TEST(Validate, ThePluginsOwnOutputIsKeptApartOnceALine) {
     const std::string plugin = kBrokenDir + "/broken-throwing.so";
     const Report json = validate({"--plugin", plugin, "--seed", "5", "--only", "lifecycle"});
