@@ -137,7 +137,7 @@ Options:
                          fresh one, shown in the report)
   --only GROUPS          comma-separated groups to run (default: all); loading always runs
   --call-limit SECONDS   longest one call into the plug-in may take before it counts as hung
-                         (default 20; opening an editor gets three times as long)
+                         (default 20; opening an editor gets six times as long)
   --timeout SECONDS      time limit of the whole validation (default 1800)
   --json                 one JSON document instead of the report lines
 

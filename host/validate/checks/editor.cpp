@@ -27,8 +27,9 @@ namespace {
 constexpr int kIdles = 30;
 constexpr std::int32_t kBlock = 512;
 constexpr int kLargestSide = 16384;
-// Opening an editor builds a whole window, often loading fonts and images.
-constexpr double kOpenLimitScale = 3.0;
+// Opening an editor builds a whole window, often loading fonts and images:
+// on a busy machine some take a minute and more.
+constexpr double kOpenLimitScale = 6.0;
 
 int xErrors = 0;
 std::string firstXError;
