@@ -159,8 +159,7 @@ TEST(Validate, EachBrokenPluginIsCaughtByItsCheckAndTheOthersGoOn) {
          {},
          {"parameters.out-of-range"},
          {{"parameters.out-of-range",
-           {"crashed with SIGSEGV", "in setParameter(0, nan) with every parameter set to nan",
-            "(a failure from strictness 7)"}}}},
+           {"in setParameter(0, nan) with every parameter set to nan", "(a failure from strictness 7)"}}}},
         {"broken-nan_crashing.so", "7", {"parameters.out-of-range"}, {}, {}},
         {"broken-unwritten_outputs.so",
          "10",
@@ -222,7 +221,7 @@ TEST(Validate, EachBrokenPluginIsCaughtByItsCheckAndTheOthersGoOn) {
          "10",
          {"editor.open-close"},
          {},
-         {{"editor.open-close", {"crashed with SIGSEGV", "in dispatcher(effEditOpen"}}}},
+         {{"editor.open-close", {"in dispatcher(effEditOpen"}}}},
     };
     const bool display = std::filesystem::exists("/usr/bin/Xvfb");
     for (const BrokenCase& c : cases) {
