@@ -1,5 +1,6 @@
 // The console report, followed by a table that pairs each processor run with
-// the floor, the plain biquad and the tail of the same rate and block size.
+// the wobble's vector and scalar steps, the floor, the plain biquad and the
+// tail of the same rate and block size.
 #pragma once
 
 #include <benchmark/benchmark.h>

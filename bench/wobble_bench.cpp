@@ -1,12 +1,14 @@
-// The processor against its floor and a plain biquad, and the cost of a
-// decaying tail against a normal signal. Names are kind/rate/block; the
-// ratio table at the end pairs them up.
+// The processor through the record, the wobble alone in each build of its
+// sweep's steps (vector and scalar, same run), their floor and a plain
+// biquad, and the cost of a decaying tail against a normal signal. Names are
+// kind/rate/block; the ratio table at the end pairs them up.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdint>
 
 #include "bench_host.h"
+#include "effect/wobble.h"
 #include "reference_kernels.h"
 
 namespace {
@@ -40,6 +42,31 @@ void BM_Processor(benchmark::State& state) {
     fillNoise(input, kNoiseLevel, 1);
     measure(state, output, [&] { host.process(input.data(), output.data(), frames); });
 }
+
+// The wobble driven directly with the given steps, at 120 BPM over the same
+// 64-bar loop as the host's transport.
+void measureWobble(benchmark::State& state, SweepSteps steps) {
+    const auto sampleRate = static_cast<float>(state.range(0));
+    const auto frames = static_cast<std::int32_t>(state.range(1));
+    Wobble wobble;
+    if (!wobble.useSteps(steps)) {
+        state.SkipWithError("these steps do not run on this machine");
+        return;
+    }
+    StereoBlock input(frames), output(frames);
+    fillNoise(input, kNoiseLevel, 1);
+    const double step = 1.0 / (static_cast<double>(sampleRate) / (120.0 / 60.0));
+    double position = 0.0;
+    measure(state, output, [&] {
+        wobble.process(input.data(), output.data(), frames, sampleRate, [&] { return Transport{position, 120.0}; });
+        position += frames * step;
+        if (position >= 256.0) position -= 256.0;
+    });
+}
+
+void BM_Vector(benchmark::State& state) { measureWobble(state, SweepSteps::avx2); }
+
+void BM_Scalar(benchmark::State& state) { measureWobble(state, SweepSteps::scalar); }
 
 void BM_Floor(benchmark::State& state) {
     const auto sampleRate = static_cast<float>(state.range(0));
@@ -127,6 +154,8 @@ void rateAndBlock(benchmark::internal::Benchmark* b) {
 }  // namespace
 
 BENCHMARK(BM_Processor)->Apply(rateAndBlock);
+BENCHMARK(BM_Vector)->Apply(rateAndBlock);
+BENCHMARK(BM_Scalar)->Apply(rateAndBlock);
 BENCHMARK(BM_Floor)->Apply(rateAndBlock);
 BENCHMARK(BM_StereoBiquad)->Apply(rateAndBlock);
 BENCHMARK(BM_Steady)->Apply(rateAndBlock);

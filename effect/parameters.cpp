@@ -33,14 +33,14 @@ struct ParameterTable {
 
     template <auto field>
     static float load(const TolvaneVST& effect) {
-        return static_cast<float>(effect.*field);
+        return static_cast<float>(effect.wobble.*field);
     }
 
     // For the Period the cast truncates toward zero, so index k is chosen
     // from k/11 up to just below (k+1)/11, and 11 only by 1.0.
     template <auto field>
     static void store(TolvaneVST& effect, float working) {
-        effect.*field = static_cast<std::remove_cvref_t<decltype(effect.*field)>>(working);
+        effect.wobble.*field = static_cast<std::remove_cvref_t<decltype(effect.wobble.*field)>>(working);
     }
 
     template <auto field>
@@ -59,11 +59,11 @@ struct ParameterTable {
 
 // The frequencies are shown in whole hertz, so that is their label.
 const std::array<ParameterTable::Row, 5> ParameterTable::rows{
-    row<&TolvaneVST::periodIndex>("Period", "", 11.0f, 0.0f, Shown::noteValue),
-    row<&TolvaneVST::freq1>("Freq 1", "Hz", 19980.0f, 20.0f, Shown::wholeNumber),
-    row<&TolvaneVST::freq2>("Freq 2", "Hz", 19980.0f, 20.0f, Shown::wholeNumber),
-    row<&TolvaneVST::q>("Q", "", 14.0f, 0.14f, Shown::decimals),
-    row<&TolvaneVST::mix>("Mix", "%", 1.0f, 0.0f, Shown::wholeNumber, 100.0f),
+    row<&Wobble::periodIndex>("Period", "", 11.0f, 0.0f, Shown::noteValue),
+    row<&Wobble::freq1>("Freq 1", "Hz", 19980.0f, 20.0f, Shown::wholeNumber),
+    row<&Wobble::freq2>("Freq 2", "Hz", 19980.0f, 20.0f, Shown::wholeNumber),
+    row<&Wobble::q>("Q", "", 14.0f, 0.14f, Shown::decimals),
+    row<&Wobble::mix>("Mix", "%", 1.0f, 0.0f, Shown::wholeNumber, 100.0f),
 };
 
 namespace {

@@ -1,11 +1,12 @@
-// The wobble effect: a low-pass per channel whose cut-off sweeps between two
-// frequencies in time with the host's musical position.
+// The wobble effect as a VST 2.4 plug-in: a low-pass per channel whose
+// cut-off sweeps between two frequencies in time with the host's musical
+// position. The sound is the Wobble's; this class binds it to the frame.
 #pragma once
 
 #include <cstdint>
 
-#include "biquad.h"
 #include "frame/audio_effect_x.h"
+#include "wobble.h"
 
 class TolvaneVST : public AudioEffectX {
 public:
@@ -26,11 +27,5 @@ public:
 private:
     friend struct ParameterTable;
 
-    std::int32_t periodIndex;
-    float freq1;
-    float freq2;
-    float mix;
-    float q;
-    BiquadState filter1;
-    BiquadState filter2;
+    Wobble wobble;
 };

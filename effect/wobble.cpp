@@ -1,160 +1,94 @@
-// The audio processor: once per block the host's position and tempo, then
-// per sample a phase, a cut-off, fresh coefficients and one filter step per
-// channel.
-//
-// The samples go through these steps a batch at a time, one step over the
-// whole batch before the next. One sample at a time, each waits on a chain of
-// ten dependent divisions and four library calls; a step over a batch of
-// independent samples keeps the processor busy and lets the divisions run
-// four at a time. Every sample still gets exactly the operations, and so the
-// bits, of the one-at-a-time order.
+// The processor: once per block the sweep's clock, then the samples a batch
+// at a time. The sweep's steps take each batch from positions to
+// coefficients (sweep_steps.h), then each channel's filter runs through it
+// sample by sample, the one step that must run in order. Every sample gets
+// exactly the operations, and so the bits, of the one-at-a-time order.
+#include "wobble.h"
+
 #include <algorithm>
 #include <cmath>
 
-#include "frame/opcodes.h"
+#include "filter_steps.h"
 #include "subnormal_flush.h"
-#include "sweep.h"
-#include "tolvane_vst.h"
+#include "vector_support.h"
 
 namespace {
 
-struct Transport {
-    double position;  // quarter notes at the block's first sample
-    double tempo;     // beats per minute
-};
+float readFresh(const float& field) { return *static_cast<const volatile float*>(&field); }
 
-// A missing answer, a cleared flag or a value that is not finite all mean the
-// same to the sweep: the start of the song at 120 beats per minute.
-Transport readTransport(const VstTimeInfo* time) {
-    Transport transport{0.0, 120.0};
-    if (time == nullptr) return transport;
-    if ((time->flags & kVstPpqPosValid) != 0 && std::isfinite(time->ppqPos)) transport.position = time->ppqPos;
-    if ((time->flags & kVstTempoValid) != 0 && std::isfinite(time->tempo)) transport.tempo = time->tempo;
-    return transport;
+void filterAndMix(ChannelRun& c, const BiquadQuotients& k, std::int32_t i, const float& mix) {
+    const float x = c.in[i];
+    const float y = guardedStep(c.filter, k, x, c.level);
+    const float wet = readFresh(mix);
+    c.out[i] = (1.0f - wet) * x + wet * y;
 }
-
-// The host may write a parameter from another thread during a block; every
-// sample reads the field from memory, so the change applies from the next
-// sample that reads it.
-template <typename T>
-T readFresh(const T& field) {
-    return *static_cast<const volatile T*>(&field);
-}
-
-constexpr std::int32_t kBatch = 16;
-
-// One value per sample of a batch, step by step. The arithmetic steps run
-// over the whole batch (a fixed count vectorises); lanes past the end of a
-// short batch repeat the first sample, so they compute nothing new.
-struct Batch {
-    float freq1[kBatch];
-    float freq2[kBatch];
-    float q[kBatch];
-    float rate[kBatch];
-    float value[kBatch];  // remainder, then each angle in turn
-    float sine[kBatch];
-    float cosine[kBatch];
-    float b0[kBatch];  // the quotients of the coefficients by a0; b2 equals b0
-    float b1[kBatch];
-    float a1[kBatch];
-    float a2[kBatch];
-};
 
 }  // namespace
 
-void TolvaneVST::processReplacing(float** inputs, float** outputs, std::int32_t sampleFrames) {
-    const float period = periodLength(periodIndex);
-    Transport transport = readTransport(getTimeInfo(kVstPpqPosValid | kVstTempoValid));
+// Channel 0 before channel 1, each channel's input before its output.
+void filterScalar(const SweepBatch& batch, std::int32_t first, std::int32_t count, ChannelRun& left, ChannelRun& right,
+                  const float& mix) {
+    for (std::int32_t j = 0; j < count; ++j) {
+        const BiquadQuotients k{batch.b0[j], batch.b1[j], batch.b0[j], batch.a1[j], batch.a2[j]};
+        filterAndMix(left, k, first + j, mix);
+        filterAndMix(right, k, first + j, mix);
+    }
+}
+
+Wobble::Wobble() : sweepSteps(vectorStepsAvailable() ? SweepSteps::avx2 : SweepSteps::scalar) {}
+
+bool Wobble::useSteps(SweepSteps steps) {
+    if (steps == SweepSteps::avx2 && !vectorStepsAvailable()) return false;
+    sweepSteps = steps;
+    return true;
+}
+
+void Wobble::processBlock(const float* const* inputs, float* const* outputs, std::int32_t frames,
+                          const float& sampleRate, float period, Transport transport) {
     double step = quarterNotesPerSample(sampleRate, transport.tempo);
     if (sweepTooFast(step, period)) {
         step = 0.0;
         transport.position = 0.0;
     }
-    if (sampleFrames < 1) return;
+    if (frames < 1) return;
 
     const SubnormalFlush flush;
-    const float sin80 = sinf(kEightyDegrees);
-    const float* const in0 = inputs[0];
-    const float* const in1 = inputs[1];
-    float* const out0 = outputs[0];
-    float* const out1 = outputs[1];
-    // The histories live in registers for the block; nothing else reads them meanwhile.
-    BiquadState left = filter1;
-    BiquadState right = filter2;
+    const SweepClock clock{transport.position, step, period, sinf(kEightyDegrees)};
+    const LiveFields live{&freq1, &freq2, &q, &sampleRate};
+    ChannelRun left{inputs[0], outputs[0], filter1, input1};
+    ChannelRun right{inputs[1], outputs[1], filter2, input2};
+#if defined(DRAVELKINT_AVX2_STEPS)
+    const bool vector = sweepSteps == SweepSteps::avx2;
+    // Both channels in one vector read channel 1's input before writing
+    // channel 0's output: not where the one is the other.
+    const bool pairedFilter = vector && outputs[0] != inputs[1];
+#endif
 
-    Batch s;
-    // The remainder of a sample's position, and fresh reads of the parameters.
-    const auto gather = [&](std::int32_t first, std::int32_t j) {
-        s.value[j] = fmodf(positionAt(first + j, step, transport.position), period);
-        s.freq1[j] = readFresh(freq1);
-        s.freq2[j] = readFresh(freq2);
-        s.q[j] = readFresh(q);
-        s.rate[j] = readFresh(sampleRate);
-    };
-    const auto filter = [&](std::int32_t first, std::int32_t j) {
-        const BiquadQuotients k{s.b0[j], s.b1[j], s.b0[j], s.a1[j], s.a2[j]};
-        const std::int32_t i = first + j;
-
-        const float x0 = in0[i];
-        const float y0 = biquadStep(left, k, x0);
-        out0[i] = (1.0f - mix) * x0 + mix * y0;
-
-        const float x1 = in1[i];
-        const float y1 = biquadStep(right, k, x1);
-        out1[i] = (1.0f - mix) * x1 + mix * y1;
-    };
-
-    std::int32_t count = std::min(kBatch, sampleFrames);
-    for (std::int32_t j = 0; j < count; ++j) gather(0, j);
-    std::int32_t last = 0;
-    for (std::int32_t first = 0; first < sampleFrames; first += kBatch) {
-        for (std::int32_t j = count; j < kBatch; ++j) {
-            s.value[j] = s.value[0];
-            s.freq1[j] = s.freq1[0];
-            s.freq2[j] = s.freq2[0];
-            s.q[j] = s.q[0];
-            s.rate[j] = s.rate[0];
+    SweepBatch batch;
+    std::int32_t count = 0;
+    for (std::int32_t first = 0; first < frames; first += kBatch) {
+        count = std::min(kBatch, frames - first);
+#if defined(DRAVELKINT_AVX2_STEPS)
+        if (vector) {
+            sweepAvx2(batch, clock, live, first, count);
+            if (pairedFilter)
+                filterAvx2(batch, first, count, left, right, mix);
+            else
+                filterScalar(batch, first, count, left, right, mix);
+            continue;
         }
-
-        for (std::int32_t j = 0; j < kBatch; ++j) s.value[j] = archAngle(phaseOfRemainder(s.value[j], period));
-        for (std::int32_t j = 0; j < count; ++j) s.value[j] = sinf(s.value[j]);
-        for (std::int32_t j = 0; j < kBatch; ++j) s.value[j] = flattenAngle(s.value[j]);
-        for (std::int32_t j = 0; j < count; ++j) s.value[j] = sinf(s.value[j]);
-        for (std::int32_t j = 0; j < kBatch; ++j)
-            s.value[j] = angleAt(cutoffOmega(s.value[j] / sin80, s.freq1[j], s.freq2[j]), s.rate[j]);
-        for (std::int32_t j = 0; j < count; ++j) {
-            s.sine[j] = sinf(s.value[j]);
-            s.cosine[j] = cosf(s.value[j]);
-        }
-        for (std::int32_t j = count; j < kBatch; ++j) {
-            s.sine[j] = s.sine[0];
-            s.cosine[j] = s.cosine[0];
-        }
-        for (std::int32_t j = 0; j < kBatch; ++j) {
-            const LowpassCoefficients c = lowpassFromSinCos(s.sine[j], s.cosine[j], s.q[j]);
-            s.b0[j] = c.b0 / c.a0;
-            s.b1[j] = c.b1 / c.a0;
-            s.a1[j] = c.a1 / c.a0;
-            s.a2[j] = c.a2 / c.a0;
-        }
-
-        // The filter steps of this batch run beside the remainders of the
-        // next: the one waits on its own history, the other on its branches,
-        // and each fills the other's gaps.
-        const std::int32_t next = first + kBatch;
-        const std::int32_t nextCount = next < sampleFrames ? std::min(kBatch, sampleFrames - next) : 0;
-        for (std::int32_t j = 0; j < count; ++j) {
-            filter(first, j);
-            if (j < nextCount) gather(next, j);
-        }
-        last = count - 1;
-        count = nextCount;
+#endif
+        sweepScalar(batch, clock, live, first, count);
+        filterScalar(batch, first, count, left, right, mix);
     }
 
     // Both filters always hold the coefficients of the last sample processed.
-    const LowpassCoefficients c = lowpassFromSinCos(s.sine[last], s.cosine[last], s.q[last]);
-    filter1 = left;
-    filter2 = right;
+    const std::int32_t last = count - 1;
+    const LowpassCoefficients c = lowpassFromSinCos(batch.sine[last], batch.cosine[last], batch.q[last]);
+    filter1 = left.filter;
+    filter2 = right.filter;
     storeCoefficients(filter1, c);
     storeCoefficients(filter2, c);
+    input1 = left.level;
+    input2 = right.level;
 }

@@ -73,7 +73,7 @@ done <"$list"
 
 total=$(($(date +%s) - started))
 plugins=$(wc -l <"$list")
-failedPlugins=$(awk -F'|' 'NR>2 && $9+0==6' "$table" | wc -l)
+failedPlugins=$(awk -F'|' 'NR>2 && $9+0==7' "$table" | wc -l)
 sums=$(awk -F'|' 'NR>2{p+=$4; f+=$5; w+=$6; s+=$7} END{printf "%d PASS, %d FAIL, %d WARN, %d SKIP", p, f, w, s}' "$table")
 {
   echo

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "effect/sweep.h"
+#include "support/float_bits.h"
 
 namespace {
 
@@ -18,18 +19,6 @@ namespace {
 float (*volatile separateSin)(float) = sinf;
 float (*volatile separateCos)(float) = cosf;
 void (*volatile pairedSinCos)(float, float*, float*) = sincosf;
-
-std::uint32_t bitsOf(float v) {
-    std::uint32_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
-
-float fromBits(std::uint32_t b) {
-    float v;
-    std::memcpy(&v, &b, sizeof v);
-    return v;
-}
 
 // Number of angles in [from, to] whose paired results differ from the separate ones.
 std::int64_t mismatchesBetween(float from, float to, float& first) {

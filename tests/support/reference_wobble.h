@@ -1,7 +1,10 @@
 // The wobble processor written out literally, one step after another, with
 // each filter computing its own coefficients: the model the plug-in's output
-// is compared with bit for bit wherever the two are meant to agree (positions
-// from 0 up, cut-offs below half the sample rate).
+// is compared with bit for bit wherever the two are meant to agree. It has
+// the processor's three choices at the edges (a negative remainder continues
+// the period, a position beyond single range has phase 0, the cut-off angle
+// is held where the filter is stable) but no runaway guard: where the two
+// differ, the guard has tripped.
 #pragma once
 
 #include <cmath>
@@ -20,6 +23,7 @@ struct ReferenceWobble {
     float q = 1.414f;
     float sampleRate = 44100.0f;
     Filter filter1, filter2;
+    float filteredPeak = 0.0f;  // the largest filtered sample so far, either channel
 
     void process(const float* const* inputs, float* const* outputs, std::int32_t sampleFrames, double ppqPos,
                  double tempo) {
@@ -33,8 +37,10 @@ struct ReferenceWobble {
         const float s80 = sinf(1.3962634f);
         for (std::int32_t i = 0; i < sampleFrames; ++i) {
             const float pos = static_cast<float>(static_cast<double>(i) * d + pos0);
-            const float r = fmodf(pos, P);
-            const float h = r / P;
+            float r = fmodf(pos, P);
+            if (r < 0.0f) r = r + P;
+            float h = r / P;
+            if (std::isnan(h)) h = 0.0f;
             const float t = h > 0.5f ? 1.0f - h : h;
             const float a = static_cast<float>(static_cast<double>(t) * pi);
             const float o = sinf(a);
@@ -45,7 +51,8 @@ struct ReferenceWobble {
             const float m = k * span;
             const float omega = (freq2 - m) * 6.2831855f;
             for (Filter* f : {&filter1, &filter2}) {
-                const float w = omega / sampleRate;
+                float w = omega / sampleRate;
+                w = w < 1.0e-5f ? 1.0e-5f : (w > 2.98f ? 2.98f : w);
                 const float sn = sinf(w);
                 const float cs = cosf(w);
                 const float alpha = sn / (q + q);
@@ -62,7 +69,7 @@ struct ReferenceWobble {
     }
 
 private:
-    void step(Filter& f, float x, float& out) const {
+    void step(Filter& f, float x, float& out) {
         float y = (f.b0 / f.a0) * x;
         y = y + (f.b1 / f.a0) * f.x1;
         y = y + (f.b2 / f.a0) * f.x2;
@@ -72,6 +79,7 @@ private:
         f.x1 = x;
         f.y2 = f.y1;
         f.y1 = y;
+        filteredPeak = std::fabs(y) > filteredPeak ? std::fabs(y) : filteredPeak;
         const float dry = (1.0f - mix) * x;
         const float wet = mix * y;
         out = dry + wet;

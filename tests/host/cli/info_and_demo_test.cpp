@@ -86,7 +86,7 @@ TEST(Demo, DefaultOutputNameAndOverwrite) {
     EXPECT_EQ(readBytes(demo), "older\n");
     run = runTool({"demo", demo, "--bars", "1", "--overwrite"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.err.find("dravelkint: wrote '" + demo + "'"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("dravelkint: replaced '" + demo + "'"), std::string::npos) << run.err;
     EXPECT_EQ(readAudio(demo).info.frames, 75600);
 }
 
@@ -123,3 +123,19 @@ TEST(PluginLocation, BesideInstalledLibOrHome) {
 }
 
 }  // namespace
+
+// An audio file where a plug-in was expected is described as audio.
+TEST(Info, AudioFileIsDescribedAsAudio) {
+    ScratchDirectory dir;
+    writeAudio(dir / "song.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 48000, testSignal(24000, 2), "A Song",
+               "A Band");
+    const ToolRun text = runTool({"info", dir / "song.flac"});
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    for (const char* line :
+         {"Audio file     ", "Channels       2", "Sample rate    48000 Hz", "Length         24000 frames, 0.500 s",
+          "Title          A Song", "Artist         A Band", "This is an audio file, not a plug-in"})
+        EXPECT_NE(text.out.find(line), std::string::npos) << line << "\n" << text.out;
+    const ToolRun json = runTool({"info", "--json", dir / "song.flac"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_EQ(nlohmann::json::parse(json.out).at("frames"), 24000);
+}

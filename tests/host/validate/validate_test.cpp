@@ -243,7 +243,7 @@ TEST(Validate, EachBrokenPluginIsCaughtByItsCheckAndTheOthersGoOn) {
             EXPECT_TRUE(acceptableForSoundPlugin(report, id) || aboveStrictness)
                 << id << " " << report.verdict(id) << ": " << message;
         }
-        EXPECT_EQ(report.exitCode, c.failing.empty() ? 0 : 6);
+        EXPECT_EQ(report.exitCode, c.failing.empty() ? 0 : 7);
     }
 }
 
@@ -362,7 +362,7 @@ TEST(Validate, OutputTurningNanFailsTheProcessingGrid) {
     for (const std::string& id : report.withVerdict("FAIL"))
         EXPECT_TRUE(contains(report.message(id), "non-finite")) << id;
     EXPECT_EQ(report.verdict("identity.parameter-texts"), "PASS");
-    EXPECT_EQ(report.exitCode, 6);
+    EXPECT_EQ(report.exitCode, 7);
 }
 
 TEST(Validate, AllocationsWarnBelowStrictness6AndFailFromIt) {
@@ -372,7 +372,7 @@ TEST(Validate, AllocationsWarnBelowStrictness6AndFailFromIt) {
     for (const auto& [strictness, verdict] : expected) {
         const Report report = validate({"--plugin", plugin, "--strictness", strictness, "--only", "realtime"});
         EXPECT_EQ(report.verdict("realtime.process-allocations"), verdict) << "strictness " << strictness;
-        EXPECT_EQ(report.exitCode, std::string(verdict) == "FAIL" ? 6 : 0) << "strictness " << strictness;
+        EXPECT_EQ(report.exitCode, std::string(verdict) == "FAIL" ? 7 : 0) << "strictness " << strictness;
     }
 }
 
@@ -436,7 +436,7 @@ TEST(Validate, ARecordThatIsNoEffectFailsOnceAndNothingElseRuns) {
     EXPECT_EQ(report.withVerdict("FAIL"), std::set<std::string>{"load.entry"});
     EXPECT_TRUE(contains(report.message("load.entry"), "answered its entry point with no effect"));
     EXPECT_EQ(report.document.at("summary").at("notRun"), "the plug-in gave no usable record");
-    EXPECT_EQ(report.exitCode, 6);
+    EXPECT_EQ(report.exitCode, 7);
 }
 
 TEST(Validate, TheReportSaysWhatThePluginIs) {
