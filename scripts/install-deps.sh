@@ -9,6 +9,7 @@ packages=(
   libsndfile1-dev libsoxr-dev libfftw3-dev libpng-dev
   clang-14 clang-format-14 libclang-rt-14-dev valgrind
   nlohmann-json3-dev time
+  xvfb libx11-dev
   lsp-plugins-vst zam-plugins
 )
 

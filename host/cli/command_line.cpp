@@ -304,12 +304,14 @@ ValidateCommand parseValidate(Arguments& a) {
             c.seed = integer<std::uint64_t>(a.value(arg), arg);
         } else if (arg == "--only") {
             for (std::string& name : groupNames(arg, a.value(arg))) c.only.push_back(std::move(name));
-        } else if (arg == "--timeout") {
+        } else if (arg == "--timeout" || arg == "--call-limit") {
             const std::string text = a.value(arg);
             const std::optional<double> seconds = parseDecimal(text);
             if (!seconds || *seconds <= 0.0)
-                throw usage("option --timeout needs a number of seconds above 0, not '" + text + "'");
-            c.timeoutSeconds = *seconds;
+                throw usage("option " + arg + " needs a number of seconds above 0, not '" + text + "'");
+            (arg == "--timeout" ? c.timeoutSeconds : c.callLimitSeconds) = *seconds;
+        } else if (arg == "--child") {
+            c.child = a.value(arg);
         } else if (arg == "--json") {
             a.noValue(arg);
             c.json = true;

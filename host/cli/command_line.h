@@ -71,8 +71,12 @@ struct ValidateCommand {
     int strictness = 5;
     std::optional<std::uint64_t> seed;  // a fresh one, shown in the report, when not given
     std::vector<std::string> only;      // group names; empty for all
-    double timeoutSeconds = 60.0;
+    double callLimitSeconds = 20.0;     // one call into the plug-in, before it counts as hung
+    double timeoutSeconds = 1800.0;     // the whole validation
     bool json = false;
+    // Internal: this process was started by a validation to run one group's
+    // checks ("GROUP:FROM").
+    std::optional<std::string> child;
 };
 
 // The overview, or one command's help when `command` names it.

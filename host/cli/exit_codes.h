@@ -13,6 +13,7 @@ enum ExitCode : int {
     kExitOutput = 4,
     kExitPlugin = 5,
     kExitCrash = 6,
+    kExitValidationFailed = 7,
     kExitInterrupted = 130,  // SIGINT; other signals give 128 and their number, as shells show them
 };
 

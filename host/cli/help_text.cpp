@@ -38,11 +38,12 @@ Exit codes:
        read or is not automation
   4    output file or picture: exists, is the input, unknown extension, or cannot be
        written (the message says whether the audio was written before a picture failed)
-  5    plug-in: missing, not loadable, no VSTPluginMain, no valid effect, channels it
-       cannot be fed, or output that is not numbers or past +100 dBFS (nothing written);
-       for validate, a check failed
+  5    plug-in: missing, not loadable, no VSTPluginMain or main, no valid effect,
+       channels it cannot be fed, or output that is not numbers or past +100 dBFS
+       (nothing written)
   6    the plug-in crashed (a fault, an abort or an exception) in the call the message
        names; nothing was written and no temporary file is left
+  7    validate: the plug-in was validated and a check failed
   130  interrupted by Ctrl-C (SIGINT); nothing was written. SIGTERM gives 143 and SIGHUP
        129, likewise
 )";
@@ -173,32 +174,40 @@ constexpr const char* kValidate = R"(dravelkint validate - put a VST 2.4 plug-in
 
 Usage:
   dravelkint validate [--plugin PATH] [--strictness 1..10] [--seed N] [--only GROUPS]
-                      [--timeout SECONDS] [--json]
+                      [--call-limit SECONDS] [--timeout SECONDS] [--json]
 
 Options:
-  --plugin PATH        the plug-in file (default: the Dravelkint plug-in beside this program,
-                       in ../lib/vst, or in ~/.vst)
-  --strictness N       1 to 10 (default 5): checks that need more are skipped and say so,
-                       and some findings are warnings below a level and failures from it
-  --seed N             seed of every random value, for reproducing a report (default: a
-                       fresh one, shown in the report)
-  --only GROUPS        comma-separated groups to run (default: all); loading always runs
-  --timeout SECONDS    time limit of each group (default 60)
-  --json               one JSON document instead of the report lines
+  --plugin PATH          the plug-in file (default: the Dravelkint plug-in beside this program,
+                         in ../lib/vst, or in ~/.vst)
+  --strictness N         1 to 10 (default 5): checks that need more are skipped and say so,
+                         and some findings are warnings below a level and failures from it
+  --seed N               seed of every random value, for reproducing a report (default: a
+                         fresh one, shown in the report)
+  --only GROUPS          comma-separated groups to run (default: all); loading always runs
+  --call-limit SECONDS   longest one call into the plug-in may take before it counts as hung
+                         (default 20; opening an editor gets six times as long)
+  --timeout SECONDS      time limit of the whole validation (default 1800)
+  --json                 one JSON document instead of the report lines
 
-Each group runs in a child process of its own. A crash or hang of the plug-in becomes
-one FAIL line that names the call in progress, and validation goes on. Every check
-gives one line: PASS, FAIL, WARN or SKIP, its name and what it found.
+Each group runs in a freshly started process of its own, so the same seed gives the same
+report in either form. A crash, an exception or a call that does not return within the
+call limit becomes one FAIL line that names the call, and validation goes on; a plug-in
+that is merely slow is no hang, and checks that repeat something stop when their share of
+time (1.5 call limits) is spent. What the plug-in prints is kept apart, below the checks.
+Every check gives one line: PASS, FAIL, WARN or SKIP, its name and what it found. The
+editor is opened under a fresh Xvfb where one is installed, otherwise on DISPLAY.
 
 Some findings are warnings below a strictness and failures from it: subnormal output and
 a missing effFlagsCanReplacing (4), heap allocations in processing or parameter calls and
 a uniqueID of 0 (6), texts past their bound but within the 64 bytes hosts commonly give,
-and non-finite output after parameter values outside 0 to 1 (7). A block split that
-changes the output of a plug-in without latency, a VST version other than 2400, and silence
-after a burst that costs more than 1.5 times a normal signal are only ever warnings.
+non-finite output, a crash or a hang after parameter values outside 0 to 1, a program 0
+that does not come back, a latency that changes without audioMasterIOChanged, and X errors
+from the editor (7). A block split that changes the output of a plug-in without latency, a
+VST version other than 2400, notes that fade too slowly, and silence after a burst that
+costs more than 1.5 times a normal signal are only ever warnings.
 
-Exit codes: 0 no check failed, 5 a check failed (or the plug-in was not found),
-2 a bad command line.
+Exit codes: 0 no check failed, 7 a check failed, 5 the file is missing or no plug-in
+(nothing exported as VSTPluginMain or main), 2 a bad command line.
 
 Checks (lowest strictness that runs them):
 )";
@@ -208,7 +217,7 @@ void printChecks() {
     groups.insert(groups.end(), validate::catalogue().begin(), validate::catalogue().end());
     for (const validate::CheckGroup& group : groups)
         for (const validate::Check& check : group.checks)
-            std::printf("  %2d  %-30s %s\n", check.strictness, check.id.c_str(), check.about.c_str());
+            if (!check.quiet) std::printf("  %2d  %-30s %s\n", check.strictness, check.id.c_str(), check.about.c_str());
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
                 else if constexpr (std::is_same_v<T, InfoCommand>)
                     runInfo(c);
                 else if constexpr (std::is_same_v<T, ValidateCommand>)
-                    return runValidate(c) ? kExitSuccess : kExitPlugin;
+                    return runValidate(c) ? kExitSuccess : kExitValidationFailed;
                 return kExitSuccess;
             },
             command);

@@ -1,12 +1,18 @@
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <string>
 
 #include "commands.h"
+#include "host/text/failure.h"
 #include "host/validate/catalogue.h"
-#include "host/validate/child_runner.h"
+#include "host/validate/fresh_process.h"
+#include "host/validate/group_runner.h"
+#include "host/validate/probe.h"
 #include "host/validate/report.h"
+#include "host/validate/virtual_display.h"
 #include "json_report.h"
 #include "render_session.h"
 
@@ -14,37 +20,73 @@ namespace vsthost {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 bool selected(const ValidateCommand& command, const std::string& group) {
     return command.only.empty() || std::find(command.only.begin(), command.only.end(), group) != command.only.end();
 }
+
+double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 }  // namespace
 
 bool runValidate(const ValidateCommand& command) {
     using namespace validate;
+    const auto start = Clock::now();
     RunSettings settings;
+    settings.program = currentProgram();
     settings.pluginPath = resolvePluginPath(command.plugin);
     settings.strictness = command.strictness;
     settings.seed = command.seed ? *command.seed : std::random_device{}();
-    settings.timeoutSeconds = command.timeoutSeconds;
+    settings.callLimitSeconds = command.callLimitSeconds;
+    settings.timeLimitSeconds = command.timeoutSeconds;
+    if (command.child && command.child->rfind("probe:", 0) == 0) runProbeChild(command.child->substr(6), settings);
+    if (command.child) runChild(*command.child, settings);
+
+    const Deadline deadline =
+        start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(settings.timeLimitSeconds));
+    // Loading first: whether there is a plug-in at all, and what it calls
+    // itself, come before the report's first line.
+    ReportHeading heading{settings.pluginPath,
+                          settings.strictness,
+                          settings.seed,
+                          settings.callLimitSeconds,
+                          settings.timeLimitSeconds,
+                          DRAVELKINT_VERSION,
+                          {}};
+    std::vector<CheckResult> loadResults;
+    GroupRun load =
+        runGroup(loadGroup(), settings, deadline,
+                 {[&](CheckResult r) { loadResults.push_back(std::move(r)); },
+                  [&](const std::string& key, const std::string& value) { heading.facts.emplace_back(key, value); }});
+    if (!load.notPlugin.empty()) throw Failure(FailureKind::plugin, load.notPlugin);
 
     TextReport text(stdout);
     JsonReport json(stdout);
-    Report report({settings.pluginPath, settings.strictness, settings.seed, settings.timeoutSeconds},
-                  command.json ? static_cast<ReportForm&>(json) : text);
-    auto add = [&report](CheckResult result) { report.add(std::move(result)); };
-    runGroup(loadGroup(), settings, add);
-    const bool loaded = !report.anyFailed();
+    Report report(std::move(heading), command.json ? static_cast<ReportForm&>(json) : text);
+    for (CheckResult& result : loadResults) report.add(std::move(result));
+    report.addGroup({load.group, load.seconds, std::move(load.output)});
+    if (report.anyFailed()) {
+        report.finish(since(start), "the plug-in gave no usable record");
+        return false;
+    }
+    const bool hasEditor = report.heading().fact("editor") == "yes";
     for (const CheckGroup& group : catalogue()) {
         if (!selected(command, group.name)) continue;
-        if (loaded) {
-            runGroup(group, settings, add);
-            continue;
+        std::optional<VirtualDisplay> display;
+        RunSettings groupSettings = settings;
+        const bool editorRuns =
+            hasEditor && std::any_of(group.checks.begin(), group.checks.end(),
+                                     [&](const Check& check) { return check.strictness <= settings.strictness; });
+        if (group.needsDisplay && editorRuns) {
+            display.emplace();
+            groupSettings.display = display->name();
+            groupSettings.noDisplay = display->problem();
         }
-        for (const Check& check : group.checks)
-            report.add({group.name, check.id, Verdict::skip, "not run: the plug-in did not load"});
+        GroupRun run = runGroup(group, groupSettings, deadline, {[&](CheckResult r) { report.add(std::move(r)); }, {}});
+        report.addGroup({run.group, run.seconds, std::move(run.output)});
     }
-    report.finish();
+    report.finish(since(start));
     return !report.anyFailed();
 }
 

@@ -34,10 +34,13 @@ PluginModule::PluginModule(std::string path) : path_(std::move(path)) {
     }
     void* symbol = ::dlsym(handle, "VSTPluginMain");
     // Plug-ins from before the entry point got its name export only "main".
-    if (symbol == nullptr) symbol = ::dlsym(handle, "main");
+    if (symbol == nullptr) {
+        symbol = ::dlsym(handle, "main");
+        entryName_ = "main";
+    }
     if (symbol == nullptr) {
         ::dlclose(handle);
-        throw pluginFailure(path_, "has no VSTPluginMain entry point: it is not a VST 2.4 plug-in");
+        throw pluginFailure(path_, "exports neither VSTPluginMain nor main: it is not a VST 2.4 plug-in");
     }
     entry_ = reinterpret_cast<VstPluginMainProc>(symbol);
 }

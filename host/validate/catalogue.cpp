@@ -3,8 +3,9 @@
 namespace vsthost::validate {
 
 const std::vector<CheckGroup>& catalogue() {
-    static const std::vector<CheckGroup> groups{identityGroup(),   lifecycleGroup(), gridGroup(),     transportGroup(),
-                                                parametersGroup(), realtimeGroup(),  denormalsGroup()};
+    static const std::vector<CheckGroup> groups{identityGroup(),   lifecycleGroup(), gridGroup(),      transportGroup(),
+                                                parametersGroup(), realtimeGroup(),  denormalsGroup(), stateGroup(),
+                                                featuresGroup(),   editorGroup()};
     return groups;
 }
 

@@ -1,6 +1,6 @@
-// The checks a plug-in is put through, in groups. Each group runs in a child
-// process of its own; each check builds the instances it needs, so that a
-// check can be rerun alone after an earlier one crashed.
+// The checks a plug-in is put through, in groups. Each group runs in a
+// freshly started process of its own; each check builds the instances it
+// needs, so that the checks after one that crashed can go on in a new process.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "run_settings.h"
 #include "seeded_random.h"
+#include "time_budget.h"
 #include "verdict.h"
 
 namespace vsthost {
@@ -21,6 +23,10 @@ struct CheckContext {
     const PluginModule& module;
     int strictness;
     SeededRandom random;
+    TimeBudget budget;  // for checks that repeat something many times
+    // Something learnt about the plug-in, for the report's heading.
+    std::function<void(const std::string& key, const std::string& value)> fact = {};
+    const RunSettings* run = nullptr;
 
     // The verdict for a finding that is a failure from strictness `level` on
     // and a warning below it.
@@ -32,11 +38,18 @@ struct Check {
     int strictness;     // the lowest strictness that runs it
     std::string about;  // one line for --help
     std::function<Outcome(CheckContext&)> run;
+    // A crash, hang or exception in this check fails from this strictness
+    // and warns below it.
+    int crashFailsFrom = 1;
+    // Gathers facts for the report and gives no verdict of its own, whatever
+    // happens in it.
+    bool quiet = false;
 };
 
 struct CheckGroup {
     std::string name;
     std::vector<Check> checks;
+    bool needsDisplay = false;  // runs under an X display, or is skipped
 };
 
 constexpr int kMinStrictness = 1;
@@ -53,6 +66,9 @@ CheckGroup transportGroup();
 CheckGroup parametersGroup();
 CheckGroup realtimeGroup();
 CheckGroup denormalsGroup();
+CheckGroup stateGroup();
+CheckGroup featuresGroup();
+CheckGroup editorGroup();
 
 // Every group but the load group, in the order they run.
 const std::vector<CheckGroup>& catalogue();

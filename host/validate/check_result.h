@@ -12,6 +12,7 @@ struct CheckResult {
     std::string id;
     Verdict verdict;
     std::string message;
+    double seconds = 0.0;  // how long the check ran
 };
 
 }  // namespace vsthost::validate

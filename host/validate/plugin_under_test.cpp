@@ -1,6 +1,8 @@
 #include "plugin_under_test.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <string>
 
 #include "call_in_progress.h"
@@ -37,12 +39,27 @@ void PluginUnderTest::process(ChannelBuffers& inputs, ChannelBuffers& outputs, s
 }
 
 void PluginUnderTest::process(float** inputs, float** outputs, std::int32_t frames) {
+    for (std::int32_t c = 0; c < this->outputs(); ++c) std::fill_n(outputs[c], std::max(frames, 0), kUnwritten);
     instance->process(inputs, outputs, frames);
+    host_.transport.advance(frames);
+}
+
+void PluginUnderTest::processDouble(double** inputs, double** outputs, std::int32_t frames) {
+    for (std::int32_t c = 0; c < this->outputs(); ++c)
+        std::fill_n(outputs[c], std::max(frames, 0), static_cast<double>(kUnwritten));
+    noteCall("processDoubleReplacing(%d frame%s) at %.10g Hz", frames, frames == 1 ? "" : "s", sampleRate_);
+    exceptionsAtCall = std::uncaught_exceptions();
+    struct Done {
+        PluginUnderTest& self;
+        ~Done() { self.returned(); }
+    } done{*this};
+    effect()->processDoubleReplacing(effect(), inputs, outputs, frames);
     host_.transport.advance(frames);
 }
 
 void PluginUnderTest::calling(const PluginCall& call) {
     using Kind = PluginCall::Kind;
+    exceptionsAtCall = std::uncaught_exceptions();
     switch (call.kind) {
         case Kind::entry: noteCall("VSTPluginMain"); return;
         case Kind::dispatch: {
@@ -75,6 +92,8 @@ void PluginUnderTest::calling(const PluginCall& call) {
 void PluginUnderTest::returned() {
     if (counted != nullptr) *counted += allocation_counter::stop();
     counted = nullptr;
+    // Unwinding out of the plug-in: the exception came from this call.
+    if (std::uncaught_exceptions() > exceptionsAtCall) noteCallThrew();
     noteCallDone();
 }
 

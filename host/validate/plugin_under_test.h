@@ -2,7 +2,9 @@
 // through the same PluginInstance as a render. Every call into the plug-in
 // is announced first (call_in_progress.h), so that a crash or hang can be
 // named; heap allocations inside processing and parameter calls can be
-// counted; and the host's transport moves on with every block.
+// counted; the outputs are filled with a marker before every block, so that
+// samples the plug-in never writes can be told apart; and the host's
+// transport moves on with every block.
 #pragma once
 
 #include <cstdint>
@@ -11,14 +13,29 @@
 
 #include "channel_buffers.h"
 #include "frame/effect_record.h"
+#include "frame/opcodes.h"
 #include "host/plugin/host_callback.h"
 #include "host/plugin/plugin_instance.h"
+
+struct VstEvents;
 
 namespace vsthost {
 class PluginModule;
 }  // namespace vsthost
 
 namespace vsthost::validate {
+
+// The host a plug-in under test talks to: a plain host that also counts the
+// requests the checks ask about.
+class ValidatorHost : public HostCallback {
+public:
+    std::intptr_t answer(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
+                         float opt) override {
+        if (opcode == audioMasterIOChanged) ++ioChanged;
+        return HostCallback::answer(effect, opcode, index, value, ptr, opt);
+    }
+    int ioChanged = 0;
+};
 
 class PluginUnderTest : private CallWatcher {
 public:
@@ -31,10 +48,12 @@ public:
     PluginUnderTest& operator=(const PluginUnderTest&) = delete;
 
     AEffect* effect() const { return instance->effect(); }
-    HostCallback& host() { return host_; }
+    ValidatorHost& host() { return host_; }
     std::int32_t inputs() const { return instance->inputs(); }
     std::int32_t outputs() const { return instance->outputs(); }
     std::int32_t parameterCount() const { return instance->parameterCount(); }
+    // The answer to effCanDo with `what`.
+    std::intptr_t canDo(const char* what) { return dispatch(effCanDo, 0, 0, const_cast<char*>(what)); }
 
     std::intptr_t dispatch(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
                            float opt = 0.0f) {
@@ -57,6 +76,10 @@ public:
     void process(ChannelBuffers& inputs, ChannelBuffers& outputs, std::int32_t frames);
     // The same with channel arrays of the caller's, e.g. into a longer buffer.
     void process(float** inputs, float** outputs, std::int32_t frames);
+    // One block through the double-precision entry, then the transport moves on.
+    void processDouble(double** inputs, double** outputs, std::int32_t frames);
+    // Events for the next block: effProcessEvents with the caller's list.
+    std::intptr_t sendEvents(VstEvents* events) { return dispatch(effProcessEvents, 0, 0, events); }
 
     // Counts heap allocations inside process() and setParameter() from now on.
     void countAllocations(bool on) { countingAllocations = on; }
@@ -70,12 +93,13 @@ private:
     void calling(const PluginCall& call) override;
     void returned() override;
 
-    HostCallback host_;
+    ValidatorHost host_;
     double sampleRate_ = 44100.0;
     bool countingAllocations = false;
     std::int64_t* counted = nullptr;  // where the call in progress adds its allocations
     std::int64_t inProcess = 0;
     std::int64_t inSetParameter = 0;
+    int exceptionsAtCall = 0;                  // to tell an exception leaving the plug-in from one already under way
     std::unique_ptr<PluginInstance> instance;  // last: closes while the rest still stands
 };
 

@@ -8,6 +8,12 @@ constexpr int kIdColumn = 30;
 
 }  // namespace
 
+std::string ReportHeading::fact(const std::string& key) const {
+    for (const auto& [name, value] : facts)
+        if (name == key) return value;
+    return "";
+}
+
 Report::Report(ReportHeading heading, ReportForm& form) : heading_(std::move(heading)), form(form) {
     form.begin(heading_);
 }
@@ -18,11 +24,23 @@ void Report::add(CheckResult result) {
     results_.push_back(std::move(result));
 }
 
-void Report::finish() { form.end(*this); }
+void Report::addGroup(PrintedByGroup group) { groups_.push_back(std::move(group)); }
+
+void Report::finish(double seconds, std::string why) {
+    seconds_ = seconds;
+    notRun_ = std::move(why);
+    form.end(*this);
+}
 
 void TextReport::begin(const ReportHeading& heading) {
-    std::fprintf(out, "Validating %s at strictness %d, seed %llu, time limit %g s per group\n", heading.plugin.c_str(),
-                 heading.strictness, static_cast<unsigned long long>(heading.seed), heading.timeoutSeconds);
+    std::fprintf(out, "Validating %s at strictness %d, seed %llu, %g s per call, %g s in all\n", heading.plugin.c_str(),
+                 heading.strictness, static_cast<unsigned long long>(heading.seed), heading.callLimitSeconds,
+                 heading.timeLimitSeconds);
+    if (!heading.fact("id").empty())
+        std::fprintf(out, "Plug-in \"%s\" by \"%s\", id '%s', version %s, %s in, %s out, %s parameters, %s programs\n",
+                     heading.fact("name").c_str(), heading.fact("vendor").c_str(), heading.fact("id").c_str(),
+                     heading.fact("version").c_str(), heading.fact("inputs").c_str(), heading.fact("outputs").c_str(),
+                     heading.fact("parameters").c_str(), heading.fact("programs").c_str());
     std::fflush(out);
 }
 
@@ -33,9 +51,23 @@ void TextReport::check(const CheckResult& result) {
 }
 
 void TextReport::end(const Report& report) {
-    std::fprintf(out, "Summary: %zu checks, %d PASS, %d FAIL, %d WARN, %d SKIP: %s\n", report.results().size(),
-                 report.count(Verdict::pass), report.count(Verdict::fail), report.count(Verdict::warn),
-                 report.count(Verdict::skip), report.anyFailed() ? "validation FAILED" : "validation passed");
+    bool printed = false;
+    for (const PrintedByGroup& group : report.groups()) {
+        const PluginOutput& output = group.output;
+        if (output.lines().empty()) continue;
+        if (!printed) std::fprintf(out, "The plug-in printed (colours removed, each line once, by group of checks):\n");
+        printed = true;
+        for (const PrintedLine& line : output.lines())
+            std::fprintf(out, "  %-10s | %s\n", group.group.c_str(), shownLine(line).c_str());
+        if (output.linesLeftOut() > 0)
+            std::fprintf(out, "  %-10s | ... and %lld more lines\n", group.group.c_str(),
+                         static_cast<long long>(output.linesLeftOut()));
+    }
+    if (!report.notRun().empty()) std::fprintf(out, "Nothing else was run: %s\n", report.notRun().c_str());
+    std::fprintf(out, "Summary: %zu checks, %d PASS, %d FAIL, %d WARN, %d SKIP in %.1f s: %s\n",
+                 report.results().size(), report.count(Verdict::pass), report.count(Verdict::fail),
+                 report.count(Verdict::warn), report.count(Verdict::skip), report.seconds(),
+                 report.anyFailed() ? "validation FAILED" : "validation passed");
     std::fflush(out);
 }
 

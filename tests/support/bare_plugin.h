@@ -1,21 +1,28 @@
 // A minimal effect written straight against the record, for tests that need
 // a plug-in other than Dravelkint: by default stereo, halving its input, with
-// one parameter, "Gain". Each plug-in built on it defines its `behaviour`:
+// one parameter, "Gain". It can also offer what plug-ins offer besides:
+// a chunk, programs, double precision, events (a tone while a note is held),
+// latency, bypass and an editor. Each plug-in built on it defines its `behaviour`:
 // the validator's deliberately broken plug-ins one fault each (everything
 // else about them is correct), the host's fixtures other shapes and
 // parameter displays.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
+#include "frame/editor_rect.h"
 #include "frame/effect_record.h"
+#include "frame/events.h"
 #include "frame/opcodes.h"
 #include "frame/pin_properties.h"
 
 namespace bare {
 
 constexpr std::int32_t kMaxParameters = 8;
+constexpr std::int32_t kMaxChannels = 8;
+constexpr std::int32_t kMaxDelay = 1024;
 
 struct Effect {
     AEffect record;
@@ -23,7 +30,16 @@ struct Effect {
     float values[kMaxParameters];  // values[0] is the gain unless gainOf() says otherwise
     float sampleRate;
     std::int64_t framesProcessed;
+    std::int32_t program;
+    std::int32_t notesHeld;
+    double tonePhase;
+    bool bypassed;
+    float delayLine[kMaxChannels][kMaxDelay];
+    std::int32_t delayAt;
+    std::uint64_t scratch;  // for a plug-in's own state
 };
+
+enum class Offer { none, works, broken };
 
 struct Behaviour {
     // Called first for every opcode.
@@ -53,6 +69,29 @@ struct Behaviour {
     const char* effectName = "Bare";
     const char* vendor = "Dravelkint tests";
     std::int32_t uniqueId = fourCharCode('b', 'a', 'r', 'e');
+
+    // Called before every parameter change is stored.
+    void (*onSetParameter)(Effect& effect, std::int32_t index, float value) = nullptr;
+    // The parameter values as a chunk; broken: setChunk stores nothing.
+    Offer chunk = Offer::none;
+    // Programs set the gain to 0.25 + program / 8; broken: setProgram is ignored.
+    std::int32_t programs = 1;
+    Offer programChoice = Offer::works;
+    // effFlagsCanDoubleReplacing; broken: the input copied unprocessed.
+    Offer doublePrecision = Offer::none;
+    // Events: a tone while a note is held, added to the output (an
+    // instrument, without inputs, plays only the tone); broken: notes never stop.
+    Offer events = Offer::none;
+    bool instrument = false;
+    // initialDelay, and the delay really applied.
+    std::int32_t latency = 0;
+    std::int32_t delay = 0;
+    // canDo "bypass"; broken: accepted, but processing goes on.
+    Offer bypass = Offer::none;
+    // An editor of 300x200 that draws nothing; broken: opening it crashes.
+    Offer editor = Offer::none;
+    // Outputs from this one on are never written (-1: all are).
+    std::int32_t writtenOutputs = -1;
 };
 
 // Defined by each plug-in built on this one.
@@ -78,7 +117,48 @@ inline std::intptr_t productString(void* buffer) {
     return 1;
 }
 
-inline std::intptr_t dispatch(AEffect* record, std::int32_t opcode, std::int32_t index, std::intptr_t, void* ptr,
+inline void receive(Effect& effect, const VstEvents& events) {
+    for (std::int32_t i = 0; i < events.numEvents; ++i) {
+        const VstEvent* event = events.events[i];
+        if (event == nullptr || event->type != kVstMidiType) continue;
+        const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
+        const int status = static_cast<unsigned char>(midi->midiData[0]) & 0xF0;
+        const int velocity = static_cast<unsigned char>(midi->midiData[2]);
+        if (status == 0x90 && velocity > 0)
+            ++effect.notesHeld;
+        else if ((status == 0x80 || status == 0x90) && behaviour.events == Offer::works && effect.notesHeld > 0)
+            --effect.notesHeld;
+    }
+}
+
+inline std::intptr_t canDo(const char* what) {
+    if (behaviour.bypass != Offer::none && std::strcmp(what, "bypass") == 0) return 1;
+    if (behaviour.events != Offer::none && std::strcmp(what, "receiveVstEvents") == 0) return 1;
+    return 0;
+}
+
+inline void chooseProgram(Effect& effect, std::intptr_t program) {
+    if (program < 0 || program >= behaviour.programs || behaviour.programChoice == Offer::broken) return;
+    effect.program = static_cast<std::int32_t>(program);
+    effect.values[0] = 0.25f + static_cast<float>(program) / 8.0f;
+}
+
+inline std::intptr_t editorRequest(Effect& effect, std::int32_t opcode, void* ptr) {
+    static ERect rect{0, 0, 200, 300};
+    if (behaviour.editor == Offer::none) return 0;
+    if (opcode == effEditGetRect) {
+        *static_cast<ERect**>(ptr) = &rect;
+        return 1;
+    }
+    if (opcode == effEditOpen && behaviour.editor == Offer::broken) {
+        volatile int* volatile nowhere = &effect.program;
+        nowhere = nullptr;
+        *nowhere = 1;
+    }
+    return opcode == effEditOpen ? 1 : 0;
+}
+
+inline std::intptr_t dispatch(AEffect* record, std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
                               float opt) {
     Effect& effect = of(record);
     if (behaviour.onDispatch != nullptr) behaviour.onDispatch(effect, opcode);
@@ -109,7 +189,25 @@ inline std::intptr_t dispatch(AEffect* record, std::int32_t opcode, std::int32_t
         case effGetVendorString: copyText(ptr, behaviour.vendor, 64); return 1;
         case effGetProductString: return productString(ptr);
         case effGetVstVersion: return 2400;
-        case effGetPlugCategory: return kPlugCategEffect;
+        case effGetPlugCategory: return behaviour.instrument ? kPlugCategSynth : kPlugCategEffect;
+        case effCanDo: return canDo(static_cast<const char*>(ptr));
+        case effProcessEvents: receive(effect, *static_cast<const VstEvents*>(ptr)); return 1;
+        case effSetBypass:
+            if (behaviour.bypass == Offer::none) return 0;
+            effect.bypassed = value != 0 && behaviour.bypass == Offer::works;
+            return 1;
+        case effSetProgram: chooseProgram(effect, value); return 0;
+        case effGetProgram: return effect.program;
+        case effGetChunk:
+            if (behaviour.chunk == Offer::none) return 0;
+            *static_cast<void**>(ptr) = effect.values;
+            return sizeof effect.values;
+        case effSetChunk:
+            if (behaviour.chunk == Offer::works && value == sizeof effect.values)
+                std::memcpy(effect.values, ptr, sizeof effect.values);
+            return 1;
+        case effEditGetRect:
+        case effEditOpen: return editorRequest(effect, opcode, ptr);
         case effGetInputProperties:
             return behaviour.inputProperties != nullptr && index >= 0 && index < behaviour.inputs &&
                    behaviour.inputProperties(index, *static_cast<VstPinProperties*>(ptr));
@@ -121,13 +219,45 @@ inline float gain(const Effect& effect) {
     return behaviour.gainOf != nullptr ? behaviour.gainOf(effect.values) : effect.values[0];
 }
 
+// One sample of output channel c: the input (or, for an instrument, nothing)
+// times the gain, delayed as asked, with the tone of any held note.
+template <typename Sample>
+inline void render(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t frames) {
+    const std::int32_t ins = behaviour.inputs;
+    constexpr double kTwoPi = 6.283185307179586;
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const double tone = effect.notesHeld > 0 ? 0.25 * std::sin(effect.tonePhase) : 0.0;
+        if (effect.notesHeld > 0) effect.tonePhase += kTwoPi * 440.0 / effect.sampleRate;
+        const std::int32_t written = behaviour.writtenOutputs < 0 ? behaviour.outputs : behaviour.writtenOutputs;
+        for (std::int32_t c = 0; c < written; ++c) {
+            Sample x = ins > 0 ? inputs[c % ins][i] : Sample(0);
+            if (behaviour.delay > 0 && c < kMaxChannels) {
+                float& slot = effect.delayLine[c][effect.delayAt];
+                const Sample delayed = static_cast<Sample>(slot);
+                slot = static_cast<float>(x);
+                x = delayed;
+            }
+            outputs[c][i] = effect.bypassed ? x : static_cast<Sample>(x * gain(effect) + tone);
+        }
+        if (behaviour.delay > 0) effect.delayAt = (effect.delayAt + 1) % behaviour.delay;
+    }
+}
+
 inline void processReplacing(AEffect* record, float** inputs, float** outputs, std::int32_t frames) {
     Effect& effect = of(record);
-    const std::int32_t ins = behaviour.inputs;
-    for (std::int32_t c = 0; c < behaviour.outputs; ++c)
-        for (std::int32_t i = 0; i < frames; ++i) outputs[c][i] = inputs[c % ins][i] * gain(effect);
+    render(effect, inputs, outputs, frames);
     effect.framesProcessed += frames > 0 ? frames : 0;
     if (behaviour.onProcess != nullptr) behaviour.onProcess(effect, inputs, outputs, frames);
+}
+
+inline void processDoubleReplacing(AEffect* record, double** inputs, double** outputs, std::int32_t frames) {
+    Effect& effect = of(record);
+    if (behaviour.doublePrecision == Offer::works) {
+        render(effect, inputs, outputs, frames);
+        return;
+    }
+    for (std::int32_t c = 0; c < behaviour.outputs; ++c)
+        for (std::int32_t i = 0; i < frames; ++i) outputs[c][i] = inputs[c % behaviour.inputs][i];
 }
 
 inline void process(AEffect* record, float** inputs, float** outputs, std::int32_t frames) {
@@ -137,6 +267,7 @@ inline void process(AEffect* record, float** inputs, float** outputs, std::int32
 }
 
 inline void setParameter(AEffect* record, std::int32_t index, float value) {
+    if (behaviour.onSetParameter != nullptr) behaviour.onSetParameter(of(record), index, value);
     if (index < 0 || index >= behaviour.parameters) return;
     if (behaviour.anyParameterValue || (value >= 0.0f && value <= 1.0f)) of(record).values[index] = value;
 }
@@ -158,16 +289,22 @@ inline AEffect* create(audioMasterCallback host) {
     r.process = process;
     r.setParameter = setParameter;
     r.getParameter = getParameter;
-    r.numPrograms = 1;
+    r.numPrograms = behaviour.programs;
     r.numParams = behaviour.parameters;
     r.numInputs = behaviour.inputs;
     r.numOutputs = behaviour.outputs;
     r.flags = effFlagsCanReplacing;
+    if (behaviour.chunk != Offer::none) r.flags |= effFlagsProgramChunks;
+    if (behaviour.doublePrecision != Offer::none) r.flags |= effFlagsCanDoubleReplacing;
+    if (behaviour.instrument) r.flags |= effFlagsIsSynth;
+    if (behaviour.editor != Offer::none) r.flags |= effFlagsHasEditor;
+    r.initialDelay = behaviour.latency;
     r.ioRatio = 1.0f;
     r.object = effect;
     r.uniqueID = behaviour.uniqueId;
     r.version = 1;
     r.processReplacing = processReplacing;
+    if (behaviour.doublePrecision != Offer::none) r.processDoubleReplacing = processDoubleReplacing;
     return &r;
 }
 

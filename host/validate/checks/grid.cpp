@@ -1,7 +1,9 @@
-// Audio through the plug-in at every sample rate and block size a host may
-// choose: what comes out is finite, free of subnormals and bounded; blocks of
-// no samples are harmless; instances do not share state; and, for a plug-in
-// without latency, how the audio is cut into blocks does not change it.
+// Audio through the plug-in at every block size a host may choose, and at
+// every sample rate: what comes out is finite, free of subnormals, bounded
+// and written; blocks of no samples are harmless; instances do not share
+// state; and, for a plug-in without latency, how the audio is cut into blocks
+// does not change it. Block sizes and rates are tried apart, so that a fault
+// at one block size is reported once, not once for every rate.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include "host/validate/catalogue.h"
 #include "host/validate/findings.h"
 #include "host/validate/plugin_under_test.h"
+#include "host/validate/probe.h"
 
 namespace vsthost::validate {
 
@@ -24,6 +27,11 @@ constexpr std::int32_t kLargestBlock = 16384;
 constexpr int kRandomBlocks = 8;
 // Each block size runs at least this many frames, and at least three blocks.
 constexpr std::int32_t kFramesPerSize = 2048;
+// Each rate runs 10 s of audio (a filter blowing up at a low rate may take
+// seconds to show), at most this many frames, in blocks of kRateBlock.
+constexpr double kSecondsPerRate = 10.0;
+constexpr std::int32_t kMostFramesPerRate = 131072;
+constexpr std::int32_t kRateBlock = 512;
 // Written just past the block's end; a plug-in that overwrites it writes
 // more frames than it was given.
 constexpr float kGuard = 1234.5f;
@@ -44,30 +52,50 @@ bool guardIntact(const ChannelBuffers& out, std::int32_t frames) {
     return true;
 }
 
-Outcome rateGrid(CheckContext& context, double rate) {
+// One block of noise, with a guard behind it; a finding if the guard is gone.
+void guardedBlock(PluginUnderTest& plugin, BlockBuffers& io, CheckContext& context, std::int32_t frames,
+                  SignalScan& scan, Findings& findings, const std::string& where) {
+    guardEnd(io.out, frames);
+    processNoise(plugin, io, context.random, frames, scan);
+    if (!guardIntact(io.out, frames))
+        findings.add(failed("wrote past the end of a " + std::to_string(frames) + "-frame output block" + where));
+}
+
+Outcome blockSizes(CheckContext& context) {
+    constexpr double kRate = 44100.0;
     PluginUnderTest plugin(context.module);
     BlockBuffers io(plugin, kLargestBlock + 1);
     SignalScan scan;
     Findings findings;
-    auto block = [&](std::int32_t frames) {
-        guardEnd(io.out, frames);
-        processNoise(plugin, io, context.random, frames, scan);
-        if (!guardIntact(io.out, frames))
-            findings.add(failed("wrote past the end of a " + std::to_string(frames) + "-frame output block at " +
-                                rateText(rate) + " Hz"));
-    };
     for (const std::int32_t size : kBlockSizes) {
-        plugin.start(rate, size);
+        plugin.start(kRate, size);
         const std::int32_t blocks = std::max(3, (kFramesPerSize + size - 1) / size);
-        for (std::int32_t b = 0; b < blocks; ++b) block(size);
+        for (std::int32_t b = 0; b < blocks; ++b) guardedBlock(plugin, io, context, size, scan, findings, "");
     }
-    plugin.start(rate, kLargestBlock);
-    for (int b = 0; b < kRandomBlocks; ++b) block(context.random.between(1, kLargestBlock));
-    const Outcome output = judgeOutput(
-        scan, context,
-        rateText(rate) + " Hz, blocks of 1 to 16384 frames and " + std::to_string(kRandomBlocks) + " of random sizes");
+    plugin.start(kRate, kLargestBlock);
+    for (int b = 0; b < kRandomBlocks; ++b)
+        guardedBlock(plugin, io, context, context.random.between(1, kLargestBlock), scan, findings, "");
+    const std::string unwritten = scan.unwrittenText();
+    if (!unwritten.empty())
+        findings.add(failed(unwritten + ": a replacing plug-in writes every output of every block"));
+    const Outcome output = judgeOutput(scan, context,
+                                       "44100 Hz, blocks of 1 to 16384 frames, each announced, and " +
+                                           std::to_string(kRandomBlocks) + " of random sizes");
     findings.add(output);
-    return findings.outcome(output.message);
+    return findings.outcome(output.message + ", every output written");
+}
+
+Outcome rate(CheckContext& context, double rate) {
+    PluginUnderTest plugin(context.module);
+    BlockBuffers io(plugin, kRateBlock);
+    SignalScan scan;
+    plugin.start(rate, kRateBlock);
+    const auto frames = static_cast<std::int32_t>(std::min<double>(kSecondsPerRate * rate, kMostFramesPerRate));
+    for (std::int32_t done = 0; done < frames; done += kRateBlock)
+        processNoise(plugin, io, context.random, kRateBlock, scan);
+    return judgeOutput(
+        scan, context,
+        rateText(rate) + " Hz, " + std::to_string(frames) + " frames in blocks of " + std::to_string(kRateBlock));
 }
 
 Outcome zeroSamples(CheckContext& context) {
@@ -88,6 +116,20 @@ Outcome zeroSamples(CheckContext& context) {
     return findings.outcome(output.message);
 }
 
+Outcome largerBlocks(CheckContext& context) {
+    constexpr std::int32_t kAnnounced = 1024;
+    constexpr std::int32_t kGiven = 4096;
+    PluginUnderTest plugin(context.module);
+    plugin.start(44100.0, kAnnounced);
+    BlockBuffers io(plugin, kGiven);
+    SignalScan scan;
+    // Writing past a block's end is grid.block-sizes' finding.
+    for (int b = 0; b < 8; ++b) processNoise(plugin, io, context.random, kGiven, scan);
+    return judgeOutput(scan, context,
+                       "blocks of " + std::to_string(kGiven) + " frames where " + std::to_string(kAnnounced) +
+                           " were announced (out of protocol: hosts keep to what they announce)");
+}
+
 // Input that both sides of a comparison get, cut into blocks of the given sizes.
 void processCut(PluginUnderTest& plugin, ChannelBuffers& input, ChannelBuffers& output,
                 const std::vector<std::int32_t>& sizes) {
@@ -102,18 +144,28 @@ void processCut(PluginUnderTest& plugin, ChannelBuffers& input, ChannelBuffers& 
     }
 }
 
+std::vector<std::int32_t> randomCuts(SeededRandom& random, std::int32_t frames, std::int32_t largest) {
+    std::vector<std::int32_t> sizes;
+    for (std::int32_t done = 0; done < frames;) {
+        const std::int32_t size = std::min(random.between(1, largest), frames - done);
+        sizes.push_back(size);
+        done += size;
+    }
+    return sizes;
+}
+
 struct Difference {
     double largest = 0.0;
     std::int64_t frame = -1;  // of the largest
     bool identical = true;
 };
 
-Difference compare(const ChannelBuffers& a, const ChannelBuffers& b, std::int32_t frames) {
+Difference compare(const float* a, const float* b, std::int32_t channels, std::int32_t frames) {
     Difference d;
-    for (std::int32_t c = 0; c < a.channels(); ++c)
+    for (std::int32_t c = 0; c < channels; ++c)
         for (std::int32_t i = 0; i < frames; ++i) {
-            const float x = a.channel(c)[i];
-            const float y = b.channel(c)[i];
+            const float x = a[static_cast<std::size_t>(c) * frames + i];
+            const float y = b[static_cast<std::size_t>(c) * frames + i];
             if (std::memcmp(&x, &y, sizeof x) == 0) continue;
             d.identical = false;
             const double gap = std::isfinite(x) && std::isfinite(y) ? std::fabs(static_cast<double>(x) - y) : INFINITY;
@@ -125,38 +177,79 @@ Difference compare(const ChannelBuffers& a, const ChannelBuffers& b, std::int32_
     return d;
 }
 
+Difference compare(const ChannelBuffers& a, const ChannelBuffers& b, std::int32_t frames) {
+    Difference d;
+    for (std::int32_t c = 0; c < a.channels(); ++c) {
+        const Difference one = compare(a.channel(c), b.channel(c), 1, frames);
+        if (one.identical) continue;
+        if (d.identical || one.largest > d.largest) d = one;
+    }
+    return d;
+}
+
 std::string number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3g", value);
     return text;
 }
 
-Outcome twoInstances(CheckContext& context) {
-    constexpr std::int32_t kFrames = 65536;
+std::string by(const Difference& d) { return "by up to " + number(d.largest) + " at frame " + std::to_string(d.frame); }
+
+// Two instances are compared in fresh processes: the first instance of two
+// processes (does one instance repeat itself?), two opened one after the
+// other, and two processing block by block in turn.
+constexpr std::int32_t kTwoFrames = 32768;
+constexpr std::int32_t kTwoLargestBlock = 4096;
+constexpr const char* kTwoStream = "grid.two-instances";
+
+struct TwoInput {
+    ChannelBuffers input;
+    std::vector<std::int32_t> sizes;
+};
+
+// The same input and blocks in every process of the check.
+TwoInput twoInput(const CheckContext& context, std::int32_t inputs) {
+    SeededRandom random(context.run != nullptr ? context.run->seed : 0, kTwoStream);
+    TwoInput two{ChannelBuffers(inputs, kTwoFrames), randomCuts(random, kTwoFrames, kTwoLargestBlock)};
+    two.input.fillNoise(random, kNoiseAmplitude, kTwoFrames);
+    return two;
+}
+
+void append(std::vector<float>& samples, const ChannelBuffers& buffers) {
+    for (std::int32_t c = 0; c < buffers.channels(); ++c)
+        samples.insert(samples.end(), buffers.channel(c), buffers.channel(c) + kTwoFrames);
+}
+
+std::vector<float> oneAfterTheOther(CheckContext& context) {
+    std::vector<float> samples;
+    for (int round = 0; round < 2; ++round) {
+        PluginUnderTest plugin(context.module);
+        plugin.start(44100.0, kTwoLargestBlock);
+        TwoInput two = twoInput(context, plugin.inputs());
+        ChannelBuffers output(plugin.outputs(), kTwoFrames);
+        processCut(plugin, two.input, output, two.sizes);
+        append(samples, output);
+    }
+    return samples;
+}
+
+std::vector<float> inTurn(CheckContext& context) {
     PluginUnderTest first(context.module);
     PluginUnderTest second(context.module);
-    first.start(44100.0, 4096);
-    second.start(44100.0, 4096);
-    ChannelBuffers input(first.inputs(), kFrames);
-    input.fillNoise(context.random, kNoiseAmplitude, kFrames);
-    ChannelBuffers inputCopy = input;
-    ChannelBuffers outFirst(first.outputs(), kFrames);
-    ChannelBuffers outSecond(second.outputs(), kFrames);
-    std::vector<std::int32_t> sizes;
-    for (std::int32_t done = 0; done < kFrames;) {
-        const std::int32_t size = std::min(context.random.between(1, 4096), kFrames - done);
-        sizes.push_back(size);
-        done += size;
-    }
-    // Block by block in turn, so that state shared between instances shows.
-    std::vector<float*> in(static_cast<std::size_t>(std::max(input.channels(), 1)));
+    first.start(44100.0, kTwoLargestBlock);
+    second.start(44100.0, kTwoLargestBlock);
+    TwoInput two = twoInput(context, first.inputs());
+    ChannelBuffers inputCopy = two.input;
+    ChannelBuffers outFirst(first.outputs(), kTwoFrames);
+    ChannelBuffers outSecond(second.outputs(), kTwoFrames);
+    std::vector<float*> in(static_cast<std::size_t>(std::max(two.input.channels(), 1)));
     std::vector<float*> in2(in.size());
     std::vector<float*> out(static_cast<std::size_t>(std::max(outFirst.channels(), 1)));
     std::vector<float*> out2(out.size());
     std::int32_t offset = 0;
-    for (const std::int32_t size : sizes) {
+    for (const std::int32_t size : two.sizes) {
         for (std::size_t c = 0; c < in.size(); ++c) {
-            in[c] = input.pointers()[c] + offset;
+            in[c] = two.input.pointers()[c] + offset;
             in2[c] = inputCopy.pointers()[c] + offset;
         }
         for (std::size_t c = 0; c < out.size(); ++c) {
@@ -167,71 +260,113 @@ Outcome twoInstances(CheckContext& context) {
         second.process(in2.data(), out2.data(), size);
         offset += size;
     }
-    const Difference d = compare(outFirst, outSecond, kFrames);
-    if (!d.identical)
-        return failed("two instances given the same input differ, by up to " + number(d.largest) + " at frame " +
-                      std::to_string(d.frame));
-    return passed("two instances, processed in turn, give identical output over " + std::to_string(kFrames) +
-                  " frames");
+    std::vector<float> samples;
+    append(samples, outFirst);
+    append(samples, outSecond);
+    return samples;
+}
+
+Outcome twoInstances(CheckContext& context) {
+    const std::int32_t outputs = PluginUnderTest(context.module).outputs();
+    const std::size_t one = static_cast<std::size_t>(std::max(outputs, 0)) * kTwoFrames;
+    const std::vector<float> alone = runProbe(context, "grid.two-instances.alone");
+    const std::vector<float> aloneAgain = runProbe(context, "grid.two-instances.alone");
+    const std::vector<float> together = runProbe(context, "grid.two-instances.together");
+    if (alone.size() != 2 * one || aloneAgain.size() != 2 * one || together.size() != 2 * one)
+        return failed("the processes comparing instances gave no output");
+    const float* first = alone.data();
+    const float* second = alone.data() + one;
+    const Difference repeat = compare(first, aloneAgain.data(), outputs, kTwoFrames);
+    if (!repeat.identical)
+        return passed("random by design: the first instance of two fresh processes, given the same input, differs " +
+                      by(repeat) + ", so instances cannot be compared");
+    const Difference inTurnFirst = compare(together.data(), first, outputs, kTwoFrames);
+    const Difference inTurnSecond = compare(together.data() + one, second, outputs, kTwoFrames);
+    if (!inTurnFirst.identical || !inTurnSecond.identical) {
+        const Difference& d = inTurnFirst.identical ? inTurnSecond : inTurnFirst;
+        return failed(std::string("two instances processing block by block in turn give other output than each gives "
+                                  "alone (the ") +
+                      (inTurnFirst.identical ? "second" : "first") + " " + by(d) +
+                      "): they share state, or read memory they never wrote");
+    }
+    const Difference secondDiffers = compare(first, second, outputs, kTwoFrames);
+    std::string message = "two instances processing block by block in turn give exactly what each gives alone over " +
+                          std::to_string(kTwoFrames) + " frames";
+    if (!secondDiffers.identical)
+        message += "; an instance opened after another gives other output than the first " + by(secondDiffers) +
+                   " (a generator shared by the process, or memory read before it is written)";
+    return passed(message);
 }
 
 Outcome blockSplit(CheckContext& context) {
     constexpr std::int32_t kFrames = 32768;
     constexpr std::int32_t kWhole = 4096;
-    PluginUnderTest whole(context.module);
-    if (whole.effect()->initialDelay != 0)
-        return skipped("the plug-in claims a latency of " + std::to_string(whole.effect()->initialDelay) +
-                       " frames, so blocks may legitimately change its output");
-    PluginUnderTest cut(context.module);
-    whole.start(44100.0, kWhole);
-    cut.start(44100.0, kWhole);
-    ChannelBuffers input(whole.inputs(), kFrames);
+    ChannelBuffers input(PluginUnderTest(context.module).inputs(), kFrames);
     input.fillNoise(context.random, kNoiseAmplitude, kFrames);
-    ChannelBuffers inputCopy = input;
-    ChannelBuffers outWhole(whole.outputs(), kFrames);
-    ChannelBuffers outCut(cut.outputs(), kFrames);
-    processCut(whole, input, outWhole, std::vector<std::int32_t>(kFrames / kWhole, kWhole));
-    std::vector<std::int32_t> sizes;
-    for (std::int32_t done = 0; done < kFrames;) {
-        const std::int32_t size = std::min(context.random.between(1, kWhole), kFrames - done);
-        sizes.push_back(size);
-        done += size;
+    const std::vector<std::int32_t> wholeBlocks(kFrames / kWhole, kWhole);
+    const std::vector<std::int32_t> sizes = randomCuts(context.random, kFrames, kWhole);
+    // The same blocks twice, then the random cut, each in a fresh instance.
+    std::vector<ChannelBuffers> outputs;
+    for (const auto* cuts : {&wholeBlocks, &wholeBlocks, &sizes}) {
+        PluginUnderTest plugin(context.module);
+        plugin.start(44100.0, kWhole);
+        ChannelBuffers in = input;
+        outputs.emplace_back(plugin.outputs(), kFrames);
+        processCut(plugin, in, outputs.back(), *cuts);
+        // Some plug-ins know their latency only once they process.
+        if (plugin.effect()->initialDelay != 0)
+            return skipped("the plug-in claims a latency of " + std::to_string(plugin.effect()->initialDelay) +
+                           " frames, so blocks may legitimately change its output");
     }
-    processCut(cut, inputCopy, outCut, sizes);
-
+    const Difference again = compare(outputs[0], outputs[1], kFrames);
+    if (!again.identical)
+        return skipped("two instances given the same blocks differ " + by(again) +
+                       " (random by design, or state kept across instances), so cuts cannot be compared");
     SignalScan scan;
-    scan.add(outWhole, kFrames);
-    const Difference d = compare(outWhole, outCut, kFrames);
+    scan.add(outputs[0], kFrames);
+    const Difference d = compare(outputs[0], outputs[2], kFrames);
     // Rounding of positions computed per block may move a sample by a few
     // units in the last place; anything audible is a real difference.
     const double tolerance = 1.0e-4 * std::max(1.0, static_cast<double>(scan.peak));
     const std::string cutText =
         "blocks of " + std::to_string(kWhole) + " and " + std::to_string(sizes.size()) + " blocks of random sizes";
-    if (d.largest > tolerance)
-        return warned(cutText + " differ by up to " + number(d.largest) + " at frame " + std::to_string(d.frame) +
-                      " although the plug-in claims no latency");
+    if (d.largest > tolerance) return warned(cutText + " differ " + by(d) + " although the plug-in claims no latency");
     if (d.identical) return passed(cutText + " give identical output");
     return passed(cutText + " agree within " + number(d.largest));
 }
 
 }  // namespace
 
+const std::vector<Probe>& probes() {
+    static const std::vector<Probe> all{{"grid.two-instances.alone", oneAfterTheOther},
+                                        {"grid.two-instances.together", inTurn}};
+    return all;
+}
+
 CheckGroup gridGroup() {
     CheckGroup group{"grid", {}};
-    for (const double rate : kSampleRates) {
-        group.checks.push_back({"grid.rate-" + rateText(rate), 2,
-                                "noise at " + rateText(rate) +
-                                    " Hz in blocks of 1, 2, 31, 64, 512, 4096, 16384 and random sizes: output finite, "
-                                    "no subnormals, bounded, nothing written past the block",
-                                [rate](CheckContext& c) { return rateGrid(c, rate); }});
-    }
+    group.checks.push_back({"grid.block-sizes", 2,
+                            "noise at 44100 Hz in blocks of 1, 2, 31, 64, 512, 4096, 16384 and random sizes, each "
+                            "announced: output finite, no subnormals, bounded, every output written, nothing past "
+                            "the block",
+                            blockSizes});
+    for (const double r : kSampleRates)
+        group.checks.push_back({"grid.rate-" + rateText(r), 2,
+                                "up to 10 s of noise at " + rateText(r) + " Hz in blocks of " +
+                                    std::to_string(kRateBlock) + ": output finite, no subnormals, bounded",
+                                [r](CheckContext& c) { return rate(c, r); }});
     group.checks.push_back({"grid.zero-frames", 3, "blocks of 0 frames write nothing and do no harm", zeroSamples});
-    group.checks.push_back(
-        {"grid.two-instances", 4, "two instances given the same input give identical output", twoInstances});
+    group.checks.push_back({"grid.two-instances", 4,
+                            "two instances processing in turn give what each gives alone (passes for a plug-in "
+                            "random by design)",
+                            twoInstances});
     group.checks.push_back({"grid.block-split", 5,
                             "the same audio cut into other blocks gives the same output when no latency is claimed "
                             "(a warning otherwise)",
                             blockSplit});
+    group.checks.push_back({"grid.larger-blocks", 8,
+                            "blocks 4 times larger than announced (out of protocol): output finite and bounded",
+                            largerBlocks});
     return group;
 }
 

@@ -93,7 +93,7 @@ const std::vector<BadInput> kBadInputs{
     {"plug-in without entry point",
      {"render", "{dir}/in.wav", "{dir}/out.wav", "--plugin", FIXTURE_NO_ENTRY_PATH},
      kPlugin,
-     "has no VSTPluginMain entry point"},
+     "exports neither VSTPluginMain nor main"},
     {"plug-in answers null",
      {"render", "{dir}/in.wav", "{dir}/out.wav", "--plugin", FIXTURE_NULL_PATH},
      kPlugin,

@@ -1,0 +1,121 @@
+// The side of a group that runs in the freshly started process: loads the
+// plug-in, runs the checks in turn and reports each on its own line, so that
+// the validator knows how far it got when the process dies.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "call_in_progress.h"
+#include "fresh_process.h"
+#include "group_runner.h"
+#include "host/plugin/plugin_module.h"
+#include "host/text/failure.h"
+
+namespace vsthost::validate {
+
+namespace {
+
+void writeAll(const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(kResultFd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+std::string oneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\t' || c == '\r') c = ' ';
+    return text;
+}
+
+const CheckGroup* findGroup(const std::string& name) {
+    static const CheckGroup load = loadGroup();
+    if (name == load.name) return &load;
+    for (const CheckGroup& group : catalogue())
+        if (group.name == name) return &group;
+    return nullptr;
+}
+
+Outcome thrown(const Check& check, int strictness, const std::string& what) {
+    const ChildProgress& progress = childProgress();
+    if (progress.threw[0] == '\0') return failed(what);
+    std::string message = std::string(progress.threw) + " threw " + what;
+    if (strictness >= check.crashFailsFrom) return failed(message);
+    return warned(message + " (a failure from strictness " + std::to_string(check.crashFailsFrom) + ")");
+}
+
+}  // namespace
+
+void runChild(const std::string& spec, const RunSettings& settings) {
+    attachProgressPage(kProgressFd);
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+
+    const std::size_t colon = spec.rfind(':');
+    const CheckGroup* group = findGroup(spec.substr(0, colon));
+    if (group == nullptr || colon == std::string::npos) {
+        std::fprintf(stderr, "dravelkint: no check group in '%s'\n", spec.c_str());
+        ::_exit(1);
+    }
+    const std::size_t from = std::stoul(spec.substr(colon + 1));
+    std::vector<const Check*> runnable;
+    for (const Check& check : group->checks)
+        if (check.strictness <= settings.strictness) runnable.push_back(&check);
+
+    ChildProgress& progress = childProgress();
+    std::unique_ptr<PluginModule> module;
+    try {
+        noteCall("dlopen(%s)", settings.pluginPath.c_str());
+        module = std::make_unique<PluginModule>(settings.pluginPath);
+        noteCallDone();
+    } catch (const std::exception& error) {
+        writeAll("N\t" + oneLine(error.what()) + "\n");
+        ::_exit(0);
+    }
+    auto fact = [](const std::string& key, const std::string& value) {
+        writeAll("F\t" + oneLine(key) + "\t" + oneLine(value) + "\n");
+    };
+    for (std::size_t position = from; position < runnable.size(); ++position) {
+        const Check& check = *runnable[position];
+        clearProgress();
+        progress.check = static_cast<std::int32_t>(position);
+        writeAll("B\t" + std::to_string(position) + "\n");
+        const auto start = std::chrono::steady_clock::now();
+        Outcome outcome;
+        try {
+            CheckContext context{*module,
+                                 settings.strictness,
+                                 SeededRandom(settings.seed, check.id),
+                                 TimeBudget(checkBudgetSeconds(settings)),
+                                 fact,
+                                 &settings};
+            outcome = check.run(context);
+        } catch (const std::exception& error) {
+            outcome = thrown(check, settings.strictness, error.what());
+        } catch (...) {
+            outcome = thrown(check, settings.strictness, "an exception that is not a std::exception");
+        }
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.3f",
+                      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        writeAll("R\t" + std::to_string(position) + "\t" + std::to_string(static_cast<int>(outcome.verdict)) + "\t" +
+                 seconds + "\t" + oneLine(outcome.message) + "\n");
+    }
+    progress.check = -1;
+    std::fflush(nullptr);
+    // Without unloading: what the plug-in does at unload is not what was asked.
+    ::_exit(0);
+}
+
+}  // namespace vsthost::validate
