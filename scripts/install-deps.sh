@@ -10,6 +10,7 @@ packages=(
   clang-14 clang-format-14 libclang-rt-14-dev valgrind
   nlohmann-json3-dev time
   lsp-plugins-vst
+  lv2-dev liblilv-dev lilv-utils serdi sordi
 )
 
 missing=()
