@@ -4,16 +4,22 @@
 // that one setting gives the same bits in either plug-in.
 #pragma once
 
+#include <array>
+
 #include "effect/wobble.h"
 
-struct ControlPorts {
+class ControlPorts {
+public:
+    // Port 0 to 4: period, freq1, freq2, q, mix.
+    void connect(std::size_t port, const float* value) { ports[port] = value; }
     // Reads every connected port into the wobble; a port that is not a
     // number leaves its working value as it was.
-    void applyTo(Wobble& wobble) const;
+    void applyTo(Wobble& wobble);
+    // The next applyTo() writes every value, as to a fresh wobble.
+    void forget() { applied = false; }
 
-    const float* period = nullptr;
-    const float* freq1 = nullptr;
-    const float* freq2 = nullptr;
-    const float* q = nullptr;
-    const float* mix = nullptr;
+private:
+    std::array<const float*, 5> ports{};
+    std::array<float, 5> last{};  // as read by the last applyTo()
+    bool applied = false;
 };

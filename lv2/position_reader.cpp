@@ -63,8 +63,11 @@ bool PositionReader::read(const LV2_Atom& atom, PositionUpdate& update) const {
     if (objectAtom->body.otype != position) return false;
     update = PositionUpdate{};
     LV2_ATOM_OBJECT_FOREACH(objectAtom, property) {
-        for (std::size_t i = 0; i < kProperties; ++i)
-            if (property->key == properties[i]) update.*kRead[i].field = number(property->value);
+        for (std::size_t i = 0; i < kProperties; ++i) {
+            if (property->key != properties[i]) continue;
+            update.*kRead[i].field = number(property->value);
+            break;
+        }
     }
     return true;
 }

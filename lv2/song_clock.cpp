@@ -10,20 +10,12 @@ bool given(double value) { return std::isfinite(value); }
 
 }  // namespace
 
+SongClock::SongClock(float sampleRate) : sampleRate(sampleRate), step(quarterNotesPerSample(sampleRate, tempo)) {}
+
 void SongClock::startRun() {
     if (positionKnown) return;
     anchor = 0.0;
     framesSinceAnchor = 0;
-}
-
-double SongClock::tempo() const { return beatsPerMinute * (4.0 / beatUnit) * speed; }
-
-// From the start of the anchor's update, never summed run by run, so the
-// position does not drift; the same shape as the project's VST 2.4 host clock.
-Transport SongClock::now() const {
-    const double bpm = tempo();
-    const double step = quarterNotesPerSample(sampleRate, bpm);
-    return {anchor + static_cast<double>(framesSinceAnchor) * step, bpm};
 }
 
 // The running beat where the host gives it; else the bar's start and the
@@ -37,16 +29,29 @@ double SongClock::beatsFrom(const PositionUpdate& update) const {
 }
 
 void SongClock::apply(const PositionUpdate& update) {
-    // The song has moved on at the old tempo up to here.
+    // The song has moved on at the old tempo up to here; from here on the
+    // position is the anchor plus frames times the step, never a sum run by
+    // run, so it does not drift (the shape of the project's VST 2.4 host clock).
     anchor = now().position;
     framesSinceAnchor = 0;
-    if (given(update.beatUnit) && update.beatUnit > 0.0) beatUnit = update.beatUnit;
+    bool tempoChanged = false;
+    auto change = [&tempoChanged](double& held, double value) {
+        if (value == held) return;
+        held = value;
+        tempoChanged = true;
+    };
+    if (given(update.beatUnit) && update.beatUnit > 0.0) change(beatUnit, update.beatUnit);
+    if (given(update.beatsPerMinute)) change(beatsPerMinute, update.beatsPerMinute);
+    if (given(update.speed)) change(speed, update.speed);
+    if (tempoChanged) {
+        quarterNotesPerBeat = 4.0 / beatUnit;
+        tempo = beatsPerMinute * quarterNotesPerBeat * speed;
+        step = quarterNotesPerSample(sampleRate, tempo);
+    }
     if (given(update.beatsPerBar) && update.beatsPerBar > 0.0) beatsPerBar = update.beatsPerBar;
     const double beats = beatsFrom(update);
     if (given(beats)) {
-        anchor = beats * (4.0 / beatUnit);
+        anchor = beats * quarterNotesPerBeat;
         positionKnown = true;
     }
-    if (given(update.beatsPerMinute)) beatsPerMinute = update.beatsPerMinute;
-    if (given(update.speed)) speed = update.speed;
 }

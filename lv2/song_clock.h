@@ -24,17 +24,16 @@ struct PositionUpdate {
 
 class SongClock {
 public:
-    explicit SongClock(float sampleRate) : sampleRate(sampleRate) {}
+    explicit SongClock(float sampleRate);
 
     void startRun();
     // Takes effect at the current frame.
     void apply(const PositionUpdate& update);
     // Where the song is at the current frame, in quarter notes.
-    Transport now() const;
+    Transport now() const { return {anchor + static_cast<double>(framesSinceAnchor) * step, tempo}; }
     void advance(std::uint32_t frames) { framesSinceAnchor += frames; }
 
 private:
-    double tempo() const;  // quarter notes per minute, speed included
     double beatsFrom(const PositionUpdate& update) const;
 
     float sampleRate;
@@ -45,4 +44,10 @@ private:
     double beatUnit = 4.0;
     double beatsPerBar = 0.0;  // 0 until a host gives it
     double speed = 1.0;
+    // Derived from the four above only when one of them changes: hosts send
+    // the same tempo with every position, and dividing for it every run would
+    // cost more than the run's short blocks.
+    double quarterNotesPerBeat = 1.0;
+    double tempo = 120.0;  // quarter notes per minute, speed included
+    double step;           // quarter notes per frame
 };

@@ -12,11 +12,11 @@ WobblePlugin::WobblePlugin(float sampleRate, const LV2_URID_Map* map)
 void WobblePlugin::connect(std::uint32_t port, void* data) {
     auto* samples = static_cast<float*>(data);
     switch (port) {
-        case kPeriodPort: controls.period = samples; break;
-        case kFreq1Port: controls.freq1 = samples; break;
-        case kFreq2Port: controls.freq2 = samples; break;
-        case kQPort: controls.q = samples; break;
-        case kMixPort: controls.mix = samples; break;
+        case kPeriodPort:
+        case kFreq1Port:
+        case kFreq2Port:
+        case kQPort:
+        case kMixPort: controls.connect(port, samples); break;
         case kInLeftPort: inputs[0] = samples; break;
         case kInRightPort: inputs[1] = samples; break;
         case kOutLeftPort: outputs[0] = samples; break;
@@ -30,6 +30,7 @@ void WobblePlugin::activate() {
     const SweepSteps steps = wobble.steps();
     wobble = Wobble{};
     wobble.useSteps(steps);
+    controls.forget();
     clock = SongClock(sampleRate);
 }
 
@@ -46,7 +47,7 @@ void WobblePlugin::run(std::uint32_t frames) {
             if (!reader.read(event->body, update)) continue;
             // Events out of order or beyond the run take effect where the run is.
             const auto at = static_cast<std::uint32_t>(std::clamp<std::int64_t>(event->time.frames, done, frames));
-            processSpan(done, at);
+            if (at > done) processSpan(done, at);
             done = at;
             clock.apply(update);
         }

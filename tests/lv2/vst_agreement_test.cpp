@@ -26,9 +26,16 @@ struct Update {
     std::optional<double> tempo;        // quarter notes per minute, speed included
 };
 
+// New settings given before a run: the ports' values and the VST 2.4 host values.
+struct Setting {
+    std::array<float, 5> ports;
+    std::array<float, 5> hostValues;  // kUnset: left as it is
+};
+
 struct Run {
     std::uint32_t frames;
     std::vector<Update> updates;
+    std::optional<Setting> change = std::nullopt;
 };
 
 struct Scenario {
@@ -61,6 +68,7 @@ std::uint32_t framesOf(const Scenario& s) {
 void runLv2(Lv2Instance& plugin, const Scenario& s, StereoBuffer& in, StereoBuffer& out) {
     std::size_t first = 0;
     for (const Run& r : s.runs) {
+        if (r.change) plugin.controls = r.change->ports;
         std::vector<TimeAtom> atoms;
         for (const Update& u : r.updates) atoms.push_back(u.atom);
         plugin.run(in, out, first, r.frames, atoms);
@@ -77,8 +85,11 @@ void runVst(const Scenario& s, const std::array<float, 5>& hostValues, StereoBuf
     host.answerTime = !s.vstAnswersNoTime;
     PluginInstance plugin(library, host);
     plugin.setSampleRate(static_cast<float>(kRate));
-    for (std::int32_t i = 0; i < 5; ++i)
-        if (!std::isnan(hostValues[i])) plugin.setParameter(i, hostValues[i]);
+    auto set = [&plugin](const std::array<float, 5>& values) {
+        for (std::int32_t i = 0; i < 5; ++i)
+            if (!std::isnan(values[i])) plugin.setParameter(i, values[i]);
+    };
+    set(hostValues);
     vsthost::Transport clock(kRate);
     bool positionGiven = false;
     std::size_t first = 0;
@@ -91,6 +102,7 @@ void runVst(const Scenario& s, const std::array<float, 5>& hostValues, StereoBuf
         first += frames;
     };
     for (const Run& r : s.runs) {
+        if (r.change) set(r.change->hostValues);
         if (!positionGiven) clock.locate(clock.samplePosition(), 0.0);
         std::uint32_t done = 0;
         for (const Update& u : r.updates) {
@@ -159,6 +171,10 @@ TEST(Lv2AgreesWithVst, ThroughEveryChangeOfTheSong) {
         {"no position: every run from the song's start", {{300, {}}, {1000, {}}, {64, {}}}, true},
         {"a tempo but no position", {{500, {tempo(0, 150.0f)}}, {700, {}}}},
         {"an update in a run of no frames", {{0, {playing(0, 4, 0.0f, 90.0f)}}, {800, {}}}},
+        {"settings changed between runs",
+         {{600, {playing(0, 0, 0.0f, 128.0f)}},
+          {600, {}, Setting{{11.0f, 1268.75f, 5015.0f, 14.14f, 30.0f}, {1.0f, 0.0625f, 0.25f, 1.0f, 0.3f}}},
+          {600, {}, Setting{{0.0f, kUnset, kUnset, kUnset, 100.0f}, {0.0f, kUnset, kUnset, kUnset, 1.0f}}}}},
     };
     for (const Scenario& s : scenarios) EXPECT_TRUE(agree(s, sweepPorts(), kSweepHost));
 }
