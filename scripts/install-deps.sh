@@ -6,10 +6,10 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsndfile1-dev libfftw3-dev libpng-dev
+  libsndfile1-dev libsoxr-dev libfftw3-dev libpng-dev
   clang-14 clang-format-14 libclang-rt-14-dev valgrind
   nlohmann-json3-dev time
-  lsp-plugins-vst
+  lsp-plugins-vst zam-plugins
   lv2-dev liblilv-dev lilv-utils serdi sordi
 )
 

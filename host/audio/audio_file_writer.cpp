@@ -17,6 +17,8 @@ namespace vsthost {
 
 namespace {
 
+constexpr std::size_t kLongestKeptName = 200;
+
 Failure outputFailure(const std::string& path, const std::string& what) {
     return Failure(FailureKind::output, "output '" + path + "' " + what);
 }
@@ -40,7 +42,24 @@ bool renameWithoutReplacing(const std::string& from, const std::string& to) {
 }  // namespace
 
 AudioFileWriter::AudioFileWriter(std::string path, int format, int channels, int sampleRate) : path_(std::move(path)) {
-    std::string pattern = directoryOf(path_) + "/." + fileNameOf(path_) + ".XXXXXX.part";
+    SF_INFO info{};
+    info.format = format;
+    info.channels = channels;
+    info.samplerate = sampleRate;
+    if (path_ == "-") {
+        // Standard output: no temporary file, and only formats that stream.
+        file = sf_open_fd(STDOUT_FILENO, SFM_WRITE, &info, SF_FALSE);
+        if (file == nullptr)
+            throw outputFailure(
+                path_, std::string("(standard output) cannot be written in this format: ") + sf_strerror(nullptr));
+        sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+        return;
+    }
+    // The name's own length must leave room for the temporary name's additions
+    // within the 255 bytes a file name may have.
+    std::string kept = fileNameOf(path_);
+    if (kept.size() > kLongestKeptName) kept.resize(kLongestKeptName);
+    std::string pattern = directoryOf(path_) + "/." + kept + ".XXXXXX.part";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = ::mkostemps(name.data(), 5, O_CLOEXEC);
@@ -50,10 +69,6 @@ AudioFileWriter::AudioFileWriter(std::string path, int format, int channels, int
     // mkstemp makes the file private; a finished audio file gets the usual rights.
     ::fchmod(fd, 0666 & ~currentUmask());
 
-    SF_INFO info{};
-    info.format = format;
-    info.channels = channels;
-    info.samplerate = sampleRate;
     file = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
     if (file == nullptr) {
         const std::string reason = sf_strerror(nullptr);
@@ -75,7 +90,12 @@ AudioFileWriter::~AudioFileWriter() {
 void AudioFileWriter::discard() {
     if (file != nullptr) sf_close(file);
     file = nullptr;
-    ::unlink(temporary.c_str());
+    if (!temporary.empty()) ::unlink(temporary.c_str());
+}
+
+void AudioFileWriter::setTags(const std::vector<std::pair<int, std::string>>& tags) {
+    // A format without a place for a tag refuses it; the audio matters more.
+    for (const auto& [tag, text] : tags) sf_set_string(file, tag, text.c_str());
 }
 
 void AudioFileWriter::write(const float* interleaved, std::int64_t frames) {
@@ -88,6 +108,10 @@ void AudioFileWriter::commit(bool replace) {
     const int closed = sf_close(file);
     file = nullptr;
     if (closed != 0) throw outputFailure(path_, std::string("could not be finished: ") + sf_error_number(closed));
+    if (temporary.empty()) {
+        committed = true;
+        return;
+    }
     if (replace) {
         if (::rename(temporary.c_str(), path_.c_str()) != 0)
             throw outputFailure(path_, std::string("could not be given its name: ") + std::strerror(errno));

@@ -1,11 +1,14 @@
 // An audio file written block by block into a temporary file beside its
 // destination, which takes the destination's name only on commit(): a failed
 // or interrupted render leaves neither half a file nor a damaged old one.
+// "-" writes to standard output, in formats that stream, without either.
 #pragma once
 
 #include <sndfile.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "audio_stream.h"
 
@@ -21,6 +24,9 @@ public:
     AudioFileWriter& operator=(const AudioFileWriter&) = delete;
 
     void write(const float* interleaved, std::int64_t frames) override;
+    // Title, artist and the like, by libsndfile's SF_STR_ number; before
+    // the first write. Tags the format has no place for are left out.
+    void setTags(const std::vector<std::pair<int, std::string>>& tags);
 
     // Finishes the file and gives it its name. Without `replace` an existing
     // file of that name, even one made while rendering, is left alone and the
@@ -28,7 +34,7 @@ public:
     void commit(bool replace);
 
     const std::string& path() const { return path_; }
-    const std::string& temporaryPath() const { return temporary; }
+    const std::string& temporaryPath() const { return temporary; }  // empty for standard output
 
 private:
     void discard();

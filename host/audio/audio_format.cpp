@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <vector>
 
 #include "host/text/file_path.h"
 
@@ -32,7 +33,24 @@ constexpr std::array kContainers{
     Container{"caf", SF_FORMAT_CAF},
     Container{"au", SF_FORMAT_AU},
     Container{"snd", SF_FORMAT_AU},
+    Container{"mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III},
 };
+
+// Sample formats a file keeps as they are; anything else (a lossy codec's
+// "subtype") is decoded audio that needs a plain format of its own.
+constexpr std::array kPlainSampleFormats{
+    SF_FORMAT_PCM_S8, SF_FORMAT_PCM_U8, SF_FORMAT_PCM_16, SF_FORMAT_PCM_24,
+    SF_FORMAT_PCM_32, SF_FORMAT_FLOAT,  SF_FORMAT_DOUBLE,
+};
+
+bool plain(int subtype) {
+    return std::find(kPlainSampleFormats.begin(), kPlainSampleFormats.end(), subtype) != kPlainSampleFormats.end();
+}
+
+// The rates codecs with a fixed set take; every other format takes any rate.
+constexpr std::array<int, 5> kOpusRates{8000, 12000, 16000, 24000, 48000};
+constexpr std::array<int, 9> kMpegRates{8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+constexpr int kHighestVorbisRate = 192000;
 
 std::string lowercase(std::string_view text) {
     std::string out(text);
@@ -73,13 +91,58 @@ std::string knownExtensions() {
 int outputFormat(int container, int sampleFormat, int channels, int sampleRate) {
     // Containers with a codec of their own take no choice.
     if ((container & SF_FORMAT_SUBMASK) != 0) return valid(container, channels, sampleRate) ? container : 0;
-    for (int subtype : {sampleFormat, static_cast<int>(SF_FORMAT_FLOAT), static_cast<int>(SF_FORMAT_PCM_24),
+    const int kept = plain(sampleFormat & SF_FORMAT_SUBMASK) ? sampleFormat & SF_FORMAT_SUBMASK : 0;
+    for (int subtype : {kept, static_cast<int>(SF_FORMAT_FLOAT), static_cast<int>(SF_FORMAT_PCM_24),
                         static_cast<int>(SF_FORMAT_PCM_16)}) {
         if (subtype == 0) continue;
         const int format = container | (subtype & SF_FORMAT_SUBMASK);
         if (valid(format, channels, sampleRate)) return format;
     }
     return 0;
+}
+
+std::optional<std::vector<int>> sampleFormatsNamed(std::string_view name) {
+    const std::string n = lowercase(name);
+    if (n == "8") return std::vector<int>{SF_FORMAT_PCM_U8, SF_FORMAT_PCM_S8};
+    if (n == "16") return std::vector<int>{SF_FORMAT_PCM_16};
+    if (n == "24") return std::vector<int>{SF_FORMAT_PCM_24};
+    if (n == "32") return std::vector<int>{SF_FORMAT_PCM_32};
+    if (n == "float") return std::vector<int>{SF_FORMAT_FLOAT};
+    if (n == "double") return std::vector<int>{SF_FORMAT_DOUBLE};
+    return std::nullopt;
+}
+
+int outputFormatWith(int container, const std::vector<int>& sampleFormats, int channels, int sampleRate) {
+    if ((container & SF_FORMAT_SUBMASK) != 0) return 0;
+    for (int subtype : sampleFormats)
+        if (valid(container | subtype, channels, sampleRate)) return container | subtype;
+    return 0;
+}
+
+int fileRateFor(int format, int sampleRate) {
+    auto nearestOf = [sampleRate](const auto& rates) {
+        for (int rate : rates)
+            if (rate >= sampleRate) return rate;
+        return rates.back();
+    };
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_OPUS: return nearestOf(kOpusRates);
+        case SF_FORMAT_MPEG_LAYER_III: return nearestOf(kMpegRates);
+        case SF_FORMAT_VORBIS: return std::min(sampleRate, kHighestVorbisRate);
+        default: return sampleRate;
+    }
+}
+
+bool streams(int format) {
+    const int major = format & SF_FORMAT_TYPEMASK;
+    return major == SF_FORMAT_AU || major == SF_FORMAT_OGG;
+}
+
+std::string streamingExtensions() { return ".au, .ogg, .opus"; }
+
+bool holdsPastFullScale(int format) {
+    const int subtype = format & SF_FORMAT_SUBMASK;
+    return subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
 }
 
 std::string describeFormat(int format) {

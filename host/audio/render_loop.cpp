@@ -1,6 +1,7 @@
 #include "render_loop.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,23 +30,42 @@ private:
     std::vector<float*> pointers;
 };
 
-}  // namespace
+// A source read a block at a time into an interleaved buffer, silent after its end.
+class BlockReader {
+public:
+    BlockReader(AudioSource* source, std::int32_t block)
+        : source(source), buffer(source != nullptr ? static_cast<std::size_t>(block) * source->channels() : 0) {}
 
-void checkChannelShape(const PluginInstance& plugin, std::int32_t channels) {
-    const std::int32_t inputs = plugin.inputs();
-    const std::int32_t outputs = plugin.outputs();
-    if (inputs > 2 || outputs > 2)
-        throw Failure(FailureKind::plugin, "the plug-in has " + std::to_string(inputs) + " inputs and " +
-                                               std::to_string(outputs) +
-                                               " outputs; only plug-ins with up to 2 of each can be used");
-    if (inputs < 1 || outputs < 1)
-        throw Failure(FailureKind::plugin, "the plug-in has " + std::to_string(inputs) + " inputs and " +
-                                               std::to_string(outputs) + " outputs; it cannot process a file");
-    if (channels != 1 && channels != inputs)
-        throw Failure(FailureKind::plugin, "the plug-in takes " + std::to_string(inputs) +
-                                               " channel(s) and the input has " + std::to_string(channels) +
-                                               "; give it a mono file");
+    // Answers the frames the source still had, up to `frames`.
+    std::int64_t read(std::int32_t frames) {
+        if (source == nullptr || ended) return 0;
+        const std::int64_t got = source->read(buffer.data(), frames);
+        ended = got < frames;
+        return got;
+    }
+    bool hasEnded() const { return source == nullptr || ended; }
+    float sample(std::int64_t frame, std::int32_t channel) const {
+        return buffer[static_cast<std::size_t>(frame * source->channels() + channel)];
+    }
+
+private:
+    AudioSource* source;
+    std::vector<float> buffer;
+    bool ended = false;
+};
+
+// The plug-in's reported delay, held to what can be meant.
+std::int32_t reportedLatency(const PluginInstance& plugin, LatencyReport& report) {
+    const std::int32_t latency = plugin.latency();
+    if (latency < 0) return 0;
+    if (latency > kLongestLatency) {
+        report.ignored = latency;
+        return 0;
+    }
+    return latency;
 }
+
+}  // namespace
 
 BlockPlanner plannerFor(Timeline& timeline, PluginInstance& plugin) {
     const ParameterWriter write = [&plugin](std::int32_t index, float value) { plugin.setParameter(index, value); };
@@ -55,57 +75,110 @@ BlockPlanner plannerFor(Timeline& timeline, PluginInstance& plugin) {
 }
 
 std::int64_t render(PluginInstance& plugin, AudioSource& source, AudioSink& sink, const RenderSettings& settings) {
-    checkChannelShape(plugin, source.channels());
+    std::optional<ChannelRouting> ownRouting;
+    if (settings.routing == nullptr)
+        ownRouting = routeChannels(inputPins(plugin), plugin.outputs(), source.channels(), 0, 0);
+    const ChannelRouting& routing = settings.routing != nullptr ? *settings.routing : *ownRouting;
+    if (static_cast<std::int32_t>(routing.inputs.size()) != plugin.inputs() || routing.outputs > plugin.outputs())
+        throw Failure(FailureKind::plugin, "the plug-in's channels changed after it was opened");
+
     const std::int32_t block = settings.blockSize;
-    const std::int32_t sourceChannels = source.channels();
-    std::vector<float> interleavedIn(static_cast<std::size_t>(block) * sourceChannels);
-    std::vector<float> interleavedOut(static_cast<std::size_t>(block) * plugin.outputs());
+    BlockReader main(&source, block);
+    BlockReader side(settings.sidechain, block);
     ChannelBuffers in(plugin.inputs(), block);
     ChannelBuffers out(plugin.outputs(), block);
+    const std::int32_t outChannels = routing.outputs;
+    std::vector<float> interleavedOut(static_cast<std::size_t>(block) * outChannels);
     Transport& transport = plugin.host().transport;
 
-    std::int64_t position = 0;
+    LatencyReport ownReport;
+    LatencyReport& report = settings.latency != nullptr ? *settings.latency : ownReport;
+    report = {};
+    std::int32_t latency = settings.compensateLatency ? reportedLatency(plugin, report) : 0;
+    std::int64_t toDrop = latency;  // output frames still to cut
+
+    std::int64_t position = 0;  // frames fed to the plug-in
+    std::int64_t written = 0;
     std::int64_t tailLeft = settings.tailFrames;
-    bool sourceEnded = false;
-    const std::int64_t knownEnd = source.frames() >= 0 ? source.frames() + settings.tailFrames : -1;
+    // The output is as long as the source and its tail; for a source of
+    // unknown length that is known once it ends.
+    std::int64_t target = source.frames() >= 0 ? source.frames() + settings.tailFrames : -1;
     for (;;) {
+        if (target >= 0 && written >= target) break;
         // With the length known, the planner is asked only for blocks that happen.
-        if (position == knownEnd) break;
+        if (target >= 0 && latency == 0 && position >= target) break;
         if (settings.cancel != nullptr && settings.cancel->load())
             throw Failure(FailureKind::interrupted, "interrupted");
         const std::int32_t wanted =
             settings.planner ? std::clamp(settings.planner(position, block), std::int32_t{1}, block) : block;
 
-        std::int64_t got = 0;
-        if (!sourceEnded) {
-            got = source.read(interleavedIn.data(), wanted);
-            sourceEnded = got < wanted;
-        }
+        const std::int64_t got = main.read(wanted);
+        if (main.hasEnded() && target < 0) target = position + got + settings.tailFrames;
         const std::int64_t silence = std::min<std::int64_t>(wanted - got, tailLeft);
         tailLeft -= silence;
-        const auto frames = static_cast<std::int32_t>(got + silence);
+        std::int64_t frames = got + silence;
+        // Past the source and its tail, silence brings out what the delay still holds.
+        if (frames == 0 && written < target && latency > 0) frames = wanted;
         if (frames == 0) break;
+        const std::int64_t sideGot = side.read(static_cast<std::int32_t>(frames));
 
         for (std::int32_t c = 0; c < in.channels(); ++c) {
             float* dest = in.channel(c);
-            const std::int32_t from = sourceChannels == 1 ? 0 : c;
-            for (std::int64_t i = 0; i < got; ++i) dest[i] = interleavedIn[i * sourceChannels + from];
-            std::fill(dest + got, dest + frames, 0.0f);
+            const InputFeed& feed = routing.inputs[c];
+            if (feed.from == InputFeed::From::main) {
+                for (std::int64_t i = 0; i < got; ++i) dest[i] = main.sample(i, feed.channel);
+                std::fill(dest + got, dest + frames, 0.0f);
+            } else if (feed.from == InputFeed::From::sidechain) {
+                for (std::int64_t i = 0; i < sideGot; ++i) dest[i] = side.sample(i, feed.channel);
+                std::fill(dest + sideGot, dest + frames, 0.0f);
+            } else {
+                std::fill(dest, dest + frames, 0.0f);
+            }
         }
-        plugin.process(in.data(), out.data(), frames);
-        transport.advance(frames);
+        plugin.process(in.data(), out.data(), static_cast<std::int32_t>(frames));
+        transport.advance(static_cast<std::int32_t>(frames));
+        position += frames;
 
-        const std::int32_t outChannels = out.channels();
+        // Plug-ins report their delay once they process, and may change it.
+        if (settings.compensateLatency) {
+            const std::int32_t now = reportedLatency(plugin, report);
+            if (now != latency) {
+                if (position > frames) ++report.changes;
+                if (now > latency) {
+                    toDrop += now - latency;
+                } else {
+                    // Output now comes sooner: silence keeps what follows in line.
+                    std::int64_t gap = latency - now - std::min<std::int64_t>(toDrop, latency - now);
+                    toDrop = std::max<std::int64_t>(toDrop - (latency - now), 0);
+                    std::fill(interleavedOut.begin(), interleavedOut.end(), 0.0f);
+                    while (gap > 0 && (target < 0 || written < target)) {
+                        std::int64_t n = std::min<std::int64_t>(gap, block);
+                        if (target >= 0) n = std::min(n, target - written);
+                        sink.write(interleavedOut.data(), n);
+                        written += n;
+                        gap -= n;
+                    }
+                }
+                latency = now;
+            }
+        }
+
+        const std::int64_t drop = std::min(toDrop, frames);
+        toDrop -= drop;
+        std::int64_t keep = frames - drop;
+        if (target >= 0) keep = std::min(keep, target - written);
         for (std::int32_t c = 0; c < outChannels; ++c) {
-            const float* src = out.channel(c);
-            for (std::int32_t i = 0; i < frames; ++i)
+            const float* src = out.channel(c) + drop;
+            for (std::int64_t i = 0; i < keep; ++i)
                 interleavedOut[static_cast<std::size_t>(i) * outChannels + c] = src[i];
         }
-        sink.write(interleavedOut.data(), frames);
-        position += frames;
-        if (settings.progress) settings.progress(position);
+        if (keep > 0) sink.write(interleavedOut.data(), keep);
+        written += std::max<std::int64_t>(keep, 0);
+        if (settings.progress) settings.progress(written);
     }
-    return position;
+    report.compensated = latency;
+    report.reported = plugin.latency();
+    return written;
 }
 
 }  // namespace vsthost

@@ -1,5 +1,8 @@
 // Streams a source through a started plug-in instance into a sink, block by
-// block, with buffers sized once for the largest block.
+// block, with buffers sized once for the largest block. The plug-in's
+// inputs are fed as a ChannelRouting says, and the delay it reports is
+// compensated: cut from the start and made up at the end with silence, so
+// the output lines up with the input and is just as long.
 #pragma once
 
 #include <atomic>
@@ -7,6 +10,7 @@
 #include <functional>
 
 #include "audio_stream.h"
+#include "channel_routing.h"
 
 namespace vsthost {
 
@@ -28,25 +32,35 @@ BlockPlanner plannerFor(Timeline& timeline, PluginInstance& plugin);
 
 using RenderProgress = std::function<void(std::int64_t framesDone)>;
 
+// What the render found out about the plug-in's delay.
+struct LatencyReport {
+    std::int32_t compensated = 0;  // the delay in force at the end, in frames
+    std::int32_t changes = 0;      // times it changed once the first block had been processed
+    std::int32_t ignored = 0;      // a reported delay too long to be meant, left alone
+    std::int32_t reported = 0;     // what the plug-in reported last, compensated or not
+};
+
 struct RenderSettings {
     std::int32_t blockSize = 512;
     std::int64_t tailFrames = 0;  // silence fed in after the source ends
     BlockPlanner planner;
     RenderProgress progress;
     const std::atomic<bool>* cancel = nullptr;  // polled once per block
+    // Null: the source feeds the plug-in's inputs as routeChannels() does by
+    // default, with side-chains silent.
+    const ChannelRouting* routing = nullptr;
+    AudioSource* sidechain = nullptr;  // fed where the routing says; silence after its end
+    bool compensateLatency = true;
+    LatencyReport* latency = nullptr;  // filled in when given
 };
 
-// Refuses a plug-in that cannot be fed from, and written to, files: one
-// that takes or gives more than two channels or none, or whose inputs
-// differ from the audio's `channels` (a mono file feeds every input).
-// Throws Failure (plugin).
-void checkChannelShape(const PluginInstance& plugin, std::int32_t channels);
+// The longest delay taken as meant: more than a minute and a half at 44.1 kHz.
+constexpr std::int32_t kLongestLatency = 1 << 22;
 
 // The plug-in must have been started with at least settings.blockSize. The
-// channels must pass checkChannelShape(). The sink receives the plug-in's outputs. Answers the
-// number of frames written. Throws Failure (plugin) for a source the plug-in
-// cannot take, Failure (interrupted) when cancelled, and passes on failures
-// of source and sink.
+// sink receives the routed outputs. Answers the number of frames written.
+// Throws Failure (plugin) for a plug-in the source cannot feed, Failure
+// (interrupted) when cancelled, and passes on failures of source and sink.
 std::int64_t render(PluginInstance& plugin, AudioSource& source, AudioSink& sink, const RenderSettings& settings);
 
 }  // namespace vsthost

@@ -2,7 +2,9 @@
 
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
+#include <vector>
 
 #include "host/text/decimal_number.h"
 #include "host/text/failure.h"
@@ -13,15 +15,30 @@ namespace vsthost {
 std::vector<LaneText> parseAutomationJson(std::string_view json, const std::string& origin) {
     auto refuse = [&](const std::string& why) { return Failure(FailureKind::input, origin + ": " + why); };
     nlohmann::json document;
+    // Each object's keys so far, innermost last: a key given twice would
+    // silently lose one of its values.
+    std::vector<std::set<std::string>> keys;
+    std::string duplicate;
+    const nlohmann::json::parser_callback_t watch = [&](int, nlohmann::json::parse_event_t event,
+                                                        nlohmann::json& parsed) {
+        if (event == nlohmann::json::parse_event_t::object_start) keys.emplace_back();
+        if (event == nlohmann::json::parse_event_t::object_end && !keys.empty()) keys.pop_back();
+        if (event == nlohmann::json::parse_event_t::key && !keys.empty() && duplicate.empty() &&
+            !keys.back().insert(parsed.get<std::string>()).second)
+            duplicate = parsed.get<std::string>();
+        return true;
+    };
     try {
-        document = nlohmann::json::parse(json.begin(), json.end());
-    } catch (const nlohmann::json::parse_error& e) {
-        // The library's text begins with its own error code in brackets.
+        document = nlohmann::json::parse(json.begin(), json.end(), watch);
+    } catch (const nlohmann::json::exception& e) {
+        // Syntax and numbers past the range of a double alike. The library's
+        // text begins with its own error code in brackets.
         std::string what = e.what();
         if (const auto close = what.find("] "); what.front() == '[' && close != std::string::npos)
             what.erase(0, close + 2);
         throw refuse("not readable as JSON: " + what);
     }
+    if (!duplicate.empty()) throw refuse("the key \"" + duplicate + "\" is given twice in one object; give it once");
     if (!document.is_object())
         throw refuse("expected an object of parameter names, each with an array of {\"beat\": B, \"value\": V}");
     std::vector<LaneText> lanes;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "host/audio/audio_format.h"
 #include "host/text/decimal_number.h"
 #include "host/text/failure.h"
 #include "host/validate/catalogue.h"
@@ -12,6 +13,7 @@ namespace vsthost {
 namespace {
 
 constexpr std::int32_t kLargestBlock = 1 << 20;
+constexpr std::int32_t kMostChannels = 1024;
 
 Failure usage(const std::string& message) { return Failure(FailureKind::usage, message); }
 
@@ -131,7 +133,7 @@ bool settingOption(Arguments& a, const std::string& option, std::vector<Paramete
 }
 
 // Options every rendering command takes; false when `option` is not one.
-bool renderOption(Arguments& a, const std::string& option, RenderSettingsOptions& r) {
+bool renderOption(Arguments& a, const std::string& option, RenderSettingsOptions& r, bool& sizeGiven) {
     if (settingOption(a, option, r.settings)) {
     } else if (option == "--plugin") {
         r.plugin = a.value(option);
@@ -151,16 +153,47 @@ bool renderOption(Arguments& a, const std::string& option, RenderSettingsOptions
         r.spectrogram = a.value(option);
     } else if (option == "--spectrogram-size") {
         r.spectrogramSize = parsePictureSize(a.value(option));
+        sizeGiven = true;
+    } else if (option == "--keep-bad-output") {
+        a.noValue(option);
+        r.keepBadOutput = true;
+    } else if (option == "--no-latency-compensation") {
+        a.noValue(option);
+        r.compensateLatency = false;
+    } else if (option == "--channels") {
+        const std::int64_t channels = integer(a.value(option), option);
+        if (channels < 1 || channels > kMostChannels)
+            throw usage("option --channels needs a count from 1 to " + std::to_string(kMostChannels) + ", not " +
+                        std::to_string(channels));
+        r.channels = static_cast<std::int32_t>(channels);
+    } else if (option == "--sample-format") {
+        const std::string name = a.value(option);
+        if (!sampleFormatsNamed(name))
+            throw usage("option --sample-format takes 8, 16, 24, 32, float or double, not '" + name + "'");
+        r.sampleFormat = name;
+    } else if (option == "--format") {
+        std::string extension = a.value(option);
+        if (!extension.empty() && extension.front() == '.') extension.erase(0, 1);
+        if (!containerFor("x." + extension))
+            throw usage("option --format takes an extension (" + knownExtensions() + "), not '" + extension + "'");
+        r.format = extension;
     } else {
         return false;
     }
     return true;
 }
 
+// Options that mean nothing without another one.
+void checkRenderOptions(const RenderSettingsOptions& r, bool sizeGiven) {
+    if (sizeGiven && !r.spectrogram)
+        throw usage("option --spectrogram-size needs --spectrogram OUT.png, which draws the picture it sizes");
+}
+
 RenderCommand parseRender(Arguments& a) {
     RenderCommand c;
+    bool sizeGiven = false;
     const std::vector<std::string> files = walk(a, [&](const std::string& arg) {
-        if (renderOption(a, arg, c.render)) {
+        if (renderOption(a, arg, c.render, sizeGiven)) {
         } else if (arg == "--bpm") {
             const std::string text = a.value(arg);
             c.bpm = number(text, arg);
@@ -181,10 +214,13 @@ RenderCommand parseRender(Arguments& a) {
             c.tailSeconds = number(text, arg);
             if (c.tailSeconds < 0.0 || c.tailSeconds > 3600.0)
                 throw usage("option --tail needs seconds from 0 to 3600, not '" + text + "'");
+        } else if (arg == "--sidechain") {
+            c.sidechain = a.value(arg);
         } else {
             throw usage("unknown option '" + arg + "' for render; see dravelkint render --help");
         }
     });
+    checkRenderOptions(c.render, sizeGiven);
     if (files.size() != 2)
         throw usage("render needs an input and an output file (dravelkint render IN OUT [options]), got " +
                     std::to_string(files.size()));
@@ -196,8 +232,9 @@ RenderCommand parseRender(Arguments& a) {
 DemoCommand parseDemo(Arguments& a) {
     DemoCommand c;
     c.render.output = "dravelkint-demo.wav";
+    bool sizeGiven = false;
     const std::vector<std::string> files = walk(a, [&](const std::string& arg) {
-        if (renderOption(a, arg, c.render)) {
+        if (renderOption(a, arg, c.render, sizeGiven)) {
         } else if (arg == "--bars") {
             const std::int64_t bars = integer(a.value(arg), arg);
             if (bars < 1 || bars > 10000) throw usage("option --bars needs a count from 1 to 10000");
@@ -209,6 +246,7 @@ DemoCommand parseDemo(Arguments& a) {
             throw usage("unknown option '" + arg + "' for demo; see dravelkint demo --help");
         }
     });
+    checkRenderOptions(c.render, sizeGiven);
     if (files.size() > 1) throw usage("demo takes at most one output file");
     if (!files.empty()) c.render.output = files[0];
     return c;

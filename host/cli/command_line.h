@@ -34,6 +34,11 @@ struct RenderSettingsOptions {
     bool quiet = false;
     std::optional<std::string> spectrogram;  // a PNG picture of the output
     PictureSize spectrogramSize;
+    bool keepBadOutput = false;  // write non-finite or absurd output all the same
+    bool compensateLatency = true;
+    std::int32_t channels = 0;                // the plug-in's first N outputs; 0 for all
+    std::optional<std::string> sampleFormat;  // --sample-format: 16, 24, 32, float, double, 8
+    std::optional<std::string> format;        // --format: an extension, for "-" or against OUT's own
 };
 
 struct RenderCommand {
@@ -46,6 +51,7 @@ struct RenderCommand {
     std::vector<LaneText> automation;          // --automate, one lane each
     std::vector<std::string> automationFiles;  // --automation
     std::vector<TempoChange> tempoChanges;     // --tempo-map
+    std::optional<std::string> sidechain;      // an audio file for the plug-in's side-chain inputs
 };
 
 struct DemoCommand {

@@ -1,9 +1,11 @@
 #include <sndfile.h>
 
 #include <array>
+#include <memory>
 #include <string_view>
 
 #include "commands.h"
+#include "crash_handler.h"
 #include "host/audio/demo_signal.h"
 #include "host/audio/render_loop.h"
 #include "host/plugin/parameter_search.h"
@@ -42,7 +44,7 @@ void applyDemoSettings(PluginInstance& plugin, bool ownPlugin) {
 }  // namespace
 
 void runDemo(const DemoCommand& command) {
-    const int container = checkOutput(command.render.output, nullptr, command.render.overwrite);
+    const int container = checkOutput(command.render, nullptr);
     if (command.render.spectrogram) checkPictureOutput(*command.render.spectrogram, command.render.overwrite);
     DemoSignal signal(command.bars);
     Timeline timeline(TempoMap(signal.sampleRate(), DemoSignal::kTempo), {});
@@ -56,12 +58,16 @@ void runDemo(const DemoCommand& command) {
         renderToFile(job, command.render);
         return;
     }
-    LoadedPlugin loaded(resolvePluginPath(command.render.plugin));
-    checkChannelShape(loaded.instance, signal.channels());
-    applyDemoSettings(loaded.instance, !command.render.plugin.has_value());
-    applySettings(loaded.instance, command.render.settings);
-    loaded.host.transport = Transport(signal.sampleRate(), DemoSignal::kTempo);
-    job.plugin = &loaded.instance;
+    CallRecorder calls;
+    CrashHandler crashes(calls, nothingWrittenTo(command.render));
+    auto loaded = std::make_unique<LoadedPlugin>(resolvePluginPath(command.render.plugin), &calls);
+    applyDemoSettings(loaded->instance, !command.render.plugin.has_value());
+    applySettings(loaded->instance, command.render.settings);
+    loaded->host.transport = Transport(signal.sampleRate(), DemoSignal::kTempo);
+    job.plugin = &loaded->instance;
+    job.calls = &calls;
+    job.crashes = &crashes;
+    job.release = [&loaded] { loaded.reset(); };
     renderToFile(job, command.render);
 }
 

@@ -12,7 +12,8 @@ enum ExitCode : int {
     kExitInput = 3,
     kExitOutput = 4,
     kExitPlugin = 5,
-    kExitInterrupted = 130,
+    kExitCrash = 6,
+    kExitInterrupted = 130,  // SIGINT; other signals give 128 and their number, as shells show them
 };
 
 constexpr int exitCodeFor(FailureKind kind) {
@@ -21,9 +22,15 @@ constexpr int exitCodeFor(FailureKind kind) {
         case FailureKind::input: return kExitInput;
         case FailureKind::output: return kExitOutput;
         case FailureKind::plugin: return kExitPlugin;
+        case FailureKind::crash: return kExitCrash;
         case FailureKind::interrupted: return kExitInterrupted;
     }
     return kExitUnexpected;
+}
+
+inline int exitCodeFor(const Failure& failure) {
+    return failure.kind() == FailureKind::interrupted && failure.signal() != 0 ? 128 + failure.signal()
+                                                                               : exitCodeFor(failure.kind());
 }
 
 }  // namespace vsthost

@@ -16,7 +16,8 @@ Usage:
   dravelkint demo [OUT] [options]      render a built-in test signal (8 bars at 140 BPM)
                                        through the plug-in into OUT (default dravelkint-demo.wav)
   dravelkint render IN OUT [options]   stream the audio file IN through the plug-in into OUT
-  dravelkint info [PATH] [options]     describe a VST 2.4 plug-in and list its parameters
+  dravelkint info [PATH] [options]     describe a VST 2.4 plug-in and list its parameters (or
+                                       an audio file: its format, length and tags)
   dravelkint validate [options]        put a VST 2.4 plug-in through a catalogue of checks
   dravelkint COMMAND --help            the options of one command (or dravelkint help COMMAND)
   dravelkint --help                    show this text
@@ -29,36 +30,70 @@ Example:
   dravelkint render loop.wav loop-wobble.wav --bpm 128 --set Period=1/8 --set "Freq 1=300" --set Mix=50
 
 Exit codes:
-  0    success
+  0    success (warnings, e.g. of clipping, are printed but do not change it)
   1    unexpected failure
   2    usage: a bad command line, option value, parameter name or parameter value,
-       automation or tempo map
-  3    input file: missing, unreadable, not audio, or more than 2 channels; an automation
-       file that cannot be read or is not automation
-  4    output file or picture: exists, is the input, unknown extension, or cannot be written
-  5    plug-in: missing, not loadable, no VSTPluginMain, no valid effect, or unsupported
-       channels; for validate, a check failed
-  130  interrupted; nothing was written
+       a parameter set twice or both set and automated, automation or tempo map
+  3    input file: missing, unreadable or not audio; an automation file that cannot be
+       read or is not automation
+  4    output file or picture: exists, is the input, unknown extension, or cannot be
+       written (the message says whether the audio was written before a picture failed)
+  5    plug-in: missing, not loadable, no VSTPluginMain, no valid effect, channels it
+       cannot be fed, or output that is not numbers or past +100 dBFS (nothing written);
+       for validate, a check failed
+  6    the plug-in crashed (a fault, an abort or an exception) in the call the message
+       names; nothing was written and no temporary file is left
+  130  interrupted by Ctrl-C (SIGINT); nothing was written. SIGTERM gives 143 and SIGHUP
+       129, likewise
 )";
 
 // The options render and demo share.
 constexpr const char* kRenderingOptions =
-    R"(  --set NAME=VALUE        set a parameter to VALUE as the plug-in displays it, e.g.
-                          --set Period=1/8 --set "Freq 1=300" --set Q=4.0 --set Mix=50
-                          (repeatable; `dravelkint info` lists names and current values)
+    R"(  --set NAME=VALUE        set a parameter to VALUE as the plug-in displays it, with or
+                          without the unit of its label or a multiple of it (Hz, kHz, ms,
+                          s, %, dB), or a note value (1/8, 1/8T a triplet, 1/8. dotted), e.g.
+                          --set Period=1/8T --set "Freq 1=2.5 kHz" --set Q=4 --set Mix=50%
+                          Anything else is refused with the forms the parameter takes; a
+                          value that lands on another display (Mix=0.5 shows 0) is said.
+                          Repeatable, once per parameter; `dravelkint info` lists names,
+                          current values and (with --set) what a setting lands on.
+                          Dravelkint's Period takes 1/1, 1/2, 1/3, 1/4, 1/6, 1/8, 1/12,
+                          1/16, 1/24, 1/32, 1/48 and 1/64.
   --set-normalized NAME=X set a parameter to its raw host value X, from 0 to 1
   --block N               frames per processing call, 1 or more (default 512)
   --plugin PATH           another VST 2.4 plug-in (default: the Dravelkint plug-in beside
                           this program, in ../lib/vst, or in ~/.vst)
   --overwrite             replace OUT if it exists (it is refused otherwise)
   --quiet                 no progress bar and no summary line
-  --spectrogram OUT.png   also draw a spectrogram of the output: frequency up, time in beats
-                          across with a line at every bar, level as colour
-  --spectrogram-size WxH  its size in pixels (default 1200x600)
+  --spectrogram OUT.png   also draw a spectrogram of the output: frequency up, time in bars
+                          across with a line at every bar and the tempo above, level as colour
+  --spectrogram-size WxH  its size in pixels (default 1200x600); needs --spectrogram
+  --channels N            write the plug-in's first N outputs (default: all of them)
+  --sample-format F       the output's samples: 8, 16, 24, 32, float or double (default: the
+                          input's where the format holds it; float, or 24 bit, for mp3, ogg
+                          and opus input)
+  --format EXT            the output format regardless of OUT's name; needed for OUT "-"
+  --no-latency-compensation
+                          leave the plug-in's reported delay in the output
+  --keep-bad-output       write output that is not numbers, infinite or past +100 dBFS,
+                          with a warning, instead of refusing it
 
-The output format follows OUT's extension: .wav, .flac, .aiff, .ogg, .opus, .w64, .rf64,
-.caf or .au. OUT is written to a temporary file beside it and takes its name only when
-the render has succeeded.
+The output format follows OUT's extension: .wav, .flac, .aiff, .ogg, .opus, .mp3, .w64,
+.rf64, .caf or .au. Opus holds 48 kHz and some lower rates, mp3 up to 48 kHz, Vorbis up
+to 192 kHz: other rates are resampled (libsoxr) and the render says so. Tags (title,
+artist, ...) are carried over where the format has a place for them. OUT "-" writes to
+standard output in a format that streams (--format au, ogg or opus).
+
+OUT is written to a temporary file beside it and takes its name only when the render has
+succeeded, the plug-in has closed without crashing and its output is sound: output with
+samples that are not numbers, infinite or past +100 dBFS is refused (exit 5) with their
+count and the moment of the first. The summary gives the peak; samples past full scale
+in a format that clips them (anything but float) are counted in a warning.
+
+The plug-in's delay (its latency, read once it is processing and again after every
+block, since many report it only then and may change it) is cut from the start of the
+output and made up at the end with silence: the output lines up with the input and is
+just as long.
 )";
 
 constexpr const char* kRender = R"(dravelkint render - stream an audio file through the plug-in
@@ -82,11 +117,22 @@ Options:
   --tempo-map "BEAT:BPM,BEAT:BPM,..."
                           tempo steps at the given beats, e.g. "0:120,32:140"; --bpm holds
                           until the first of them
+  --sidechain FILE        audio for the plug-in's side-chain inputs, at the input's rate
+                          (silence after its end); without it they get silence
 )";
 
 constexpr const char* kRenderNotes = R"(
-The input's sample format is kept where the output format allows it. A mono input feeds
-both plug-in inputs. The input is never overwritten.
+IN may be any file libsndfile reads (wav, flac, aiff, ogg, opus, mp3, ...) or "-" for
+standard input (wav, aiff, au, ogg). Beats are quarter notes whatever the time
+signature. Automation moves continuous parameters linearly; a parameter of a few steps
+(Period, a mode, a switch) holds each keyframe's value until the next.
+
+Channels: a plug-in's inputs named a side-chain in its pin properties, or those past its
+outputs when it has more inputs than outputs and names none, are its side-chain; the
+rest take IN's channels one to one (a mono IN feeds the first two), and inputs left over
+get silence; the render says which. A mono IN through a stereo plug-in gives a stereo
+file (both channels alike for Dravelkint); add --channels 1 for a mono one. The input is
+never overwritten.
 
 Example:
   dravelkint render loop.wav loop-wobble.wav --bpm 128 --set Period=1/8 --set "Freq 1=300" --set Mix=50
@@ -111,7 +157,9 @@ Usage:
   dravelkint info [PATH] [--plugin PATH] [--json] [--set NAME=VALUE ...]
 
 Shows the plug-in's name, vendor, product, unique identifier, VST version, category,
-channels, flags and a table of its parameters.
+channels (and which inputs are a side-chain), its latency once processing (it processes
+one block of silence at 44.1 kHz to learn it), flags and a table of its parameters.
+Given an audio file instead, shows its format, channels, rate, length and tags.
 
 Options:
   --plugin PATH           the plug-in (default: the Dravelkint plug-in beside this program,

@@ -1,13 +1,23 @@
+#include <sndfile.h>
+
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
+#include <fstream>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "crash_handler.h"
 #include "frame/record_names.h"
+#include "host/audio/audio_file_reader.h"
+#include "host/audio/audio_format.h"
+#include "host/plugin/pin_layout.h"
 #include "host/text/decimal_number.h"
+#include "host/text/failure.h"
 #include "render_session.h"
 
 namespace vsthost {
@@ -20,9 +30,100 @@ constexpr std::array<const char*, 12> kCategoryNames{
     "Room effect", "Surround effect", "Restoration", "Offline process", "Shell",     "Generator",
 };
 
+std::string tagName(int tag) {
+    switch (tag) {
+        case SF_STR_TITLE: return "Title";
+        case SF_STR_COPYRIGHT: return "Copyright";
+        case SF_STR_SOFTWARE: return "Software";
+        case SF_STR_ARTIST: return "Artist";
+        case SF_STR_COMMENT: return "Comment";
+        case SF_STR_DATE: return "Date";
+        case SF_STR_ALBUM: return "Album";
+        case SF_STR_LICENSE: return "License";
+        case SF_STR_TRACKNUMBER: return "Track";
+        case SF_STR_GENRE: return "Genre";
+        default: return "Tag " + std::to_string(tag);
+    }
+}
+
 std::string categoryName(std::int32_t category) {
     if (category >= 0 && category < static_cast<std::int32_t>(kCategoryNames.size())) return kCategoryNames[category];
     return "category " + std::to_string(category);
+}
+
+// Text padded to `width` columns as a terminal shows it: a UTF-8 character
+// ("°") takes one column, however many bytes it has.
+std::string padded(const std::string& text, std::size_t width) {
+    std::size_t columns = 0;
+    for (char c : text)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++columns;
+    return columns >= width ? text : text + std::string(width - columns, ' ');
+}
+
+// What a plug-in says of its delay once it runs, which many say only then.
+struct Latency {
+    std::int32_t opened;
+    std::int32_t processing;
+};
+
+Latency latencyOf(PluginInstance& plugin) {
+    Latency latency{plugin.latency(), 0};
+    constexpr std::int32_t kBlock = 512;
+    std::vector<std::vector<float>> in(static_cast<std::size_t>(std::max(plugin.inputs(), 0)),
+                                       std::vector<float>(kBlock));
+    std::vector<std::vector<float>> out(static_cast<std::size_t>(std::max(plugin.outputs(), 0)),
+                                        std::vector<float>(kBlock));
+    std::vector<float*> inputs;
+    std::vector<float*> outputs;
+    for (auto& channel : in) inputs.push_back(channel.data());
+    for (auto& channel : out) outputs.push_back(channel.data());
+    plugin.start(44100.0, kBlock);
+    plugin.process(inputs.data(), outputs.data(), kBlock);
+    latency.processing = plugin.latency();
+    plugin.stop();
+    return latency;
+}
+
+std::string sidechainText(const InputPins& pins) {
+    if (pins.sidechainCount() == 0) return "";
+    std::string which;
+    for (std::size_t i = 0; i < pins.sidechain.size(); ++i)
+        if (pins.sidechain[i]) which += (which.empty() ? "" : ", ") + std::to_string(i + 1);
+    return " (side-chain: " + which + "; " + pins.basis + ")";
+}
+
+// An audio file given where a plug-in was expected: what it holds.
+bool isSharedLibrary(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    char magic[4] = {};
+    file.read(magic, sizeof magic);
+    return file.gcount() == 4 && magic[0] == 0x7f && magic[1] == 'E' && magic[2] == 'L' && magic[3] == 'F';
+}
+
+void describeAudio(const AudioFileReader& audio, bool json) {
+    const double seconds = audio.frames() >= 0 ? static_cast<double>(audio.frames()) / audio.sampleRate() : -1.0;
+    if (json) {
+        nlohmann::ordered_json info;
+        info["audioFile"] = audio.path();
+        info["format"] = describeFormat(audio.format());
+        info["channels"] = audio.channels();
+        info["sampleRate"] = audio.sampleRate();
+        info["frames"] = audio.frames();
+        info["seconds"] = seconds;
+        nlohmann::ordered_json tags = nlohmann::ordered_json::object();
+        for (const auto& [tag, text] : audio.tags()) tags[tagName(tag)] = text;
+        info["tags"] = tags;
+        std::puts(info.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+        return;
+    }
+    std::printf("Audio file     %s\n", audio.path().c_str());
+    std::printf("Format         %s\n", describeFormat(audio.format()).c_str());
+    std::printf("Channels       %d\n", audio.channels());
+    std::printf("Sample rate    %g Hz\n", audio.sampleRate());
+    std::printf("Length         %lld frames, %.3f s\n", static_cast<long long>(audio.frames()), seconds);
+    for (const auto& [tag, text] : audio.tags()) std::printf("%s%s\n", padded(tagName(tag), 15).c_str(), text.c_str());
+    std::printf("This is an audio file, not a plug-in: render it with dravelkint render %s OUT\n",
+                audio.path().c_str());
 }
 
 struct ParameterRow {
@@ -47,7 +148,7 @@ std::string joined(const std::vector<std::string>& words) {
     return text.empty() ? "none" : text;
 }
 
-void printJson(const std::string& path, const PluginInstance& plugin) {
+void printJson(const std::string& path, const PluginInstance& plugin, Latency latency, const InputPins& pins) {
     nlohmann::ordered_json info;
     info["path"] = path;
     info["effectName"] = plugin.effectName();
@@ -63,7 +164,11 @@ void printJson(const std::string& path, const PluginInstance& plugin) {
     info["inputs"] = plugin.inputs();
     info["outputs"] = plugin.outputs();
     info["programs"] = plugin.programCount();
-    info["latency"] = plugin.latency();
+    info["latency"] = latency.processing;
+    info["latencyWhenOpened"] = latency.opened;
+    info["sidechainInputs"] = nlohmann::ordered_json::array();
+    for (std::size_t i = 0; i < pins.sidechain.size(); ++i)
+        if (pins.sidechain[i]) info["sidechainInputs"].push_back(i + 1);
     info["flags"] = effectFlagNames(plugin.flags());
     info["parameters"] = nlohmann::ordered_json::array();
     for (const ParameterRow& row : parameterRows(plugin))
@@ -76,7 +181,7 @@ void printJson(const std::string& path, const PluginInstance& plugin) {
     std::puts(info.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
 }
 
-void printText(const std::string& path, const PluginInstance& plugin) {
+void printText(const std::string& path, const PluginInstance& plugin, Latency latency, const InputPins& pins) {
     std::printf("Plug-in        %s\n", path.c_str());
     std::printf("Effect name    %s\n", plugin.effectName().c_str());
     std::printf("Vendor         %s\n", plugin.vendor().c_str());
@@ -87,30 +192,52 @@ void printText(const std::string& path, const PluginInstance& plugin) {
     std::printf("Version        %d\n", plugin.version());
     std::printf("VST version    %d\n", plugin.vstVersion());
     std::printf("Category       %s\n", categoryName(plugin.category()).c_str());
-    std::printf("Inputs         %d\n", plugin.inputs());
+    std::printf("Inputs         %d%s\n", plugin.inputs(), sidechainText(pins).c_str());
     std::printf("Outputs        %d\n", plugin.outputs());
     std::printf("Programs       %d\n", plugin.programCount());
-    std::printf("Latency        %d samples\n", plugin.latency());
+    if (latency.opened == latency.processing)
+        std::printf("Latency        %d samples\n", latency.processing);
+    else
+        std::printf("Latency        %d samples once processing (%d when opened)\n", latency.processing, latency.opened);
     std::printf("Flags          %s\n", joined(effectFlagNames(plugin.flags())).c_str());
     std::printf("Parameters     %d\n", plugin.parameterCount());
     const std::vector<ParameterRow> rows = parameterRows(plugin);
     if (rows.empty()) return;
-    std::printf("  %5s  %-24s  %-8s  %-16s  %s\n", "Index", "Name", "Label", "Display", "Value");
+    std::printf("  %5s  %s  %s  %s  %s\n", "Index", padded("Name", 24).c_str(), padded("Label", 8).c_str(),
+                padded("Display", 16).c_str(), "Value");
     for (const ParameterRow& row : rows)
-        std::printf("  %5d  %-24s  %-8s  %-16s  %s\n", row.index, row.name.c_str(), row.label.c_str(),
-                    row.display.c_str(), numberText(row.value).c_str());
+        std::printf("  %5d  %s  %s  %s  %s\n", row.index, padded(row.name, 24).c_str(), padded(row.label, 8).c_str(),
+                    padded(row.display, 16).c_str(), numberText(row.value).c_str());
 }
 
 }  // namespace
 
 void runInfo(const InfoCommand& command) {
     const std::string path = resolvePluginPath(command.plugin);
-    LoadedPlugin loaded(path);
+    if (!isSharedLibrary(path)) {
+        std::optional<AudioFileReader> audio;
+        try {
+            audio.emplace(path);
+        } catch (const Failure&) {
+            // Not audio either: loading it says what is wrong with it as a plug-in.
+        }
+        if (audio) {
+            if (!command.settings.empty())
+                throw Failure(FailureKind::usage, "'" + path + "' is an audio file; --set needs a plug-in");
+            describeAudio(*audio, command.json);
+            return;
+        }
+    }
+    CallRecorder calls;
+    const CrashHandler crashes(calls, "");
+    LoadedPlugin loaded(path, &calls);
     applySettings(loaded.instance, command.settings);
+    const InputPins pins = inputPins(loaded.instance);
+    const Latency latency = latencyOf(loaded.instance);
     if (command.json)
-        printJson(path, loaded.instance);
+        printJson(path, loaded.instance, latency, pins);
     else
-        printText(path, loaded.instance);
+        printText(path, loaded.instance, latency, pins);
 }
 
 }  // namespace vsthost

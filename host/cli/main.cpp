@@ -1,6 +1,7 @@
 // dravelkint: renders audio files through the Dravelkint plug-in (or any
 // VST 2.4 plug-in), describes and validates plug-ins, and plays a demo that
 // needs no input. The commands are listed in help_text.cpp.
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -14,6 +15,8 @@
 int main(int argc, char** argv) {
     using namespace vsthost;
     const std::vector<std::string> args(argv + 1, argv + argc);
+    // A file-size limit then fails a write with its reason instead of killing the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         const Command command = parseCommandLine(args);
         return std::visit(
@@ -36,7 +39,7 @@ int main(int argc, char** argv) {
             command);
     } catch (const Failure& failure) {
         std::fprintf(stderr, "dravelkint: %s\n", failure.what());
-        return exitCodeFor(failure.kind());
+        return exitCodeFor(failure);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "dravelkint: unexpected failure: %s\n", error.what());
         return kExitUnexpected;

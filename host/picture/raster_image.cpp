@@ -1,11 +1,19 @@
 #include "raster_image.h"
 
+#include <fcntl.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "host/text/failure.h"
+#include "host/text/file_path.h"
 
 namespace vsthost {
 
@@ -44,15 +52,51 @@ Colour RasterImage::at(std::int32_t x, std::int32_t y) const {
 }
 
 void RasterImage::writePng(const std::string& path) const {
+    auto fail = [&](const std::string& why) { return Failure(FailureKind::output, "picture '" + path + "' " + why); };
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     image.width = static_cast<png_uint_32>(width_);
     image.height = static_cast<png_uint_32>(height_);
     image.format = PNG_FORMAT_RGB;
-    if (png_image_write_to_file(&image, path.c_str(), 0, rgb_.data(), 0, nullptr) == 0) {
+    png_alloc_size_t size = 0;
+    // Encoded in memory first, so that writing the file fails only for the
+    // system's reasons, which are then named.
+    if (png_image_write_to_memory(&image, nullptr, &size, 0, rgb_.data(), 0, nullptr) == 0) {
         const std::string why = image.message;
         png_image_free(&image);
-        throw Failure(FailureKind::output, "cannot write picture '" + path + "': " + why);
+        throw fail("could not be encoded: " + why);
+    }
+    std::vector<std::uint8_t> encoded(size);
+    if (png_image_write_to_memory(&image, encoded.data(), &size, 0, rgb_.data(), 0, nullptr) == 0) {
+        const std::string why = image.message;
+        png_image_free(&image);
+        throw fail("could not be encoded: " + why);
+    }
+    // Beside its destination under a temporary name, renamed when complete.
+    std::string name = fileNameOf(path);
+    if (name.size() > 200) name.resize(200);
+    std::string pattern = directoryOf(path) + "/." + name + ".XXXXXX.part";
+    const int fd = ::mkostemps(pattern.data(), 5, O_CLOEXEC);
+    if (fd < 0) throw fail(std::string("could not be written: ") + std::strerror(errno));
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    std::size_t done = 0;
+    int error = 0;
+    while (done < size && error == 0) {
+        const ssize_t n = ::write(fd, encoded.data() + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0)
+            error = errno;
+        else
+            done += static_cast<std::size_t>(n);
+    }
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(pattern.c_str(), path.c_str()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(pattern.c_str());
+        throw fail(std::string("could not be written: ") + std::strerror(error));
     }
 }
 

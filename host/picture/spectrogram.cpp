@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 
+#include "axis_marks.h"
 #include "bitmap_font.h"
 #include "host/text/decimal_number.h"
 #include "host/text/failure.h"
@@ -58,18 +58,6 @@ Colour heat(double t) {
 }
 
 double levelToShade(double db) { return (db - Spectrogram::kFloorDb) / -Spectrogram::kFloorDb; }
-
-std::string beatText(double beat) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", beat);
-    const std::string s = withoutTrailingZeros(text);
-    return s == "-0" ? "0" : s;
-}
-
-std::string hertzText(double hz) {
-    if (hz >= 1000.0) return beatText(hz / 1000.0) + "k";
-    return beatText(hz);
-}
 
 // Large FFT sizes resolve the low end; about 90 ms of audio per window.
 std::int32_t fftSizeFor(double sampleRate) {
@@ -270,6 +258,7 @@ RasterImage Spectrogram::picture(const TempoMap& tempo, TimeSignature signature,
     span.beatsPerPixel = (span.endBeat - span.startBeat) / area_.width;
     drawSpectrum(image, tempo, span);
     drawBars(image, font, span, signature);
+    drawTempo(image, font, tempo, span);
     drawFrequencies(image, font);
     drawFrame(image);
     drawColourScale(image, font);
@@ -290,46 +279,55 @@ void Spectrogram::drawSpectrum(RasterImage& image, const TempoMap& tempo, const 
     }
 }
 
-// Bars across: a line at every bar that fits, a label where there is room,
-// ticks at the beats when they are far enough apart.
+// Bars across; axis_marks.h says which marks there are.
 void Spectrogram::drawBars(RasterImage& image, const BitmapFont& font, const TimeSpan& span,
                            TimeSignature signature) const {
     const PlotArea& a = area_;
-    const double startBeat = span.startBeat;
-    const double endBeat = span.endBeat;
-    const double barLength = signature.numerator * 4.0 / signature.denominator;
-    const double pixelsPerBar = barLength / span.beatsPerPixel;
-    std::int64_t lineStep = 1;
-    while (pixelsPerBar * lineStep < 6.0) lineStep *= 2;
-    const std::int32_t widestLabel = font.width(beatText(endBeat)) + 14;
-    std::int64_t labelStep = lineStep;
-    while (pixelsPerBar * labelStep < widestLabel) labelStep *= 2;
-    const double pixelsPerBeat = 1.0 / span.beatsPerPixel;
-    if (pixelsPerBeat >= 5.0) {
-        for (double beat = std::ceil(startBeat); beat <= endBeat; beat += 1.0) {
-            const auto x = a.left + static_cast<std::int32_t>(std::lround((beat - startBeat) * pixelsPerBeat));
-            image.fill(x, a.top + a.height, 1, 4, kFrame);
-        }
+    const double pixelsPerQuarter = 1.0 / span.beatsPerPixel;
+    const TimeMarks marks = timeMarks(span.startBeat, span.endBeat, signature, pixelsPerQuarter, font);
+    const auto xAt = [&](double beat) {
+        return a.left + std::min(static_cast<std::int32_t>(std::lround((beat - span.startBeat) * pixelsPerQuarter)),
+                                 a.width - 1);
+    };
+    auto label = [&](std::int32_t x, const std::string& text, Colour colour) {
+        const std::int32_t w = font.width(text);
+        const std::int32_t left = std::clamp(x - w / 2, a.left - w / 2, size_.width - w - 2);
+        font.draw(image, left, a.top + a.height + 12, text, colour);
+    };
+    for (const AxisMark& beat : marks.beats) {
+        image.fill(xAt(beat.at), a.top + a.height, 1, 4, kFrame);
+        if (!beat.text.empty()) label(xAt(beat.at), beat.text, kDimText);
     }
-    const auto firstBar = static_cast<std::int64_t>(std::ceil(startBeat / barLength - 1e-9));
-    const auto lastBar = static_cast<std::int64_t>(std::floor(endBeat / barLength + 1e-9));
-    for (std::int64_t bar = firstBar; bar <= lastBar; ++bar) {
-        if (bar % lineStep != 0) continue;
-        const double beat = static_cast<double>(bar) * barLength;
-        const auto x =
-            a.left + std::min(static_cast<std::int32_t>(std::lround((beat - startBeat) * pixelsPerBeat)), a.width - 1);
+    for (const AxisMark& bar : marks.bars) {
+        const std::int32_t x = xAt(bar.at);
         for (std::int32_t y = a.top; y < a.top + a.height; ++y) image.blend(x, y, kBarLine, kBarLineOpacity);
         image.fill(x, a.top + a.height, 1, 8, kDimText);
-        if (bar % labelStep != 0) continue;
-        const std::string label = beatText(beat);
-        const std::int32_t w = font.width(label);
-        const std::int32_t left = std::clamp(x - w / 2, a.left - w / 2, size_.width - w - 2);
-        font.draw(image, left, a.top + a.height + 12, label, kText);
+        if (!bar.text.empty()) label(x, bar.text, kText);
     }
-    const std::string timeTitle = "time in beats - a line at every bar of " + std::to_string(signature.numerator) +
-                                  "/" + std::to_string(signature.denominator);
+    // Long files get a line every few bars, and the title says how many.
+    const std::string timeTitle = "time in bars of " + std::to_string(signature.numerator) + "/" +
+                                  std::to_string(signature.denominator) +
+                                  (marks.lineStep == 1 ? " - a line at every bar"
+                                                       : " - a line every " + std::to_string(marks.lineStep) + " bars");
     font.draw(image, a.left + (a.width - font.width(timeTitle)) / 2, a.top + a.height + 16 + font.capHeight() * 2,
               timeTitle, kDimText);
+}
+
+// The tempo above the plot where it starts and wherever it changes, where
+// there is room.
+void Spectrogram::drawTempo(RasterImage& image, const BitmapFont& font, const TempoMap& tempo,
+                            const TimeSpan& span) const {
+    const PlotArea& a = area_;
+    const std::int32_t y = a.top - 12 - font.capHeight();
+    std::int32_t freeFrom = a.left;
+    for (const AxisMark& mark : tempoMarks(tempo, framesIn_)) {
+        const auto x = a.left + static_cast<std::int32_t>(std::lround((mark.at - span.startBeat) / span.beatsPerPixel));
+        if (x >= freeFrom && x + font.width(mark.text) <= a.left + a.width) {
+            image.fill(x, a.top - 6, 1, 6, kDimText);
+            font.draw(image, x + 2, y, mark.text, kDimText);
+            freeFrom = x + font.width(mark.text) + 12;
+        }
+    }
 }
 
 // Frequencies up the side, on the same log scale as the bands.
@@ -338,16 +336,14 @@ void Spectrogram::drawFrequencies(RasterImage& image, const BitmapFont& font) co
     const std::int32_t textHeight = font.capHeight();
     const double highest = std::max(sampleRate_ / 2.0, 2.0 * kLowestHz);
     const double octaves = std::log(highest / kLowestHz);
-    for (const double hz : {20.0, 50.0, 100.0, 200.0, 500.0, 1000.0, 2000.0, 5000.0, 10000.0, 20000.0}) {
-        if (hz > highest) break;
-        const auto y =
-            a.top + a.height - static_cast<std::int32_t>(std::lround(std::log(hz / kLowestHz) / octaves * a.height));
+    for (const AxisMark& mark : frequencyMarks(highest, a.height / std::log2(highest / kLowestHz), textHeight)) {
+        const auto y = a.top + a.height -
+                       static_cast<std::int32_t>(std::lround(std::log(mark.at / kLowestHz) / octaves * a.height));
         const std::int32_t tickY = std::min(y, a.top + a.height - 1);
         image.fill(a.left - 6, tickY, 6, 1, kDimText);
-        const std::string label = hertzText(hz);
         const std::int32_t labelY =
             std::clamp(tickY - textHeight / 2, a.top - textHeight / 2, a.top + a.height - textHeight);
-        font.draw(image, a.left - 10 - font.width(label), labelY, label, kText);
+        font.draw(image, a.left - 10 - font.width(mark.text), labelY, mark.text, kText);
     }
     font.draw(image, a.left - 10 - font.width("Hz"), a.top - 12 - textHeight, "Hz", kDimText);
 }
@@ -372,7 +368,7 @@ void Spectrogram::drawColourScale(RasterImage& image, const BitmapFont& font) co
     for (double db = 0.0; db >= kFloorDb; db -= dbStep) {
         const auto y = a.top + static_cast<std::int32_t>(std::lround(db / kFloorDb * (a.height - 1)));
         image.fill(scaleLeft + scaleWidth, y, 4, 1, kDimText);
-        const std::string label = beatText(db);
+        const std::string label = shortNumber(db);
         const std::int32_t labelY =
             std::clamp(y - textHeight / 2, a.top - textHeight / 2, a.top + a.height - textHeight);
         font.draw(image, scaleLeft + scaleWidth + 8, labelY, label, kText);

@@ -1,7 +1,7 @@
 // A picture of what a render sounds like: a spectrogram of the output,
 // frequency upwards on a log scale from 20 Hz to half the sample rate, time
-// across in beats with a line at every bar, level as colour in dB (0 dB is
-// a full-scale sine).
+// across in bars with a line at every bar and the tempo above, level as
+// colour in dB (0 dB is a full-scale sine).
 //
 // The analysis runs while the render streams: every hop of the short-time
 // Fourier transform adds to a column of levels, and when the columns reach
@@ -90,6 +90,7 @@ private:
     // The parts of the picture.
     void drawSpectrum(RasterImage& image, const TempoMap& tempo, const TimeSpan& span) const;
     void drawBars(RasterImage& image, const BitmapFont& font, const TimeSpan& span, TimeSignature signature) const;
+    void drawTempo(RasterImage& image, const BitmapFont& font, const TempoMap& tempo, const TimeSpan& span) const;
     void drawFrequencies(RasterImage& image, const BitmapFont& font) const;
     void drawFrame(RasterImage& image) const;
     void drawColourScale(RasterImage& image, const BitmapFont& font) const;

@@ -74,6 +74,8 @@ std::intptr_t HostCallback::answer(AEffect* /*effect*/, std::int32_t opcode, std
         case audioMasterGetVendorString: return copyText(ptr, vendor);
         case audioMasterGetProductString: return copyText(ptr, product);
         case audioMasterGetVendorVersion: return vendorVersion;
+        // The host reads the record's delay and channels before every block anyway.
+        case audioMasterIOChanged: return 1;
         default: return 0;
     }
 }

@@ -1,14 +1,18 @@
 #include "parameter_search.h"
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "display_value.h"
+#include "host/text/decimal_number.h"
 #include "host/text/failure.h"
 #include "host/text/trimmed.h"
+#include "host/text/typed_value.h"
 #include "plugin_instance.h"
 
 namespace vsthost {
@@ -17,6 +21,9 @@ namespace {
 
 // Grid of the first scan; the values i / kGrid are exact floats.
 constexpr int kGrid = 1024;
+// A display with at most this many texts is a choice among steps (a note
+// value, a mode, a switch) rather than a continuous value.
+constexpr std::size_t kMostSteps = 24;
 
 class DisplayProbe {
 public:
@@ -125,22 +132,43 @@ std::string rangeText(const Scan& s, const std::string& label) {
     if (low < 0) return "";
     // In the order the normalised range runs through them.
     if (low > high) std::swap(low, high);
-    std::string text = trimmed(s.text[low]) + " to " + trimmed(s.text[high]);
+    std::string text =
+        withoutTrailingZeros(trimmed(s.text[low])) + " to " + withoutTrailingZeros(trimmed(s.text[high]));
     if (!label.empty()) text += " " + label;
     return text;
 }
 
-std::string shownTexts(const Scan& s) {
+// The texts in the order the normalised range runs through them.
+std::vector<std::string> steps(const Scan& s) {
     std::vector<std::string> seen;
-    std::string list;
     for (const std::string& t : s.text) {
         const std::string shown = trimmed(t);
-        if (!seen.empty() && seen.back() == shown) continue;
-        seen.push_back(shown);
-        if (seen.size() > 12) return list + ", ...";
+        if (seen.empty() || seen.back() != shown) seen.push_back(shown);
+    }
+    return seen;
+}
+
+std::string shownTexts(const Scan& s) {
+    std::string list;
+    std::size_t count = 0;
+    for (const std::string& shown : steps(s)) {
+        if (++count > kMostSteps) return list + ", ...";
         list += (list.empty() ? "" : ", ") + shown;
     }
     return list;
+}
+
+bool showsNoteValues(const Scan& s) {
+    for (const std::string& t : s.text)
+        if (t.find('/') != std::string::npos && parseDisplayValue(t)) return true;
+    return false;
+}
+
+// What a number for this parameter may look like, for messages.
+std::string forms(const Scan& s, const std::string& label) {
+    if (showsNoteValues(s))
+        return "a note value such as 1/8, 1/8T (a triplet) or 1/8. (dotted); it shows " + shownTexts(s);
+    return acceptedForms(label);
 }
 
 }  // namespace
@@ -158,7 +186,16 @@ std::int32_t findParameter(const PluginInstance& plugin, std::string_view name) 
                       (names.empty() ? "; the plug-in has no parameters" : "; the plug-in has: " + names));
 }
 
-float setParameterByDisplay(PluginInstance& plugin, std::int32_t index, std::string_view wanted) {
+bool isStepped(PluginInstance& plugin, std::int32_t index) {
+    const float original = plugin.parameter(index);
+    DisplayProbe probe(plugin, index);
+    const std::size_t count = steps(scan(probe)).size();
+    plugin.setParameter(index, original);
+    return count <= kMostSteps;
+}
+
+float setParameterByDisplay(PluginInstance& plugin, std::int32_t index, std::string_view wanted,
+                            std::string* landedOn) {
     const float original = plugin.parameter(index);
     const std::string name = trimmed(plugin.parameterName(index));
     const std::string label = trimmed(plugin.parameterLabel(index));
@@ -175,23 +212,40 @@ float setParameterByDisplay(PluginInstance& plugin, std::int32_t index, std::str
     for (const std::string& t : s.text) anyText = anyText || !trimmed(t).empty();
     if (!anyText) throw fail("it shows no value texts; give a normalised value with --set-normalized");
 
-    std::optional<float> found;
-    std::string nearest;
-    const std::optional<DisplayValue> number = parseDisplayValue(wanted);
     bool numericDisplay = false;
     for (const auto& v : s.value) numericDisplay = numericDisplay || v.has_value();
-    if (number && numericDisplay) found = findNumber(probe, s, number->value, nearest);
+    const std::optional<TypedValue> typed = parseTypedValue(wanted);
+    // A plain double beside a flag: GCC takes an optional's value for unset here.
+    const std::optional<double> inUnits = typed && numericDisplay ? inLabelUnits(*typed, label) : std::nullopt;
+    const bool number = inUnits.has_value();
+    const double typedNumber = inUnits.value_or(0.0);
+
+    std::optional<float> found;
+    std::string nearest;
+    if (number) found = findNumber(probe, s, typedNumber, nearest);
+    // Named settings ("On", "2x") match their own text, whatever a number in them says.
     if (!found) found = findText(probe, s, canonicalText(wanted));
     if (!found) {
-        if (!number && numericDisplay) throw fail("give a number; its range is " + rangeText(s, label));
-        if (number && numericDisplay) {
-            const std::string range = rangeText(s, label);
+        const std::string range = rangeText(s, label);
+        if (typed && numericDisplay && !number)
+            throw fail("'" + typed->unit + "' is not a unit it takes; give " + forms(s, label) + " (range " + range +
+                       ")");
+        if (!typed && numericDisplay) throw fail("give " + forms(s, label) + "; its range is " + range);
+        if (number) {
+            if (steps(s).size() <= kMostSteps) throw fail("it shows " + shownTexts(s));
             if (!nearest.empty()) throw fail("the nearest settings show " + nearest + " (range " + range + ")");
             throw fail("its range is " + range);
         }
         throw fail("it shows " + shownTexts(s));
     }
     plugin.setParameter(index, *found);
+    if (landedOn != nullptr && number) {
+        const std::string shown = trimmed(plugin.parameterDisplay(index));
+        const std::optional<DisplayValue> landed = parseDisplayValue(shown);
+        const double slack = 1e-9 * std::max(1.0, std::fabs(typedNumber));
+        if (landed && std::fabs(landed->value - typedNumber) > slack)
+            *landedOn = withoutTrailingZeros(shown) + (label.empty() ? "" : " " + label);
+    }
     return *found;
 }
 

@@ -17,9 +17,18 @@ class PluginInstance;
 std::int32_t findParameter(const PluginInstance& plugin, std::string_view name);
 
 // Finds and sets the normalised value at which the parameter's display shows
-// `wanted` ("300", "1/8", "4.0", "50", or a text such as "On"), and answers
-// it. Throws Failure (usage) naming the parameter's range, or the nearest
+// `wanted` as a musician types it ("300", "20kHz", "1/8T", "4.0", "50 %", or
+// a text such as "On"; host/text/typed_value.h), and answers it. Throws
+// Failure (usage) naming the forms it takes and its range, or the nearest
 // settings, when no value shows it; the parameter is then left as it was.
-float setParameterByDisplay(PluginInstance& plugin, std::int32_t index, std::string_view wanted);
+// When the display that a number landed on shows another number ("0" for
+// 0.5), `landedOn` receives that display with its label.
+float setParameterByDisplay(PluginInstance& plugin, std::int32_t index, std::string_view wanted,
+                            std::string* landedOn = nullptr);
+
+// Whether the parameter is a choice among a few steps (a note value, a mode,
+// a switch) rather than a continuous value: automation steps between such
+// values instead of gliding through the ones between.
+bool isStepped(PluginInstance& plugin, std::int32_t index);
 
 }  // namespace vsthost

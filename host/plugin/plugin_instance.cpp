@@ -59,7 +59,9 @@ PluginInstance::PluginInstance(const PluginModule& module, HostCallback& host, C
     dispatch(effOpen);
 }
 
-PluginInstance::~PluginInstance() {
+PluginInstance::~PluginInstance() { shutDown(); }
+
+void PluginInstance::shutDown() {
     if (effect_ == nullptr) return;
     if (processing_) suspend();
     close();

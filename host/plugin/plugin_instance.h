@@ -93,6 +93,9 @@ public:
     // (plugin) for a record with neither.
     void process(float** inputs, float** outputs, std::int32_t frames);
 
+    // Switches processing off if it is on and closes; the instance takes no
+    // calls after it. The destructor does the same for an open instance.
+    void shutDown();
     // Closes at once, even with processing on, as a careless host does; the
     // instance takes no calls after it.
     void closeAsIs();

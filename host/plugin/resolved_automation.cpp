@@ -30,7 +30,7 @@ std::vector<AutomationLane> resolveAutomation(PluginInstance& plugin, const std:
         if (!seen.insert(index).second)
             throw Failure(FailureKind::usage, "parameter '" + plugin.parameterName(index) +
                                                   "' is automated twice; give all its keyframes in one place");
-        AutomationLane lane{index, {}};
+        AutomationLane lane{index, {}, isStepped(plugin, index)};
         const float before = plugin.parameter(index);
         for (const KeyframeText& keyframe : text.keyframes) {
             const std::string where =

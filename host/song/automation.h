@@ -42,6 +42,9 @@ struct Keyframe {
 struct AutomationLane {
     std::int32_t parameter;
     std::vector<Keyframe> keyframes;  // at least one; beats never fall
+    // A parameter of a few steps (a note value, a mode) holds each keyframe's
+    // value until the next one instead of passing through the steps between.
+    bool stepped = false;
 };
 
 // Linear between a and b, in double and rounded once, so ramps never step

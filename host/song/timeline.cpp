@@ -25,6 +25,7 @@ float Timeline::valueAt(std::size_t index, std::int64_t sample) const {
     if (after == lane.samples.begin()) return keys.front().value;
     if (after == lane.samples.end()) return keys.back().value;
     const auto i = static_cast<std::size_t>(after - lane.samples.begin()) - 1;
+    if (lane.automation.stepped) return keys[i].value;
     // Keyframes on one sample fall to the later one, so these beats differ.
     const double fraction = (tempo_.beatAt(sample) - keys[i].beat) / (keys[i + 1].beat - keys[i].beat);
     return interpolate(keys[i].value, keys[i + 1].value, fraction);
@@ -36,7 +37,7 @@ std::int64_t Timeline::nextWrite(const Lane& lane, std::int64_t sample) const {
     if (after == lane.samples.begin()) return *after;
     const auto j = static_cast<std::size_t>(after - lane.samples.begin());
     const auto& keys = lane.automation.keyframes;
-    if (keys[j - 1].value == keys[j].value) return *after;
+    if (keys[j - 1].value == keys[j].value || lane.automation.stepped) return *after;
     const std::int64_t grid = (sample / kRampStep + 1) * kRampStep;
     return std::min(grid, *after);
 }

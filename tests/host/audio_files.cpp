@@ -11,13 +11,15 @@ std::vector<float> AudioData::channel(int c) const {
 }
 
 void writeAudio(const std::string& path, int format, int channels, int sampleRate,
-                const std::vector<float>& interleaved) {
+                const std::vector<float>& interleaved, const std::string& title, const std::string& artist) {
     SF_INFO info{};
     info.format = format;
     info.channels = channels;
     info.samplerate = sampleRate;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr) throw std::runtime_error("cannot write test file " + path + ": " + sf_strerror(nullptr));
+    if (!title.empty()) sf_set_string(file, SF_STR_TITLE, title.c_str());
+    if (!artist.empty()) sf_set_string(file, SF_STR_ARTIST, artist.c_str());
     const auto frames = static_cast<sf_count_t>(interleaved.size() / static_cast<std::size_t>(channels));
     if (sf_writef_float(file, interleaved.data(), frames) != frames) throw std::runtime_error("short write " + path);
     sf_close(file);
@@ -27,6 +29,8 @@ AudioData readAudio(const std::string& path) {
     AudioData data;
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &data.info);
     if (file == nullptr) throw std::runtime_error("cannot read " + path + ": " + sf_strerror(nullptr));
+    if (const char* title = sf_get_string(file, SF_STR_TITLE)) data.title = title;
+    if (const char* artist = sf_get_string(file, SF_STR_ARTIST)) data.artist = artist;
     data.samples.resize(static_cast<std::size_t>(data.info.frames * data.info.channels));
     const sf_count_t got = sf_readf_float(file, data.samples.data(), data.info.frames);
     sf_close(file);

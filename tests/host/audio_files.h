@@ -10,11 +10,13 @@
 struct AudioData {
     SF_INFO info{};
     std::vector<float> samples;  // interleaved
+    std::string title;           // tags, empty when there are none
+    std::string artist;
     std::vector<float> channel(int c) const;
 };
 
 void writeAudio(const std::string& path, int format, int channels, int sampleRate,
-                const std::vector<float>& interleaved);
+                const std::vector<float>& interleaved, const std::string& title = "", const std::string& artist = "");
 AudioData readAudio(const std::string& path);
 
 // Deterministic noise with a tone in it, `channels` interleaved, within +-0.5.

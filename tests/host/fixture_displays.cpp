@@ -4,7 +4,7 @@
 //   0 Gain   x squared as "-6.0 dB", rounded, "-inf dB" at 0
 //   1 Mode   "Sine", "Square", "Saw" in thirds
 //   2 Time   (1 - x) * 1000 truncated, falling: "250 ms"
-//   3 Ratio  "1:N" for N = 1 + x * 7 truncated (a number the display cannot read)
+//   3 Ratio  "1:N" for N = 1 + x * 7 truncated (a number the display cannot read), labelled "°C"
 //   4 Switch "off" below 0.5, "on" from there
 #include <cmath>
 #include <cstdio>
@@ -14,7 +14,10 @@
 namespace {
 
 const char* const kNames[] = {"Gain", "Mode", "Time", "Ratio", "Switch"};
-const char* const kLabels[] = {"dB", "", "ms", "", ""};
+const char* const kLabels[] = {"dB", "", "ms",
+                               "\xC2\xB0"
+                               "C",
+                               ""};  // the ratio in degrees: a label of two bytes per character
 
 void display(int index, float x, char* text) {
     switch (index) {

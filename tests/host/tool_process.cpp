@@ -15,13 +15,13 @@ namespace fs = std::filesystem;
 namespace {
 
 int spawn(const std::string& program, const std::vector<std::string>& args, const Environment& env,
-          const fs::path& outFile, const fs::path& errFile) {
+          const std::string& input, const fs::path& outFile, const fs::path& errFile) {
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
     const pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
-        const int in = ::open("/dev/null", O_RDONLY);
+        const int in = ::open(input.c_str(), O_RDONLY);
         const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (in < 0 || out < 0 || err < 0) ::_exit(126);
@@ -60,12 +60,13 @@ void writeBytes(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
-ToolRun runTool(const std::vector<std::string>& args, const Environment& env, const std::string& program) {
+ToolRun runTool(const std::vector<std::string>& args, const Environment& env, const std::string& program,
+                const std::string& input) {
     ScratchDirectory logs;
     const fs::path out = logs.path() / "stdout";
     const fs::path err = logs.path() / "stderr";
     ToolRun run;
-    run.exitCode = wait(spawn(program, args, env, out, err));
+    run.exitCode = wait(spawn(program, args, env, input, out, err));
     run.out = readBytes(out.string());
     run.err = readBytes(err.string());
     return run;
@@ -73,7 +74,7 @@ ToolRun runTool(const std::vector<std::string>& args, const Environment& env, co
 
 RunningTool startTool(const std::vector<std::string>& args, const fs::path& logDir) {
     RunningTool running{0, logDir / "stdout", logDir / "stderr"};
-    running.pid = spawn(DRAVELKINT_TOOL_PATH, args, {}, running.outFile, running.errFile);
+    running.pid = spawn(DRAVELKINT_TOOL_PATH, args, {}, "/dev/null", running.outFile, running.errFile);
     return running;
 }
 

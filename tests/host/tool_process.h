@@ -15,8 +15,9 @@ struct ToolRun {
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
+// `input` is what the tool reads as its standard input.
 ToolRun runTool(const std::vector<std::string>& args, const Environment& env = {},
-                const std::string& program = DRAVELKINT_TOOL_PATH);
+                const std::string& program = DRAVELKINT_TOOL_PATH, const std::string& input = "/dev/null");
 
 // Starts the tool without waiting; finishToolRun() waits for it.
 struct RunningTool {

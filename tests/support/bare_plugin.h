@@ -11,6 +11,7 @@
 
 #include "frame/effect_record.h"
 #include "frame/opcodes.h"
+#include "frame/pin_properties.h"
 
 namespace bare {
 
@@ -47,6 +48,8 @@ struct Behaviour {
     // Writes the name, label or display (by opcode) of any parameter holding
     // `value`, in place of parameter 0's texts above.
     void (*parameterText)(std::int32_t opcode, std::int32_t index, float value, char* text) = nullptr;
+    // Answers effGetInputProperties; null answers 0 for every input.
+    bool (*inputProperties)(std::int32_t index, VstPinProperties& properties) = nullptr;
     const char* effectName = "Bare";
     const char* vendor = "Dravelkint tests";
     std::int32_t uniqueId = fourCharCode('b', 'a', 'r', 'e');
@@ -107,6 +110,9 @@ inline std::intptr_t dispatch(AEffect* record, std::int32_t opcode, std::int32_t
         case effGetProductString: return productString(ptr);
         case effGetVstVersion: return 2400;
         case effGetPlugCategory: return kPlugCategEffect;
+        case effGetInputProperties:
+            return behaviour.inputProperties != nullptr && index >= 0 && index < behaviour.inputs &&
+                   behaviour.inputProperties(index, *static_cast<VstPinProperties*>(ptr));
         default: return 0;
     }
 }

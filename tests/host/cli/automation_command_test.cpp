@@ -76,6 +76,31 @@ const std::vector<BadInput> kBadInputs{
      {"--spectrogram", "{dir}/out.png", "--spectrogram-size", "100x50"},
      kUsage,
      "picture size '100x50': expected WIDTHxHEIGHT from 400x240"},
+    {"picture size without a picture",
+     {"--spectrogram-size", "800x400"},
+     kUsage,
+     "option --spectrogram-size needs --spectrogram OUT.png"},
+    {"JSON number past a double's range",
+     {"--automation", "{dir}/huge.json"},
+     kInput,
+     "automation file '{dir}/huge.json': not readable as JSON: number overflow"},
+    {"JSON parameter given twice",
+     {"--automation", "{dir}/twice.json"},
+     kInput,
+     "the key \"Mix\" is given twice in one object"},
+    {"JSON keyframe with a key twice",
+     {"--automation", "{dir}/twice-beat.json"},
+     kInput,
+     "the key \"beat\" is given twice in one object"},
+    {"parameter set twice",
+     {"--set", "Mix=50", "--set", "mix=70"},
+     kUsage,
+     "parameter 'Mix' is set twice (--set Mix=50 and --set mix=70); give it once"},
+    {"parameter set and automated",
+     {"--set", "Mix=50", "--automate", "Mix=0:20,4:80"},
+     kUsage,
+     "parameter 'Mix' is both set and automated"},
+    {"units in automation checked too", {"--automate", "Freq 1=0:300,4:2 MHz"}, kUsage, "its range is 20 to 20000 Hz"},
 };
 
 void prepare(const ScratchDirectory& dir) {
@@ -86,6 +111,9 @@ void prepare(const ScratchDirectory& dir) {
     writeBytes(dir / "backwards.json", R"({"Mix": [{"beat": 4, "value": 20}, {"beat": 2, "value": 30}]})");
     writeBytes(dir / "unknown.json", R"({"Resonance": [{"beat": 0, "value": 2}]})");
     writeBytes(dir / "old.png", "an older picture\n");
+    writeBytes(dir / "huge.json", R"({"Mix": [{"beat": 1e999, "value": 20}]})");
+    writeBytes(dir / "twice.json", R"({"Mix": [{"beat": 0, "value": 20}], "Mix": [{"beat": 4, "value": 30}]})");
+    writeBytes(dir / "twice-beat.json", R"({"Mix": [{"beat": 0, "beat": 2, "value": 20}]})");
 }
 
 }  // namespace
@@ -137,4 +165,55 @@ TEST(AutomationCommand, RenderedFileIsTheSameForEveryBlockSize) {
     const ToolRun plain = runTool({"render", dir / "in.wav", dir / "plain.wav", "--bpm", "128", "--quiet"});
     ASSERT_EQ(plain.exitCode, 0) << plain.err;
     EXPECT_FALSE(readAudio(dir / "plain.wav").samples == first);
+}
+
+namespace {
+
+struct Warning {
+    const char* what;
+    std::vector<std::string> options;
+    const char* message;
+};
+
+// Options that render but change nothing are said, with exit code 0.
+const std::vector<Warning> kWarnings{
+    {"tempo change past the end",
+     {"--tempo-map", "0:120,64:140"},
+     "warning: the tempo change to 140 BPM at beat 64 lies past the end of the render (beat 0.18"},
+    {"a tempo that stops the sweep",
+     {"--bpm", "3000", "--set", "Period=1/64"},
+     "warning: at 3000 BPM a period of 1/64 lasts 55.125 samples, under the 64 the sweep needs"},
+};
+
+}  // namespace
+
+TEST(AutomationCommand, OptionsThatChangeNothingAreSaid) {
+    for (const Warning& w : kWarnings) {
+        SCOPED_TRACE(w.what);
+        ScratchDirectory dir;
+        prepare(dir);
+        std::vector<std::string> args = {"render", dir / "in.wav", dir / "out.wav"};
+        args.insert(args.end(), w.options.begin(), w.options.end());
+        const ToolRun run = runTool(args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.err.find(w.message), std::string::npos) << run.err;
+    }
+}
+
+// A parameter of steps holds each keyframe's value until the next: Period
+// automated from 1/8 to 1/16 over 8 beats plays 1/8 throughout those beats.
+TEST(AutomationCommand, SteppedParameterStepsAtItsKeyframes) {
+    ScratchDirectory dir;
+    const std::int64_t frames = 44100 * 4;  // 8 beats at 120 BPM
+    writeAudio(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, testSignal(frames + 4410, 2));
+    const ToolRun automated =
+        runTool({"render", dir / "in.wav", dir / "auto.wav", "--automate", "Period=0:1/8,8:1/16", "--quiet"});
+    const ToolRun held = runTool({"render", dir / "in.wav", dir / "held.wav", "--set", "Period=1/8", "--quiet"});
+    ASSERT_EQ(automated.exitCode, 0) << automated.err;
+    ASSERT_EQ(held.exitCode, 0) << held.err;
+    const AudioData a = readAudio(dir / "auto.wav");
+    const AudioData h = readAudio(dir / "held.wav");
+    const auto beat8 = static_cast<std::ptrdiff_t>(2 * frames);
+    EXPECT_TRUE(std::equal(a.samples.begin(), a.samples.begin() + beat8, h.samples.begin()));
+    EXPECT_FALSE(std::equal(a.samples.begin() + beat8, a.samples.end(), h.samples.begin() + beat8));
 }

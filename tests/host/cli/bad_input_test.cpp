@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -43,10 +44,10 @@ const std::vector<BadInput> kBadInputs{
      {"render", "{dir}/notes.txt", "{dir}/out.wav"},
      kInput,
      "input '{dir}/notes.txt' is not an audio file libsndfile can read"},
-    {"input has three channels",
+    {"input has more channels than the plug-in has inputs",
      {"render", "{dir}/three.wav", "{dir}/out.wav"},
-     kInput,
-     "input '{dir}/three.wav' has 3 channels; only mono and stereo files can be rendered"},
+     kPlugin,
+     "the plug-in takes 2 main inputs and the input has 3 channels; give it a file of at most 2 channels"},
     // Output files.
     {"output is the input",
      {"render", "{dir}/in.wav", "{dir}/in.wav", "--overwrite"},
@@ -101,14 +102,10 @@ const std::vector<BadInput> kBadInputs{
      {"render", "{dir}/in.wav", "{dir}/out.wav", "--plugin", FIXTURE_BAD_MAGIC_PATH},
      kPlugin,
      "handed back a record without the VST 2.4 magic"},
-    {"plug-in with four outputs",
-     {"render", "{dir}/in.wav", "{dir}/out.wav", "--plugin", FIXTURE_WIDE_PATH},
-     kPlugin,
-     "the plug-in has 2 inputs and 4 outputs; only plug-ins with up to 2 of each can be used"},
     {"stereo file into a mono plug-in",
      {"render", "{dir}/in.wav", "{dir}/out.wav", "--plugin", FIXTURE_MONO_PATH},
      kPlugin,
-     "the plug-in takes 1 channel(s) and the input has 2; give it a mono file"},
+     "the plug-in takes 1 main input and the input has 2 channels; give it a mono file"},
     {"info on a plug-in without magic",
      {"info", "--plugin", FIXTURE_BAD_MAGIC_PATH},
      kPlugin,
@@ -227,29 +224,65 @@ TEST(BadInput, FailedRenderWithOverwriteKeepsTheOldOutput) {
 TEST(BadInput, HelpListsTheExitCodes) {
     const ToolRun run = runTool({"--help"});
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* line : {"2    usage", "3    input file", "4    output file", "5    plug-in", "130  interrupted"})
+    for (const char* line : {"2    usage", "3    input file", "4    output file", "5    plug-in",
+                             "6    the plug-in crashed", "130  interrupted"})
         EXPECT_NE(run.out.find(line), std::string::npos) << line;
 }
 
 // An interrupted render leaves neither the temporary file nor a damaged old
-// output behind.
+// output behind, and exits as shells show the signal: 128 and its number.
 TEST(BadInput, InterruptedRenderLeavesNothingBehind) {
     ScratchDirectory dir;
     ScratchDirectory logs;
     writeAudio(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, testSignal(44100 * 120, 2));
     writeBytes(dir / "out.wav", "an older file\n");
     const auto before = dir.snapshot();
-    const RunningTool tool =
-        startTool({"render", dir / "in.wav", dir / "out.wav", "--overwrite", "--block", "1", "--quiet"}, logs.path());
-    // Wait until the temporary file exists, so the render is under way.
-    for (int i = 0; i < 3000 && dir.entries().size() == before.size(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_GT(dir.entries().size(), before.size()) << "the render never started";
-    ::kill(tool.pid, SIGINT);
-    const ToolRun run = finishToolRun(tool);
-    EXPECT_EQ(run.exitCode, 130) << run.err;
-    EXPECT_NE(run.err.find("interrupted"), std::string::npos) << run.err;
-    EXPECT_EQ(dir.snapshot(), before);
+    const struct {
+        int signal;
+        int exitCode;
+        const char* message;
+    } signals[] = {{SIGINT, 130, "interrupted by SIGINT"},
+                   {SIGTERM, 143, "stopped by SIGTERM"},
+                   {SIGHUP, 129, "stopped by SIGHUP"}};
+    for (const auto& s : signals) {
+        SCOPED_TRACE(s.message);
+        const RunningTool tool = startTool(
+            {"render", dir / "in.wav", dir / "out.wav", "--overwrite", "--block", "1", "--quiet"}, logs.path());
+        // Wait until the temporary file exists, so the render is under way.
+        for (int i = 0; i < 3000 && dir.entries().size() == before.size(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_GT(dir.entries().size(), before.size()) << "the render never started";
+        ::kill(tool.pid, s.signal);
+        const ToolRun run = finishToolRun(tool);
+        EXPECT_EQ(run.exitCode, s.exitCode) << run.err;
+        EXPECT_NE(run.err.find(std::string(s.message) + "; nothing was written to '" + (dir / "out.wav") + "'"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(dir.snapshot(), before);
+    }
+}
+
+// On a terminal of 60 columns every progress line fits in it, and the
+// message of an interrupted render starts on a cleared line.
+TEST(BadInput, ProgressFitsTheTerminalAndMakesWayForMessages) {
+    ScratchDirectory dir;
+    writeAudio(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, testSignal(44100 * 120, 2));
+    const std::string command = "stty cols 60; timeout -s INT 1.5 " + std::string(DRAVELKINT_TOOL_PATH) + " render " +
+                                (dir / "in.wav") + " " + (dir / "out.wav") + " --block 1";
+    const ToolRun run = runTool({"-qec", command, "/dev/null"}, {}, "/usr/bin/script");
+    const std::string& screen = run.out;
+    std::size_t bars = 0;
+    for (std::size_t start = 0; start < screen.size();) {
+        const std::size_t end = std::min(screen.find('\r', start), screen.size());
+        const std::string line = screen.substr(start, end - start);
+        if (line.find("real time") != std::string::npos) {
+            ++bars;
+            EXPECT_LE(line.size(), 59u + 3u) << line;  // and the 3 bytes that clear the rest of the line
+        }
+        start = end + 1;
+    }
+    EXPECT_GT(bars, 0u) << screen;
+    EXPECT_NE(screen.find("\r\033[Kdravelkint: interrupted by SIGINT"), std::string::npos) << screen;
 }
 
 }  // namespace

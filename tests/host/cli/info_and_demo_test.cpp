@@ -22,6 +22,36 @@ TEST(Info, DescribesThePluginAsAScannerSeesIt) {
         EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
 }
 
+// A terminal shows "°C" in two columns, not three: the table's columns stay
+// in line whatever the labels' bytes.
+TEST(Info, TheParameterTableLinesUpInColumns) {
+    const ToolRun run = runTool({"info", "--plugin", FIXTURE_DISPLAYS_PATH});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto columnOf = [](const std::string& line, const std::string& text) {
+        const std::string before = line.substr(0, line.find(text));
+        std::size_t columns = 0;
+        for (const char c : before)
+            if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++columns;
+        return columns;
+    };
+    const std::size_t header = run.out.find("  Index");
+    ASSERT_NE(header, std::string::npos) << run.out;
+    std::vector<std::string> rows;
+    for (std::size_t at = header, end; rows.size() < 6 && (end = run.out.find('\n', at)) != std::string::npos;
+         at = end + 1)
+        rows.push_back(run.out.substr(at, end - at));
+    ASSERT_EQ(rows.size(), 6u) << run.out;
+    EXPECT_NE(rows[4].find("\xC2\xB0"
+                           "C"),
+              std::string::npos)
+        << rows[4];
+    const char* const shown[] = {"Display", "0.0", "Sine", "500", "1:1", "off"};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(rows[i]);
+        EXPECT_EQ(columnOf(rows[i], shown[i]), columnOf(rows[0], "Display"));
+    }
+}
+
 TEST(Info, JsonHoldsIdentityAndTheParameterTable) {
     const ToolRun run = runTool({"info", "--json", "--plugin", DRAVELKINT_PLUGIN_PATH});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -86,7 +116,7 @@ TEST(Demo, DefaultOutputNameAndOverwrite) {
     EXPECT_EQ(readBytes(demo), "older\n");
     run = runTool({"demo", demo, "--bars", "1", "--overwrite"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.err.find("dravelkint: wrote '" + demo + "'"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("dravelkint: replaced '" + demo + "'"), std::string::npos) << run.err;
     EXPECT_EQ(readAudio(demo).info.frames, 75600);
 }
 
@@ -123,3 +153,19 @@ TEST(PluginLocation, BesideInstalledLibOrHome) {
 }
 
 }  // namespace
+
+// An audio file where a plug-in was expected is described as audio.
+TEST(Info, AudioFileIsDescribedAsAudio) {
+    ScratchDirectory dir;
+    writeAudio(dir / "song.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 48000, testSignal(24000, 2), "A Song",
+               "A Band");
+    const ToolRun text = runTool({"info", dir / "song.flac"});
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    for (const char* line :
+         {"Audio file     ", "Channels       2", "Sample rate    48000 Hz", "Length         24000 frames, 0.500 s",
+          "Title          A Song", "Artist         A Band", "This is an audio file, not a plug-in"})
+        EXPECT_NE(text.out.find(line), std::string::npos) << line << "\n" << text.out;
+    const ToolRun json = runTool({"info", "--json", dir / "song.flac"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_EQ(nlohmann::json::parse(json.out).at("frames"), 24000);
+}

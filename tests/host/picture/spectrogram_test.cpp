@@ -173,3 +173,17 @@ TEST(SpectrogramCommand, RenderAndDemoDrawAPictureOfTheStatedSize) {
         EXPECT_EQ(png.height, c.height);
     }
 }
+
+TEST(SpectrogramCommand, AnEmptyRenderSaysItsPictureIsEmpty) {
+    ScratchDirectory dir;
+    writeAudio(dir / "empty.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, {});
+    writeAudio(dir / "short.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, testSignal(441, 2));
+    for (const char* input : {"empty.wav", "short.wav"}) {
+        SCOPED_TRACE(input);
+        const ToolRun run = runTool({"render", dir / input, dir / (std::string(input) + ".out.wav"), "--spectrogram",
+                                     dir / "p.png", "--overwrite"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const bool warned = run.err.find("its spectrogram is empty") != std::string::npos;
+        EXPECT_EQ(warned, std::string(input) == "empty.wav") << run.err;
+    }
+}

@@ -35,7 +35,7 @@ TEST(HostCallback, AnswersVersionRateBlockTextsAndZeroToTheRest) {
         {audioMasterIdle, 0},
         {audioMasterCanDo, 0},
         {audioMasterGetCurrentProcessLevel, 0},
-        {audioMasterIOChanged, 0},
+        {audioMasterIOChanged, 1},  // the delay and channels are read before every block
         {audioMasterSizeWindow, 0},
         {audioMasterGetDirectory, 0},
         {audioMasterUpdateDisplay, 0},

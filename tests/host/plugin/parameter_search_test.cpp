@@ -81,10 +81,10 @@ TEST(ParameterSearch, UnreachableValuesNameTheRangeAndChangeNothing) {
         {"Freq 1", "50000", "its range is 20 to 20000"},
         {"Freq 2", "5", "its range is 20 to 20000"},
         {"Mix", "101", "its range is 0 to 100 %"},
-        {"Q", "20", "its range is 0.140000 to 14.14000"},
-        {"Period", "1/5", "the nearest settings show 1/4 and 1/6 (range 1/1 to 1/64)"},
-        {"Period", "1/128", "its range is 1/1 to 1/64"},
-        {"Mix", "loud", "give a number; its range is 0 to 100 %"},
+        {"Q", "20", "its range is 0.14 to 14.14"},
+        {"Period", "1/5", "it shows 1/1, 1/2, 1/3, 1/4, 1/6, 1/8, 1/12, 1/16, 1/24, 1/32, 1/48, 1/64"},
+        {"Period", "1/128", "it shows 1/1, 1/2"},
+        {"Mix", "loud", "give a number in %, as 50, 50 % or 50%; its range is 0 to 100 %"},
     };
     for (const Refusal& r : refusals) {
         SCOPED_TRACE(std::string(r.name) + "=" + r.wanted);

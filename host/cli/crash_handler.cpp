@@ -1,0 +1,108 @@
+#include "crash_handler.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <vector>
+
+#include "exit_codes.h"
+
+namespace vsthost {
+
+namespace {
+
+// What the handler reads: set before it is installed, read only inside it.
+constexpr std::size_t kPathLength = 4096;
+const CallRecorder* recorder = nullptr;
+char temporary[kPathLength];
+char outcome[kPathLength + 64];
+bool clearLine = false;
+// A stack of its own, so that a plug-in that overflows its stack is still reported.
+std::vector<char> alternateStack;
+
+const char* signalName(int signal) {
+    switch (signal) {
+        case SIGSEGV: return "SIGSEGV (segmentation fault)";
+        case SIGBUS: return "SIGBUS (bus error)";
+        case SIGILL: return "SIGILL (illegal instruction)";
+        case SIGFPE: return "SIGFPE (arithmetic exception)";
+        case SIGABRT: return "SIGABRT (aborted)";
+        case SIGTRAP: return "SIGTRAP (trap)";
+        default: return "a signal";
+    }
+}
+
+void say(const char* text) {
+    std::size_t left = std::strlen(text);
+    while (left > 0) {
+        const ssize_t n = ::write(STDERR_FILENO, text, left);
+        if (n <= 0) return;
+        text += n;
+        left -= static_cast<std::size_t>(n);
+    }
+}
+
+extern "C" void onCrash(int signal, siginfo_t*, void*) {
+    if (temporary[0] != '\0') ::unlink(temporary);
+    const char* call = recorder != nullptr ? recorder->inProgress() : "";
+    const char* last = recorder != nullptr ? recorder->last() : "";
+    if (call[0] == '\0' && last[0] == '\0') {
+        // Not the plug-in's doing: this program's own fault keeps its signal.
+        ::signal(signal, SIG_DFL);
+        ::raise(signal);
+        return;
+    }
+    if (clearLine) say("\r\033[K");
+    say("dravelkint: the plug-in crashed with ");
+    say(signalName(signal));
+    if (call[0] != '\0') {
+        say(" in ");
+        say(call);
+    } else {
+        // The C library notices heap damage later than the call that did it.
+        say(" after its last call, ");
+        say(last);
+    }
+    say(outcome);
+    say("\n");
+    ::_exit(kExitCrash);
+}
+
+}  // namespace
+
+CrashHandler::CrashHandler(const CallRecorder& calls, const std::string& ending) {
+    recorder = &calls;
+    temporary[0] = '\0';
+    std::strncpy(outcome, ending.c_str(), sizeof outcome - 1);
+    outcome[sizeof outcome - 1] = '\0';
+    clearLine = ::isatty(STDERR_FILENO) == 1;
+    if (alternateStack.empty()) {
+        alternateStack.resize(1 << 16);
+        stack_t stack{};
+        stack.ss_sp = alternateStack.data();
+        stack.ss_size = alternateStack.size();
+        ::sigaltstack(&stack, nullptr);
+    }
+    struct sigaction action {};
+    action.sa_sigaction = onCrash;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &action, &previous[i]);
+}
+
+CrashHandler::~CrashHandler() { disarm(); }
+
+void CrashHandler::disarm() {
+    if (!armed) return;
+    armed = false;
+    for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &previous[i], nullptr);
+    temporary[0] = '\0';
+    recorder = nullptr;
+}
+
+void CrashHandler::removeOnCrash(const std::string& path) {
+    std::strncpy(temporary, path.c_str(), kPathLength - 1);
+    temporary[kPathLength - 1] = '\0';
+}
+
+}  // namespace vsthost

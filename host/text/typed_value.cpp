@@ -1,0 +1,168 @@
+#include "typed_value.h"
+
+#include <array>
+#include <cctype>
+#include <charconv>
+
+#include "trimmed.h"
+
+namespace vsthost {
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string lowercase(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// An unsigned decimal with an optional exponent at the start of `text`;
+// answers its length, 0 when there is none.
+std::size_t decimalLength(std::string_view text) {
+    std::size_t i = 0;
+    std::size_t digits = 0;
+    while (i < text.size() && isDigit(text[i])) ++i, ++digits;
+    if (i < text.size() && text[i] == '.') {
+        std::size_t j = i + 1;
+        std::size_t fraction = 0;
+        while (j < text.size() && isDigit(text[j])) ++j, ++fraction;
+        // "1/8." is a dotted note: the point belongs to the note, not the number.
+        if (fraction > 0 || digits > 0) {
+            digits += fraction;
+            i = j;
+        }
+    }
+    if (digits == 0) return 0;
+    // An exponent only when digits follow, so "2e" stays a number and a unit.
+    if (i + 1 < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (text[j] == '+' || text[j] == '-') ++j;
+        if (j < text.size() && isDigit(text[j])) {
+            while (j < text.size() && isDigit(text[j])) ++j;
+            i = j;
+        }
+    }
+    return i;
+}
+
+double decimalValue(std::string_view text) {
+    double value = 0.0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+// The units whose multiples are taken, each with the prefixes people type.
+struct Prefix {
+    std::string_view text;
+    double factor;
+};
+struct Unit {
+    std::string_view name;  // lower case, as compared
+    std::string_view shown;
+    std::array<Prefix, 3> prefixes;
+    std::string_view example;  // for messages
+    std::string_view units;
+};
+
+constexpr std::array kUnits{
+    Unit{"hz", "Hz", {{{"k", 1e3}, {"m", 1e6}, {"", 0.0}}}, "300, 300 Hz, 1.5 kHz or 1.5k", "Hz, kHz"},
+    Unit{"s", "s", {{{"m", 1e-3}, {"u", 1e-6}, {"µ", 1e-6}}}, "0.25, 0.25 s or 250 ms", "s, ms"},
+    Unit{"db", "dB", {{{"", 0.0}, {"", 0.0}, {"", 0.0}}}, "-6, -6 dB or -6dB", "dB"},
+    Unit{"%", "%", {{{"", 0.0}, {"", 0.0}, {"", 0.0}}}, "50, 50 % or 50%", "%"},
+};
+
+// Words that stand for a unit's name.
+std::string_view synonym(std::string_view unit) {
+    if (unit == "sec" || unit == "secs" || unit == "seconds" || unit == "second") return "s";
+    if (unit == "msec" || unit == "msecs") return "ms";
+    if (unit == "percent") return "%";
+    return unit;
+}
+
+struct Scaled {
+    const Unit* unit;  // null for a label of no unit this knows
+    double factor;
+};
+
+// "kHz" as kilo-hertz, "ms" as milli-seconds, "Hz" as hertz itself.
+std::optional<Scaled> scaled(std::string_view text) {
+    const std::string lower = lowercase(text);
+    const std::string_view word = synonym(lower);
+    for (const Unit& unit : kUnits) {
+        if (word == unit.name) return Scaled{&unit, 1.0};
+        for (const Prefix& prefix : unit.prefixes) {
+            if (prefix.text.empty()) continue;
+            if (word.size() == prefix.text.size() + unit.name.size() &&
+                word.substr(0, prefix.text.size()) == prefix.text && word.substr(prefix.text.size()) == unit.name)
+                return Scaled{&unit, prefix.factor};
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<TypedValue> parseTypedValue(std::string_view text) {
+    text = trimmed(text);
+    std::size_t i = 0;
+    double sign = 1.0;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        sign = text[i] == '-' ? -1.0 : 1.0;
+        ++i;
+    }
+    const std::size_t length = decimalLength(text.substr(i));
+    if (length == 0) return std::nullopt;
+    TypedValue value{sign * decimalValue(text.substr(i, length)), "", false};
+    i += length;
+    if (i < text.size() && text[i] == '/') {
+        const std::size_t denominatorLength = decimalLength(text.substr(i + 1));
+        const double denominator = decimalValue(text.substr(i + 1, denominatorLength));
+        if (denominatorLength > 0 && denominator != 0.0) {
+            value.number /= denominator;
+            value.note = true;
+            i += 1 + denominatorLength;
+            // A triplet lasts two thirds of the note, a dotted note half as long again.
+            if (i < text.size() && (text[i] == 'T' || text[i] == 't')) {
+                value.number = value.number * 2.0 / 3.0;
+                ++i;
+            } else if (i < text.size() && text[i] == '.') {
+                value.number = value.number * 1.5;
+                ++i;
+            }
+        }
+    }
+    value.unit = std::string(trimmed(text.substr(i)));
+    return value;
+}
+
+std::optional<double> inLabelUnits(const TypedValue& value, std::string_view label) {
+    if (value.unit.empty()) return value.number;
+    label = trimmed(label);
+    if (value.note) return std::nullopt;
+    const std::optional<Scaled> labelUnit = scaled(label);
+    if (!labelUnit) {
+        // A unit this does not know is taken only as the label spells it.
+        if (!label.empty() && lowercase(value.unit) == lowercase(label)) return value.number;
+        return std::nullopt;
+    }
+    // "1.5k" under a label in hertz.
+    if (lowercase(value.unit) == "k" && labelUnit->unit->name == "hz") return value.number * 1e3 / labelUnit->factor;
+    const std::optional<Scaled> typed = scaled(value.unit);
+    if (!typed || typed->unit != labelUnit->unit) return std::nullopt;
+    return value.number * typed->factor / labelUnit->factor;
+}
+
+std::string acceptedForms(std::string_view label) {
+    label = trimmed(label);
+    if (label.empty()) return "a plain number";
+    const std::optional<Scaled> labelUnit = scaled(label);
+    if (!labelUnit) return "a number in " + std::string(label) + ", with or without '" + std::string(label) + "'";
+    if (labelUnit->factor == 1.0)
+        return "a number in " + std::string(label) + ", as " + std::string(labelUnit->unit->example);
+    return "a number in " + std::string(label) + ", or with a unit of " + std::string(labelUnit->unit->shown) + " (" +
+           std::string(labelUnit->unit->units) + ")";
+}
+
+}  // namespace vsthost
