@@ -49,24 +49,27 @@ void RatioReporter::Finalize() {
         const auto it = runs.find(config);
         return it == runs.end() ? 0.0 : median(it->second);
     };
-    char line[320];
+    char line[400];
     out << "\nCPU ns per stereo frame (median of repetitions) and ratios\n";
-    std::snprintf(line, sizeof line, "%-14s %10s %10s %10s %14s %10s %10s %10s %10s %12s %12s\n", "rate / block",
-                  "processor", "vector", "scalar", "scalar/vector", "floor", "biquad", "steady", "tail", "tail/steady",
-                  "x realtime");
+    std::snprintf(line, sizeof line, "%-14s %10s %10s %10s %10s %10s %10s %14s %10s %10s %10s %10s %12s %12s\n",
+                  "rate / block", "processor", "lv2", "lv2 held", "lv2/vst", "vector", "scalar", "scalar/vector",
+                  "floor", "biquad", "steady", "tail", "tail/steady", "x realtime");
     out << line;
     for (const auto& [config, runs] : processor) {
         const double p = median(runs);
+        const double lv2 = lookup("Lv2", config);
         const double vector = lookup("Vector", config);
         const double scalar = lookup("Scalar", config);
         const double steady = lookup("Steady", config);
         const double tail = lookup("Tail", config);
         const auto rate = static_cast<double>(config.first);
-        std::snprintf(line, sizeof line,
-                      "%6ld / %-5ld %10.2f %10.2f %10.2f %14.2f %10.2f %10.2f %10.2f %10.2f %12.3f %12.0f\n",
-                      config.first, config.second, p, vector, scalar, vector > 0.0 ? scalar / vector : 0.0,
-                      lookup("Floor", config), lookup("StereoBiquad", config), steady, tail,
-                      steady > 0.0 ? tail / steady : 0.0, 1e9 / (p * rate));
+        std::snprintf(
+            line, sizeof line,
+            "%6ld / %-5ld %10.2f %10.2f %10.2f %10.3f %10.2f %10.2f %14.2f %10.2f %10.2f %10.2f %10.2f %12.3f "
+            "%12.0f\n",
+            config.first, config.second, p, lv2, lookup("Lv2Held", config), lv2 / p, vector, scalar,
+            vector > 0.0 ? scalar / vector : 0.0, lookup("Floor", config), lookup("StereoBiquad", config), steady, tail,
+            steady > 0.0 ? tail / steady : 0.0, 1e9 / (p * rate));
         out << line;
     }
 }

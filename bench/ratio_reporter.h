@@ -1,6 +1,7 @@
-// The console report, followed by a table that pairs each processor run with
-// the wobble's vector and scalar steps, the floor, the plain biquad and the
-// tail of the same rate and block size.
+// The console report, followed by a table that pairs each processor run
+// (the VST 2.4 plug-in) with the LV2 plug-in, the wobble's vector and scalar
+// steps, the floor, the plain biquad and the tail of the same rate and block
+// size.
 #pragma once
 
 #include <benchmark/benchmark.h>

@@ -9,18 +9,12 @@
 
 #include "bench_host.h"
 #include "effect/wobble.h"
+#include "rate_and_block.h"
 #include "reference_kernels.h"
 
 namespace {
 
 constexpr float kNoiseLevel = 0.5f;
-
-void setCounters(benchmark::State& state, float sampleRate, std::int32_t frames) {
-    state.counters["frame_time"] = benchmark::Counter(
-        static_cast<double>(frames), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-    state.counters["x_realtime"] =
-        benchmark::Counter(static_cast<double>(frames) / sampleRate, benchmark::Counter::kIsIterationInvariantRate);
-}
 
 // Times `processBlock` once per iteration, keeping its output alive.
 template <typename ProcessBlock>
@@ -31,7 +25,7 @@ void measure(benchmark::State& state, StereoBlock& output, ProcessBlock processB
         benchmark::DoNotOptimize(output.right.data());
         benchmark::ClobberMemory();
     }
-    setCounters(state, static_cast<float>(state.range(0)), static_cast<std::int32_t>(state.range(1)));
+    setFrameCounters(state, static_cast<float>(state.range(0)), static_cast<std::int32_t>(state.range(1)));
 }
 
 void BM_Processor(benchmark::State& state) {
@@ -143,12 +137,6 @@ void BM_Tail(benchmark::State& state) {
     // The condition being measured: 1 while the decay is still subnormal
     // (the limit cycle never ends by itself), 0 once it is flushed.
     state.counters["subnormal"] = hasSubnormal(output) ? 1.0 : 0.0;
-}
-
-void rateAndBlock(benchmark::internal::Benchmark* b) {
-    b->ArgNames({"rate", "block"});
-    for (std::int64_t rate : {44100, 48000, 96000})
-        for (std::int64_t block : {32, 512, 4096}) b->Args({rate, block});
 }
 
 }  // namespace

@@ -11,6 +11,7 @@ packages=(
   nlohmann-json3-dev time
   xvfb libx11-dev
   lsp-plugins-vst zam-plugins
+  lv2-dev liblilv-dev lilv-utils serdi sordi
 )
 
 missing=()

@@ -27,8 +27,8 @@ function(dk_link_closure target out)
 endfunction()
 
 set(dk_links "")
-foreach(part dravelkint_frame dravelkint_wobble dravelkint_text dravelkint_song dravelkint_plugin_host
-    dravelkint_validate dravelkint_picture)
+foreach(part dravelkint_frame dravelkint_processor dravelkint_wobble dravelkint_lv2_binding dravelkint_text
+    dravelkint_song dravelkint_plugin_host dravelkint_validate dravelkint_picture)
   if(TARGET ${part})
     dk_link_closure(${part} closure)
     list(JOIN closure " " closure)
@@ -41,4 +41,5 @@ dk_test(dependencies_test LABEL unit SOURCES dependencies_test.cpp)
 target_compile_definitions(dependencies_test PRIVATE
   DRAVELKINT_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
   DRAVELKINT_PART_LINKS="${CMAKE_CURRENT_BINARY_DIR}/part_links.txt"
-  DRAVELKINT_HOST_BUILT=$<BOOL:${DRAVELKINT_HOST}>)
+  DRAVELKINT_HOST_BUILT=$<BOOL:${DRAVELKINT_HOST}>
+  DRAVELKINT_LV2_BUILT=$<TARGET_EXISTS:dravelkint_lv2_binding>)
