@@ -1,6 +1,5 @@
-// Channels by role: a side-chain named in the plug-in's pin properties, or
-// the inputs past its outputs when it names none, gets silence unless a
-// side-chain file is given; the file's channels feed the main inputs; the
+// Channels by role: the inputs past the plug-in's outputs are a side-chain
+// and get silence unless a side-chain file is given; the file's channels feed the main inputs; the
 // output has the plug-in's outputs, or the first --channels of them.
 #include <gtest/gtest.h>
 
@@ -30,32 +29,31 @@ struct RoutingCase {
 };
 
 const std::vector<RoutingCase> kRoutings{
-    {"named side-chain gets silence",
-     {"{dir}/stereo.wav", "{dir}/out.wav", "--plugin", fixture("fixture_sidechain_named")},
-     "input 1 of the plug-in, taken for a side-chain (named 'Sidechain' by the plug-in), gets silence; give it a "
-     "signal with --sidechain FILE",
+    {"a third input gets silence",
+     {"{dir}/stereo.wav", "{dir}/out.wav", "--plugin", fixture("fixture_sidechain_one")},
+     "input 3 of the plug-in, taken for a side-chain (the plug-in has more inputs than outputs), gets silence; give "
+     "it a signal with --sidechain FILE",
      2,
      {{1, 0, 0}, {0, 1, 0}}},
-    {"named side-chain takes its file",
-     {"{dir}/stereo.wav", "{dir}/out.wav", "--plugin", fixture("fixture_sidechain_named"), "--sidechain",
+    {"a third input takes the side-chain file",
+     {"{dir}/stereo.wav", "{dir}/out.wav", "--plugin", fixture("fixture_sidechain_one"), "--sidechain",
       "{dir}/key.wav"},
      "",
      2,
      {{1, 0, 1}, {0, 1, 1}}},
-    {"side-chain past the outputs gets silence",
-     {"{dir}/stereo.wav", "{dir}/out.wav", "--plugin", fixture("fixture_sidechain_inferred")},
-     "inputs 3 and 4 of the plug-in, taken for a side-chain (the plug-in has more inputs than outputs and names "
-     "none), get silence",
+    {"two inputs past the outputs get silence",
+     {"{dir}/stereo.wav", "{dir}/out.wav", "--plugin", fixture("fixture_sidechain_two")},
+     "inputs 3 and 4 of the plug-in, taken for a side-chain (the plug-in has more inputs than outputs), get silence",
      2,
      {{1, 0, 0}, {0, 1, 0}}},
     {"a mono side-chain feeds both side-chain inputs",
-     {"{dir}/stereo.wav", "{dir}/out.wav", "--plugin", fixture("fixture_sidechain_inferred"), "--sidechain",
+     {"{dir}/stereo.wav", "{dir}/out.wav", "--plugin", fixture("fixture_sidechain_two"), "--sidechain",
       "{dir}/key.wav"},
      "",
      2,
      {{1, 0, 2}, {0, 1, 2}}},
     {"mono input feeds both inputs",
-     {"{dir}/mono.wav", "{dir}/out.wav", "--plugin", fixture("fixture_sidechain_named")},
+     {"{dir}/mono.wav", "{dir}/out.wav", "--plugin", fixture("fixture_sidechain_one")},
      "gets silence",
      2,
      {{1, 0, 0}, {1, 0, 0}}},
@@ -124,7 +122,7 @@ const std::vector<RefusedRouting> kRefused{
      kPlugin,
      "the plug-in takes 1 main input and the input has 2 channels; give it a mono file"},
     {"a side-chain at another rate",
-     {"{dir}/stereo.wav", "{dir}/out.wav", "--plugin", fixture("fixture_sidechain_named"), "--sidechain",
+     {"{dir}/stereo.wav", "{dir}/out.wav", "--plugin", fixture("fixture_sidechain_one"), "--sidechain",
       "{dir}/key48.wav"},
      3,
      "side-chain '{dir}/key48.wav' is at 48000 Hz and the input at 44100 Hz"},
