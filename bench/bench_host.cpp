@@ -25,7 +25,7 @@ BenchHost::BenchHost(float sampleRate, double tempo) {
     activeHost = this;
     time.sampleRate = sampleRate;
     time.tempo = tempo;
-    time.flags = kVstPpqPosValid | kVstTempoValid | kVstTransportPlaying;
+    time.flags = kVstPpqPosValid | kVstTempoValid;
     AudioEffect* instance = createEffectInstance(callback);
     if (instance == nullptr) throw std::runtime_error("no instance");
     effect = instance->getAeffect();

@@ -83,7 +83,6 @@ static_assert(sizeof(AEffect) == 192);
 
 // Flags of AEffect::flags.
 enum : std::int32_t {
-    effFlagsHasEditor = 1 << 0,
     effFlagsHasClip = 1 << 1,
     effFlagsHasVu = 1 << 2,
     effFlagsCanMono = 1 << 3,
@@ -97,4 +96,4 @@ enum : std::int32_t {
 };
 
 // The plug-in's exported entry point.
-using VstPluginMainProc = AEffect* (*)(audioMasterCallback host);
+using EntryPointFunction = AEffect* (*)(audioMasterCallback host);

@@ -95,7 +95,6 @@ enum HostOpcode : std::int32_t {
     audioMasterPinConnected = 4,
     audioMasterWantMidi = 6,
     audioMasterGetTime = 7,
-    audioMasterProcessEvents = 8,
     audioMasterTempoAt = 10,
     audioMasterGetNumAutomatableParameters = 11,
     audioMasterGetParameterQuantization = 12,
@@ -139,7 +138,6 @@ enum HostOpcode : std::int32_t {
 // Answers of effGetPlugCategory that the frame gives.
 enum PlugCategory : std::int32_t {
     kPlugCategUnknown = 0,
-    kPlugCategEffect = 1,
     kPlugCategSynth = 2,
 };
 

@@ -108,7 +108,6 @@ constexpr Named kHostOpcodes[] = {
     DK_NAMED(audioMasterPinConnected),
     DK_NAMED(audioMasterWantMidi),
     DK_NAMED(audioMasterGetTime),
-    DK_NAMED(audioMasterProcessEvents),
     DK_NAMED(audioMasterTempoAt),
     DK_NAMED(audioMasterGetNumAutomatableParameters),
     DK_NAMED(audioMasterGetParameterQuantization),
@@ -150,17 +149,11 @@ constexpr Named kHostOpcodes[] = {
 };
 
 constexpr Named kEffectFlags[] = {
-    DK_NAMED(effFlagsHasEditor),
-    DK_NAMED(effFlagsHasClip),
-    DK_NAMED(effFlagsHasVu),
-    DK_NAMED(effFlagsCanMono),
-    DK_NAMED(effFlagsCanReplacing),
-    DK_NAMED(effFlagsProgramChunks),
-    DK_NAMED(effFlagsIsSynth),
-    DK_NAMED(effFlagsNoSoundInStop),
-    DK_NAMED(effFlagsExtIsAsync),
-    DK_NAMED(effFlagsExtHasBuffer),
-    DK_NAMED(effFlagsCanDoubleReplacing),
+    DK_NAMED(effFlagsHasClip),       DK_NAMED(effFlagsHasVu),
+    DK_NAMED(effFlagsCanMono),       DK_NAMED(effFlagsCanReplacing),
+    DK_NAMED(effFlagsProgramChunks), DK_NAMED(effFlagsIsSynth),
+    DK_NAMED(effFlagsNoSoundInStop), DK_NAMED(effFlagsExtIsAsync),
+    DK_NAMED(effFlagsExtHasBuffer),  DK_NAMED(effFlagsCanDoubleReplacing),
 };
 
 #undef DK_NAMED

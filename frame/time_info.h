@@ -31,16 +31,6 @@ static_assert(sizeof(VstTimeInfo) == 88);
 
 // Bits of VstTimeInfo::flags (also the request mask of the time query).
 enum : std::int32_t {
-    kVstTransportChanged = 1 << 0,
-    kVstTransportPlaying = 1 << 1,
-    kVstTransportCycleActive = 1 << 2,
-    kVstTransportRecording = 1 << 3,
-    kVstNanosValid = 1 << 8,
     kVstPpqPosValid = 1 << 9,
     kVstTempoValid = 1 << 10,
-    kVstBarsValid = 1 << 11,
-    kVstCyclePosValid = 1 << 12,
-    kVstTimeSigValid = 1 << 13,
-    kVstSmpteValid = 1 << 14,
-    kVstClockValid = 1 << 15,
 };

@@ -70,14 +70,14 @@ bool runValidate(const ValidateCommand& command) {
         report.finish(since(start), "the plug-in gave no usable record");
         return false;
     }
-    const bool hasEditor = report.heading().fact("editor") == "yes";
     for (const CheckGroup& group : catalogue()) {
         if (!selected(command, group.name)) continue;
         std::optional<VirtualDisplay> display;
         RunSettings groupSettings = settings;
-        const bool editorRuns =
-            hasEditor && std::any_of(group.checks.begin(), group.checks.end(),
-                                     [&](const Check& check) { return check.strictness <= settings.strictness; });
+        // Whether the plug-in has an editor shows only when it is asked to open one.
+        const bool editorRuns = std::any_of(group.checks.begin(), group.checks.end(), [&](const Check& check) {
+            return check.strictness <= settings.strictness;
+        });
         if (group.needsDisplay && editorRuns) {
             display.emplace();
             groupSettings.display = display->name();

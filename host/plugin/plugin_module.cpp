@@ -42,7 +42,7 @@ PluginModule::PluginModule(std::string path) : path_(std::move(path)) {
         ::dlclose(handle);
         throw pluginFailure(path_, "exports neither VSTPluginMain nor main: it is not a VST 2.4 plug-in");
     }
-    entry_ = reinterpret_cast<VstPluginMainProc>(symbol);
+    entry_ = reinterpret_cast<EntryPointFunction>(symbol);
 }
 
 PluginModule::~PluginModule() { ::dlclose(handle); }

@@ -17,14 +17,14 @@ public:
     PluginModule& operator=(const PluginModule&) = delete;
 
     const std::string& path() const { return path_; }
-    VstPluginMainProc entry() const { return entry_; }
+    EntryPointFunction entry() const { return entry_; }
     // "VSTPluginMain", or "main" for a library that exports only that.
     const char* entryName() const { return entryName_; }
 
 private:
     std::string path_;
     void* handle = nullptr;
-    VstPluginMainProc entry_ = nullptr;
+    EntryPointFunction entry_ = nullptr;
     const char* entryName_ = "VSTPluginMain";
 };
 

@@ -19,7 +19,6 @@ double Transport::barStart() const {
 void Transport::reanchor() {
     anchorPpq_ = ppqPosition();
     anchorSample_ = samplePos_;
-    changed_ = true;
 }
 
 void Transport::setSampleRate(double rate) {
@@ -35,7 +34,6 @@ void Transport::setTempo(double bpm) {
 void Transport::setTimeSignature(TimeSignature signature) {
     barOrigin_ = ppqPosition();
     signature_ = signature;
-    changed_ = true;
 }
 
 void Transport::setPlaying(bool playing) {
@@ -47,11 +45,9 @@ void Transport::locate(std::int64_t samplePos, double ppqPos) {
     samplePos_ = samplePos;
     anchorSample_ = samplePos;
     anchorPpq_ = ppqPos;
-    changed_ = true;
 }
 
 void Transport::advance(std::int64_t frames) {
-    changed_ = false;
     // A stopped song stays where it is while audio still flows.
     if (playing_) samplePos_ += frames;
 }
@@ -65,10 +61,7 @@ VstTimeInfo Transport::timeInfo() const {
     info.barStartPos = barStart();
     info.timeSigNumerator = signature_.numerator;
     info.timeSigDenominator = signature_.denominator;
-    std::int32_t flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid;
-    if (playing_) flags |= kVstTransportPlaying;
-    if (changed_) flags |= kVstTransportChanged;
-    info.flags = flags & reported_;
+    info.flags = kAllFlags & reported_;
     return info;
 }
 

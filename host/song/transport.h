@@ -50,8 +50,7 @@ public:
     // The record for the block that starts at the current position.
     VstTimeInfo timeInfo() const;
 
-    static constexpr std::int32_t kAllFlags = kVstTransportChanged | kVstTransportPlaying | kVstPpqPosValid |
-                                              kVstTempoValid | kVstBarsValid | kVstTimeSigValid;
+    static constexpr std::int32_t kAllFlags = kVstPpqPosValid | kVstTempoValid;
 
 private:
     void reanchor();
@@ -64,7 +63,6 @@ private:
     double anchorPpq_;
     double barOrigin_ = 0.0;  // a bar line, in quarter notes
     bool playing_ = true;
-    bool changed_ = true;
     std::int32_t reported_ = kAllFlags;
 };
 

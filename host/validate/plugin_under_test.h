@@ -52,8 +52,6 @@ public:
     std::int32_t inputs() const { return instance->inputs(); }
     std::int32_t outputs() const { return instance->outputs(); }
     std::int32_t parameterCount() const { return instance->parameterCount(); }
-    // The answer to effCanDo with `what`.
-    std::intptr_t canDo(const char* what) { return dispatch(effCanDo, 0, 0, const_cast<char*>(what)); }
 
     std::intptr_t dispatch(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
                            float opt = 0.0f) {
@@ -78,8 +76,6 @@ public:
     void process(float** inputs, float** outputs, std::int32_t frames);
     // One block through the double-precision entry, then the transport moves on.
     void processDouble(double** inputs, double** outputs, std::int32_t frames);
-    // Events for the next block: effProcessEvents with the caller's list.
-    std::intptr_t sendEvents(VstEvents* events) { return dispatch(effProcessEvents, 0, 0, events); }
 
     // Counts heap allocations inside process() and setParameter() from now on.
     void countAllocations(bool on) { countingAllocations = on; }

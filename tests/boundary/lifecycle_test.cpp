@@ -47,7 +47,7 @@ TEST(EntryPoint, AnswersNullWithoutAHostCallback) {
 TEST(EntryPoint, MainIsTheSameFunction) {
     PluginLibrary lib;
     RecordingHost host;
-    auto viaMain = reinterpret_cast<VstPluginMainProc>(lib.symbol("main"));
+    auto viaMain = reinterpret_cast<EntryPointFunction>(lib.symbol("main"));
     ASSERT_EQ(reinterpret_cast<void*>(viaMain), lib.symbol("VSTPluginMain"));
     AEffect* e = viaMain(RecordingHost::callback);
     ASSERT_NE(e, nullptr);

@@ -1,8 +1,7 @@
 // A minimal effect written straight against the record, for tests that need
 // a plug-in other than Dravelkint: by default stereo, halving its input, with
 // one parameter, "Gain". It can also offer what plug-ins offer besides:
-// a chunk, programs, double precision, events (a tone while a note is held),
-// latency, bypass and an editor. Each plug-in built on it defines its `behaviour`:
+// a chunk, programs, double precision, latency, bypass and an editor. Each plug-in built on it defines its `behaviour`:
 // the validator's deliberately broken plug-ins one fault each (everything
 // else about them is correct), the host's fixtures other shapes and
 // parameter displays.
@@ -12,11 +11,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "frame/editor_rect.h"
 #include "frame/effect_record.h"
-#include "frame/events.h"
 #include "frame/opcodes.h"
-#include "frame/pin_properties.h"
 
 namespace bare {
 
@@ -31,8 +27,6 @@ struct Effect {
     float sampleRate;
     std::int64_t framesProcessed;
     std::int32_t program;
-    std::int32_t notesHeld;
-    double tonePhase;
     bool bypassed;
     float delayLine[kMaxChannels][kMaxDelay];
     std::int32_t delayAt;
@@ -64,8 +58,6 @@ struct Behaviour {
     // Writes the name, label or display (by opcode) of any parameter holding
     // `value`, in place of parameter 0's texts above.
     void (*parameterText)(std::int32_t opcode, std::int32_t index, float value, char* text) = nullptr;
-    // Answers effGetInputProperties; null answers 0 for every input.
-    bool (*inputProperties)(std::int32_t index, VstPinProperties& properties) = nullptr;
     const char* effectName = "Bare";
     const char* vendor = "Dravelkint tests";
     std::int32_t uniqueId = fourCharCode('b', 'a', 'r', 'e');
@@ -79,16 +71,13 @@ struct Behaviour {
     Offer programChoice = Offer::works;
     // effFlagsCanDoubleReplacing; broken: the input copied unprocessed.
     Offer doublePrecision = Offer::none;
-    // Events: a tone while a note is held, added to the output (an
-    // instrument, without inputs, plays only the tone); broken: notes never stop.
-    Offer events = Offer::none;
-    bool instrument = false;
+    bool instrument = false;  // effFlagsIsSynth
     // initialDelay, and the delay really applied.
     std::int32_t latency = 0;
     std::int32_t delay = 0;
-    // canDo "bypass"; broken: accepted, but processing goes on.
+    // effSetBypass answers 1; broken: accepted, but processing goes on.
     Offer bypass = Offer::none;
-    // An editor of 300x200 that draws nothing; broken: opening it crashes.
+    // An editor that builds no window of its own; broken: opening it crashes.
     Offer editor = Offer::none;
     // Outputs from this one on are never written (-1: all are).
     std::int32_t writtenOutputs = -1;
@@ -117,26 +106,6 @@ inline std::intptr_t productString(void* buffer) {
     return 1;
 }
 
-inline void receive(Effect& effect, const VstEvents& events) {
-    for (std::int32_t i = 0; i < events.numEvents; ++i) {
-        const VstEvent* event = events.events[i];
-        if (event == nullptr || event->type != kVstMidiType) continue;
-        const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
-        const int status = static_cast<unsigned char>(midi->midiData[0]) & 0xF0;
-        const int velocity = static_cast<unsigned char>(midi->midiData[2]);
-        if (status == 0x90 && velocity > 0)
-            ++effect.notesHeld;
-        else if ((status == 0x80 || status == 0x90) && behaviour.events == Offer::works && effect.notesHeld > 0)
-            --effect.notesHeld;
-    }
-}
-
-inline std::intptr_t canDo(const char* what) {
-    if (behaviour.bypass != Offer::none && std::strcmp(what, "bypass") == 0) return 1;
-    if (behaviour.events != Offer::none && std::strcmp(what, "receiveVstEvents") == 0) return 1;
-    return 0;
-}
-
 inline void chooseProgram(Effect& effect, std::intptr_t program) {
     if (program < 0 || program >= behaviour.programs || behaviour.programChoice == Offer::broken) return;
     effect.program = static_cast<std::int32_t>(program);
@@ -144,10 +113,11 @@ inline void chooseProgram(Effect& effect, std::intptr_t program) {
 }
 
 inline std::intptr_t editorRequest(Effect& effect, std::int32_t opcode, void* ptr) {
-    static ERect rect{0, 0, 200, 300};
+    // Only the plug-in reads its rectangle.
+    static const char rectangle[16] = {};
     if (behaviour.editor == Offer::none) return 0;
     if (opcode == effEditGetRect) {
-        *static_cast<ERect**>(ptr) = &rect;
+        *static_cast<const void**>(ptr) = rectangle;
         return 1;
     }
     if (opcode == effEditOpen && behaviour.editor == Offer::broken) {
@@ -189,9 +159,7 @@ inline std::intptr_t dispatch(AEffect* record, std::int32_t opcode, std::int32_t
         case effGetVendorString: copyText(ptr, behaviour.vendor, 64); return 1;
         case effGetProductString: return productString(ptr);
         case effGetVstVersion: return 2400;
-        case effGetPlugCategory: return behaviour.instrument ? kPlugCategSynth : kPlugCategEffect;
-        case effCanDo: return canDo(static_cast<const char*>(ptr));
-        case effProcessEvents: receive(effect, *static_cast<const VstEvents*>(ptr)); return 1;
+        case effGetPlugCategory: return behaviour.instrument ? kPlugCategSynth : kPlugCategUnknown;
         case effSetBypass:
             if (behaviour.bypass == Offer::none) return 0;
             effect.bypassed = value != 0 && behaviour.bypass == Offer::works;
@@ -208,9 +176,6 @@ inline std::intptr_t dispatch(AEffect* record, std::int32_t opcode, std::int32_t
             return 1;
         case effEditGetRect:
         case effEditOpen: return editorRequest(effect, opcode, ptr);
-        case effGetInputProperties:
-            return behaviour.inputProperties != nullptr && index >= 0 && index < behaviour.inputs &&
-                   behaviour.inputProperties(index, *static_cast<VstPinProperties*>(ptr));
         default: return 0;
     }
 }
@@ -220,14 +185,11 @@ inline float gain(const Effect& effect) {
 }
 
 // One sample of output channel c: the input (or, for an instrument, nothing)
-// times the gain, delayed as asked, with the tone of any held note.
+// times the gain, delayed as asked.
 template <typename Sample>
 inline void render(Effect& effect, Sample** inputs, Sample** outputs, std::int32_t frames) {
     const std::int32_t ins = behaviour.inputs;
-    constexpr double kTwoPi = 6.283185307179586;
     for (std::int32_t i = 0; i < frames; ++i) {
-        const double tone = effect.notesHeld > 0 ? 0.25 * std::sin(effect.tonePhase) : 0.0;
-        if (effect.notesHeld > 0) effect.tonePhase += kTwoPi * 440.0 / effect.sampleRate;
         const std::int32_t written = behaviour.writtenOutputs < 0 ? behaviour.outputs : behaviour.writtenOutputs;
         for (std::int32_t c = 0; c < written; ++c) {
             Sample x = ins > 0 ? inputs[c % ins][i] : Sample(0);
@@ -237,7 +199,7 @@ inline void render(Effect& effect, Sample** inputs, Sample** outputs, std::int32
                 slot = static_cast<float>(x);
                 x = delayed;
             }
-            outputs[c][i] = effect.bypassed ? x : static_cast<Sample>(x * gain(effect) + tone);
+            outputs[c][i] = effect.bypassed ? x : static_cast<Sample>(x * gain(effect));
         }
         if (behaviour.delay > 0) effect.delayAt = (effect.delayAt + 1) % behaviour.delay;
     }
@@ -297,7 +259,6 @@ inline AEffect* create(audioMasterCallback host) {
     if (behaviour.chunk != Offer::none) r.flags |= effFlagsProgramChunks;
     if (behaviour.doublePrecision != Offer::none) r.flags |= effFlagsCanDoubleReplacing;
     if (behaviour.instrument) r.flags |= effFlagsIsSynth;
-    if (behaviour.editor != Offer::none) r.flags |= effFlagsHasEditor;
     r.initialDelay = behaviour.latency;
     r.ioRatio = 1.0f;
     r.object = effect;

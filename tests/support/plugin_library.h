@@ -13,7 +13,7 @@ public:
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
     void* symbol(const char* name) const;
-    VstPluginMainProc entry() const { return reinterpret_cast<VstPluginMainProc>(symbol("VSTPluginMain")); }
+    EntryPointFunction entry() const { return reinterpret_cast<EntryPointFunction>(symbol("VSTPluginMain")); }
 
 private:
     void* handle;

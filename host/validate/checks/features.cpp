@@ -1,14 +1,13 @@
 // What a plug-in says it offers besides plain processing, each checked where
-// it is offered: double precision (effFlagsCanDoubleReplacing), events (an
-// instrument, or canDo receiveVstEvents), its latency (initialDelay) against
-// where an impulse really comes out, and bypass (canDo "bypass").
+// it is offered: double precision (effFlagsCanDoubleReplacing), its latency
+// (initialDelay) against where an impulse really comes out, and bypass
+// (effSetBypass answering 1).
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "frame/events.h"
 #include "frame/opcodes.h"
 #include "host/validate/audio_probe.h"
 #include "host/validate/catalogue.h"
@@ -104,81 +103,6 @@ Outcome doublePrecision(CheckContext& context) {
     return findings.outcome(output.message + ", within " + number(largest) + " of the single-precision output");
 }
 
-// One MIDI message at the start of the next block.
-struct MidiList {
-    VstMidiEvent events[2]{};
-    VstEvents* list() {
-        header.numEvents = 0;
-        header.reserved = 0;
-        return &header;
-    }
-    void add(unsigned char status, unsigned char key, unsigned char velocity) {
-        VstMidiEvent& event = events[header.numEvents];
-        event = VstMidiEvent{};
-        event.type = kVstMidiType;
-        event.byteSize = sizeof(VstMidiEvent);
-        event.midiData[0] = static_cast<char>(status);
-        event.midiData[1] = static_cast<char>(key);
-        event.midiData[2] = static_cast<char>(velocity);
-        header.events[header.numEvents++] = reinterpret_cast<VstEvent*>(&event);
-    }
-    VstEvents header{};
-};
-
-float processFor(PluginUnderTest& plugin, BlockBuffers& io, double seconds, SignalScan& all) {
-    SignalScan part;
-    const auto blocks = static_cast<int>(seconds * kRate / kBlock);
-    for (int b = 0; b < blocks; ++b) {
-        io.in.fill(0.0f);
-        plugin.process(io.in, io.out, kBlock);
-        part.add(io.out, kBlock);
-        all.add(io.out, kBlock);
-    }
-    return part.peak;
-}
-
-Outcome notes(CheckContext& context) {
-    PluginUnderTest plugin(context.module);
-    const bool instrument = (plugin.effect()->flags & effFlagsIsSynth) != 0;
-    const bool takesEvents = plugin.canDo("receiveVstEvents") == 1 || plugin.canDo("receiveVstMidiEvent") == 1;
-    if (!instrument && !takesEvents)
-        return skipped(
-            "takes no events: not an instrument, and canDo receiveVstEvents and receiveVstMidiEvent "
-            "do not answer 1");
-    plugin.start(kRate, kBlock);
-    BlockBuffers io(plugin, kBlock);
-    SignalScan all;
-    processFor(plugin, io, 0.25, all);
-    MidiList on;
-    VstEvents* list = on.list();
-    on.add(0x90, 60, 100);
-    on.add(0x90, 64, 100);
-    plugin.sendEvents(list);
-    const float held = processFor(plugin, io, 1.0, all);
-    MidiList off;
-    list = off.list();
-    off.add(0x80, 60, 64);
-    off.add(0x80, 64, 64);
-    plugin.sendEvents(list);
-    const float released = processFor(plugin, io, 1.0, all);
-    processFor(plugin, io, 3.5, all);
-    const float last = processFor(plugin, io, 0.5, all);
-    const Outcome output = judgeOutput(all, context, "notes played", kOnlyFinite);
-    if (output.verdict != Verdict::pass) return output;
-    // An instrument without inputs must sound; one that takes audio too (a
-    // sampler with nothing loaded) may pass its input on instead.
-    if (instrument && plugin.inputs() == 0 && held < kSilence)
-        return failed("two notes held for 1 s give no sound (peak " + number(held) + ")");
-    if (last >= 10.0f * kSilence) {
-        const std::string level = "5 s after two notes were released the output still reaches " + number(last);
-        if (last >= 0.5f * released)
-            return failed(level + ", as loud as in the first second after: the notes do not stop");
-        return warned(level + ", falling slowly");
-    }
-    return passed("two notes held for 1 s give a peak of " + number(held) + " and fall to " + number(last) +
-                  " within 5 s of their release");
-}
-
 Outcome latency(CheckContext& context) {
     PluginUnderTest plugin(context.module);
     if (plugin.inputs() <= 0) return skipped("no audio inputs to send an impulse through");
@@ -235,15 +159,14 @@ Outcome bypass(CheckContext& context) {
     constexpr std::int32_t kSettle = 4096;  // room for a fade into bypass
     constexpr std::int32_t kCompared = 16384;
     PluginUnderTest plugin(context.module);
-    const std::intptr_t claims = plugin.canDo("bypass");
-    if (claims != 1) return skipped("does not claim bypass: canDo \"bypass\" answers " + std::to_string(claims));
     if (plugin.inputs() <= 0) return skipped("no audio inputs to pass through");
     plugin.start(kRate, kBlock);
     BlockBuffers io(plugin, kBlock);
     SignalScan scan;
     for (int b = 0; b < 4; ++b) processNoise(plugin, io, context.random, kBlock, scan);
+    // A plug-in that can bypass itself says so by answering 1.
     const std::intptr_t accepted = plugin.dispatch(effSetBypass, 0, 1);
-    if (accepted == 0) return passed("claims bypass, but effSetBypass(1) answers 0: declined, nothing to compare");
+    if (accepted != 1) return skipped("not offered: effSetBypass(1) answers " + std::to_string(accepted));
     const std::int32_t delay = std::max(0, plugin.effect()->initialDelay);
     const std::int32_t total = (kSettle + kCompared + std::min(delay, 1 << 20) + kBlock - 1) / kBlock * kBlock;
     ChannelBuffers input(plugin.inputs(), total);
@@ -287,18 +210,12 @@ CheckGroup featuresGroup() {
                  "where effFlagsCanDoubleReplacing is set: double-precision output finite, written and within 1e-3 "
                  "of the single-precision output",
                  doublePrecision},
-                {"features.notes", 2,
-                 "instruments and plug-ins that take events: two notes sound (instruments without inputs) and stop "
-                 "within 5 s of their release",
-                 notes},
                 {"features.latency", 3,
                  "initialDelay, read once processing has started: an impulse comes out no earlier (a change "
                  "without audioMasterIOChanged fails from strictness 7)",
                  latency},
                 {"features.bypass", 3,
-                 "where canDo \"bypass\" answers 1 and effSetBypass accepts: the output is the input, delayed by "
-                 "the latency",
-                 bypass},
+                 "where effSetBypass(1) answers 1: the output is the input, delayed by the latency", bypass},
             }};
 }
 

@@ -33,7 +33,6 @@ Outcome entryAnswersRecord(CheckContext& context) {
         context.fact("parameters", std::to_string(e.numParams));
         context.fact("programs", std::to_string(e.numPrograms));
         context.fact("flags", flags);
-        context.fact("editor", (e.flags & effFlagsHasEditor) != 0 ? "yes" : "no");
         context.fact("entry", entry);
     }
     return passed(entry + (entry == "main" ? " (the library exports no VSTPluginMain)" : "") +
