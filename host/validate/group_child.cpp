@@ -57,18 +57,18 @@ Outcome thrown(const Check& check, int strictness, const std::string& what) {
 
 }  // namespace
 
-void runChild(const std::string& spec, const RunSettings& settings) {
+void runChild(const std::string& groupAndStart, const RunSettings& settings) {
     attachProgressPage(kProgressFd);
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
 
-    const std::size_t colon = spec.rfind(':');
-    const CheckGroup* group = findGroup(spec.substr(0, colon));
+    const std::size_t colon = groupAndStart.rfind(':');
+    const CheckGroup* group = findGroup(groupAndStart.substr(0, colon));
     if (group == nullptr || colon == std::string::npos) {
-        std::fprintf(stderr, "dravelkint: no check group in '%s'\n", spec.c_str());
+        std::fprintf(stderr, "dravelkint: no check group in '%s'\n", groupAndStart.c_str());
         ::_exit(1);
     }
-    const std::size_t from = std::stoul(spec.substr(colon + 1));
+    const std::size_t from = std::stoul(groupAndStart.substr(colon + 1));
     std::vector<const Check*> runnable;
     for (const Check& check : group->checks)
         if (check.strictness <= settings.strictness) runnable.push_back(&check);

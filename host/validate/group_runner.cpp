@@ -150,12 +150,12 @@ int progressPage() {
 
 }  // namespace
 
-std::vector<std::string> childArguments(const RunSettings& settings, const std::string& spec) {
+std::vector<std::string> childArguments(const RunSettings& settings, const std::string& groupAndStart) {
     char limit[32];
     std::snprintf(limit, sizeof limit, "%.17g", settings.callLimitSeconds);
     return {"validate",
             "--child",
-            spec,
+            groupAndStart,
             "--plugin",
             settings.pluginPath,
             "--strictness",
