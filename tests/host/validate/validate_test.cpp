@@ -493,6 +493,20 @@ TEST(Validate, BadCommandLinesAreRefused) {
     }
 }
 
+// A limit too long for the clock would put the deadline in the past and
+// skip every check.
+TEST(Validate, TimeLimitsPastAWeekAreRefused) {
+    for (const char* option : {"--timeout", "--call-limit"}) {
+        for (const char* seconds : {"1e10", "604800.5"}) {
+            const CommandRun result = run({option, seconds});
+            EXPECT_EQ(result.exitCode, 2) << option << " " << seconds;
+            EXPECT_TRUE(contains(result.err, std::string("option ") + option +
+                                                 " needs a number of seconds above 0 and at most 604800 (a week)"))
+                << result.err;
+        }
+    }
+}
+
 TEST(Validate, AThirdPartyPluginIsValidatedAsABlackBox) {
     if (!std::filesystem::exists(kThirdParty)) GTEST_SKIP() << kThirdParty << " is not installed";
     const Report report = validate({"--plugin", kThirdParty, "--seed", "1"});
