@@ -14,6 +14,7 @@ enum ExitCode : int {
     kExitPlugin = 5,
     kExitCrash = 6,
     kExitValidationFailed = 7,
+    kExitValidationCutShort = 8,  // the overall time limit ran out before every check ran
     kExitInterrupted = 130,  // SIGINT; other signals give 128 and their number, as shells show them
 };
 

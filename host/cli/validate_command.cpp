@@ -30,7 +30,7 @@ double since(Clock::time_point start) { return std::chrono::duration<double>(Clo
 
 }  // namespace
 
-bool runValidate(const ValidateCommand& command) {
+ValidationOutcome runValidate(const ValidateCommand& command) {
     using namespace validate;
     const auto start = Clock::now();
     RunSettings settings;
@@ -66,9 +66,10 @@ bool runValidate(const ValidateCommand& command) {
     Report report(std::move(heading), command.json ? static_cast<ReportForm&>(json) : text);
     for (CheckResult& result : loadResults) report.add(std::move(result));
     report.addGroup({load.group, load.seconds, std::move(load.output)});
+    bool cutShort = load.cutShort;
     if (report.anyFailed()) {
         report.finish(since(start), "the plug-in gave no usable record");
-        return false;
+        return ValidationOutcome::failed;
     }
     const bool hasEditor = report.heading().fact("editor") == "yes";
     for (const CheckGroup& group : catalogue()) {
@@ -85,9 +86,17 @@ bool runValidate(const ValidateCommand& command) {
         }
         GroupRun run = runGroup(group, groupSettings, deadline, {[&](CheckResult r) { report.add(std::move(r)); }, {}});
         report.addGroup({run.group, run.seconds, std::move(run.output)});
+        cutShort |= run.cutShort;
+    }
+    if (cutShort) {
+        char why[96];
+        std::snprintf(why, sizeof why, "the overall time limit of %g s ran out before every check ran",
+                      settings.timeLimitSeconds);
+        report.cutShort(why);
     }
     report.finish(since(start));
-    return !report.anyFailed();
+    if (report.anyFailed()) return ValidationOutcome::failed;
+    return cutShort ? ValidationOutcome::cutShort : ValidationOutcome::passed;
 }
 
 }  // namespace vsthost

@@ -201,6 +201,7 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
                        skipped("not run: the overall time limit of " + secondsText(settings.timeLimitSeconds) +
                                " ran out"),
                        0.0);
+            run.cutShort = true;
             break;
         }
         clearProgress();
@@ -289,6 +290,7 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
             progress.check >= static_cast<std::int32_t>(next) ? static_cast<std::size_t>(progress.check) : next;
         const Check& check = group.checks[runnable[culprit]];
         if (outOfTime) {
+            run.cutShort = true;
             const std::string call = terminated(progress.call, sizeof progress.call);
             result(runnable[culprit],
                    skipped("cut short by the overall time limit of " + secondsText(settings.timeLimitSeconds) +

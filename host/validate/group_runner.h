@@ -29,6 +29,7 @@ struct GroupRun {
     double seconds = 0.0;
     PluginOutput output;    // what the plug-in printed meanwhile
     std::string notPlugin;  // set when the file turned out not to be a plug-in at all
+    bool cutShort = false;  // the overall time limit ran out before every runnable check ran
 };
 
 using Deadline = std::chrono::steady_clock::time_point;

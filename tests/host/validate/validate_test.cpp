@@ -283,7 +283,17 @@ TEST(Validate, TheOverallLimitCutsValidationShortWithoutBlame) {
                          "processReplacing"))
         << report.message("grid.rate-192000");
     EXPECT_EQ(report.message("transport.stopped"), "not run: the overall time limit of 6 s ran out");
-    EXPECT_EQ(report.exitCode, 0);
+    // A run that did not finish proves nothing, though nothing failed.
+    EXPECT_EQ(report.document.at("summary").at("passed"), false);
+    EXPECT_EQ(report.document.at("summary").at("cutShort"),
+              "the overall time limit of 6 s ran out before every check ran");
+    EXPECT_EQ(report.exitCode, 8);
+
+    const CommandRun text = run({"--plugin", kBrokenDir + "/broken-complete.so", "--timeout", "0.001"});
+    EXPECT_TRUE(contains(text.out, "\nCut short: the overall time limit of 0.001 s ran out before every check ran\n"))
+        << text.out;
+    EXPECT_TRUE(contains(text.out, ": validation INCOMPLETE, cut short by the overall time limit\n")) << text.out;
+    EXPECT_EQ(text.exitCode, 8);
 }
 
 TEST(Validate, WithoutADisplayTheEditorIsSkippedAndSaysWhy) {
