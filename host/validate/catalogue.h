@@ -55,8 +55,8 @@ struct CheckGroup {
 constexpr int kMinStrictness = 1;
 constexpr int kMaxStrictness = 10;
 
-// Loading the library and receiving a record: run before every group, since
-// nothing else can be checked without it.
+// Loading the library and receiving a record: run once, before the other
+// groups, since nothing else can be checked without it.
 CheckGroup loadGroup();
 
 CheckGroup identityGroup();

@@ -27,8 +27,9 @@ struct ProcessPlan {
 };
 
 // The new process leads a process group of its own (endProcessGroup ends it
-// with everything it started), dies with its parent, and runs without
-// address randomisation, so that the same arguments give the same heap.
+// with what it started, except processes it starts here in turn: they lead
+// groups of their own), dies with its parent, and runs without address
+// randomisation, so that the same arguments give the same heap.
 pid_t startFreshProcess(const ProcessPlan& plan);
 void endProcessGroup(pid_t leader);
 // Waits, retrying on interruption; the status as waitpid gives it.
