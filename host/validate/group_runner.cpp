@@ -279,8 +279,10 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
         const int status = waitForProcess(pid);
         run.output.finish();
         if (!run.notPlugin.empty()) {
-            run.seconds = since(groupStart);
-            return run;
+            // Loaded before, so every check left gets the loader's reason.
+            for (std::size_t k = next; k < runnable.size(); ++k)
+                result(runnable[k], failed("the library no longer loads: " + run.notPlugin), 0.0);
+            break;
         }
         if (next >= runnable.size()) break;
 

@@ -440,6 +440,29 @@ TEST(Validate, AFileThatIsNoPluginIsRefusedWithoutAReport) {
     }
 }
 
+TEST(Validate, ALibraryThatNoLongerLoadsFailsEachCheckLeftWithTheLoadersReason) {
+    ScratchDirectory dir;
+    const std::string copy = dir / "broken-vanishing.so";
+    std::filesystem::copy_file(kBrokenDir + "/broken-vanishing.so", copy);
+    const Report report = validate({"--plugin", copy, "--seed", "5", "--only", "identity"});
+    std::size_t identityChecks = 0;
+    for (const auto& [id, check] : report.checks) {
+        if (check.at("group") != "identity") {
+            EXPECT_NE(check.at("verdict"), "FAIL") << id;
+            continue;
+        }
+        ++identityChecks;
+        EXPECT_EQ(check.at("verdict"), "FAIL") << id;
+        const std::string message = check.at("message");
+        EXPECT_TRUE(message.starts_with("the library no longer loads: ") && contains(message, copy) &&
+                    contains(message, "No such file or directory"))
+            << id << ": " << message;
+    }
+    EXPECT_GT(identityChecks, 3u);
+    EXPECT_EQ(report.document.at("summary").at("fail"), identityChecks);
+    EXPECT_EQ(report.exitCode, 7);
+}
+
 TEST(Validate, ARecordThatIsNoEffectFailsOnceAndNothingElseRuns) {
     const Report report = validate({"--plugin", FIXTURE_NULL_PATH});
     EXPECT_EQ(report.checks.size(), 1u);
