@@ -58,6 +58,7 @@ Outcome thrown(const Check& check, int strictness, const std::string& what) {
 }  // namespace
 
 void runChild(const std::string& groupAndStart, const RunSettings& settings) {
+    settleFreshProcess();
     attachProgressPage(kProgressFd);
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
