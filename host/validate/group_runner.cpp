@@ -75,7 +75,7 @@ std::string endOfProcess(int status) {
         std::snprintf(text, sizeof text, "crashed with SIG%s (%s)", abbreviation ? abbreviation : "?",
                       ::strsignal(signal));
     } else {
-        std::snprintf(text, sizeof text, "ended the process with exit status %d", WEXITSTATUS(status));
+        std::snprintf(text, sizeof text, "ended with exit status %d", WEXITSTATUS(status));
     }
     return text;
 }
@@ -112,7 +112,10 @@ std::string deathMessage(int status, std::optional<double> hungAfter, const Chil
         return "no progress for " + secondsText(*hungAfter) + " outside any call into the plug-in" +
                (before.empty() ? "" : "; the calls before: " + before);
     }
-    std::string message = threw.empty() ? "" : threw + " threw an exception; then the process ";
+    // "crashed with ..." reads without a subject; "ended with ..." needs one.
+    std::string message = !threw.empty()       ? threw + " threw an exception; then the process "
+                          : WIFEXITED(status) ? "the process "
+                                              : "";
     message += endOfProcess(status);
     const std::string last = printedDuringCheck ? output.lastLine() : "";
     const bool aborted = WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT;
