@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -146,6 +147,33 @@ std::vector<std::string> fieldsOf(const std::string& line) {
     }
 }
 
+template <typename Number>
+std::optional<Number> numberIn(const std::string& field) {
+    Number number{};
+    const char* end = field.data() + field.size();
+    const auto [stop, error] = std::from_chars(field.data(), end, number);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return number;
+}
+
+struct ReportedResult {
+    std::size_t position;  // among the runnable checks
+    Outcome outcome;
+    double seconds;
+};
+
+// An "R" line's fields, or nothing when they do not hold together: only this
+// program writes them, so that would be its own fault, never the plug-in's.
+std::optional<ReportedResult> resultIn(const std::vector<std::string>& fields, std::size_t runnable) {
+    const auto position = numberIn<std::size_t>(fields[1]);
+    const auto verdict = numberIn<int>(fields[2]);
+    const auto seconds = numberIn<double>(fields[3]);
+    if (!position || *position >= runnable || !verdict || *verdict < static_cast<int>(Verdict::pass) ||
+        *verdict > static_cast<int>(Verdict::skip) || !seconds)
+        return std::nullopt;
+    return ReportedResult{*position, {static_cast<Verdict>(*verdict), fields[4]}, *seconds};
+}
+
 int progressPage() {
     static const int fd = createProgressPage();
     return fd;
@@ -229,6 +257,7 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
         bool outOfTime = false;
         std::string pending;
         std::string printed;
+        std::string malformed;  // a result line that does not parse
         bool exited = false;
         for (;;) {
             pollfd fds[2] = {{lines.read, POLLIN, 0}, {output.read, POLLIN, 0}};
@@ -243,10 +272,13 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
                     checkStart = Clock::now();
                     linesAtCheck = run.output.lineCount();
                 } else if (fields[0] == "R" && fields.size() == 5) {
-                    const std::size_t position = std::stoul(fields[1]);
-                    result(runnable[position], {static_cast<Verdict>(std::stoi(fields[2])), fields[4]},
-                           std::stod(fields[3]));
-                    next = position + 1;
+                    const std::optional<ReportedResult> reported = resultIn(fields, runnable.size());
+                    if (!reported) {
+                        malformed = pending.substr(0, end);
+                        break;
+                    }
+                    result(runnable[reported->position], reported->outcome, reported->seconds);
+                    next = reported->position + 1;
                     emit();
                 } else if (fields[0] == "F" && fields.size() == 3) {
                     if (events.fact) events.fact(fields[1], fields[2]);
@@ -254,7 +286,7 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
                     run.notPlugin = fields[1];
                 }
             }
-            if (exited) break;
+            if (exited || !malformed.empty()) break;
             siginfo_t info{};
             if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
                 info.si_pid == pid) {
@@ -281,6 +313,9 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
         endProcessGroup(pid);
         const int status = waitForProcess(pid);
         run.output.finish();
+        if (!malformed.empty())
+            throw std::logic_error("internal fault: the process running the " + group.name +
+                                   " checks reported a result line that does not parse: \"" + malformed + "\"");
         if (!run.notPlugin.empty()) {
             // Loaded before, so every check left gets the loader's reason.
             for (std::size_t k = next; k < runnable.size(); ++k)
