@@ -474,6 +474,17 @@ TEST(Validate, ALibraryThatNoLongerLoadsFailsEachCheckLeftWithTheLoadersReason) 
     EXPECT_EQ(report.exitCode, 7);
 }
 
+// A result line for a check that does not exist, written by the plug-in
+// where only the validator should write.
+TEST(Validate, AResultLineThatDoesNotParseIsTheValidatorsOwnFault) {
+    const CommandRun result =
+        run({"--plugin", kBrokenDir + "/broken-forging_results.so", "--seed", "5", "--only", "identity"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.err, "internal fault: the process running the load checks reported a result line "
+                                     "that does not parse: \"R\t999999\t0\t0.000\tforged\""))
+        << result.err;
+}
+
 TEST(Validate, ARecordThatIsNoEffectFailsOnceAndNothingElseRuns) {
     const Report report = validate({"--plugin", FIXTURE_NULL_PATH});
     EXPECT_EQ(report.checks.size(), 1u);
