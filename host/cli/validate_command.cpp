@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "host/text/failure.h"
 #include "host/validate/catalogue.h"
+#include "host/validate/elapsed_seconds.h"
 #include "host/validate/fresh_process.h"
 #include "host/validate/group_runner.h"
 #include "host/validate/probe.h"
@@ -25,8 +26,6 @@ using Clock = std::chrono::steady_clock;
 bool selected(const ValidateCommand& command, const std::string& group) {
     return command.only.empty() || std::find(command.only.begin(), command.only.end(), group) != command.only.end();
 }
-
-double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 }  // namespace
 
@@ -68,7 +67,7 @@ ValidationOutcome runValidate(const ValidateCommand& command) {
     report.addGroup({load.group, load.seconds, std::move(load.output)});
     bool cutShort = load.cutShort;
     if (report.anyFailed()) {
-        report.finish(since(start), "the plug-in gave no usable record");
+        report.finish(secondsSince(start), "the plug-in gave no usable record");
         return ValidationOutcome::failed;
     }
     const bool hasEditor = report.heading().fact("editor") == "yes";
@@ -94,7 +93,7 @@ ValidationOutcome runValidate(const ValidateCommand& command) {
                       settings.timeLimitSeconds);
         report.cutShort(why);
     }
-    report.finish(since(start));
+    report.finish(secondsSince(start));
     if (report.anyFailed()) return ValidationOutcome::failed;
     return cutShort ? ValidationOutcome::cutShort : ValidationOutcome::passed;
 }

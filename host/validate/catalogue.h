@@ -46,6 +46,10 @@ struct Check {
     bool quiet = false;
 };
 
+// The verdict for a crash, hang or exception in `check`: a failure from its
+// crashFailsFrom on, below it a warning that says from where it fails.
+Outcome crashOutcome(const Check& check, int strictness, std::string message);
+
 struct CheckGroup {
     std::string name;
     std::vector<Check> checks;

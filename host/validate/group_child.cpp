@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "call_in_progress.h"
+#include "elapsed_seconds.h"
 #include "fresh_process.h"
 #include "group_runner.h"
 #include "host/plugin/plugin_module.h"
@@ -50,9 +51,7 @@ const CheckGroup* findGroup(const std::string& name) {
 Outcome thrown(const Check& check, int strictness, const std::string& what) {
     const ChildProgress& progress = childProgress();
     if (progress.threw[0] == '\0') return failed(what);
-    std::string message = std::string(progress.threw) + " threw " + what;
-    if (strictness >= check.crashFailsFrom) return failed(message);
-    return warned(message + " (a failure from strictness " + std::to_string(check.crashFailsFrom) + ")");
+    return crashOutcome(check, strictness, std::string(progress.threw) + " threw " + what);
 }
 
 }  // namespace
@@ -109,7 +108,7 @@ void runChild(const std::string& groupAndStart, const RunSettings& settings) {
         }
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.3f",
-                      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+                      secondsSince(start));
         writeAll("R\t" + std::to_string(position) + "\t" + std::to_string(static_cast<int>(outcome.verdict)) + "\t" +
                  seconds + "\t" + oneLine(outcome.message) + "\n");
     }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "call_in_progress.h"
+#include "elapsed_seconds.h"
 #include "fresh_process.h"
 
 namespace vsthost::validate {
@@ -23,8 +24,6 @@ namespace vsthost::validate {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 std::string secondsText(double seconds) {
     char text[32];
@@ -128,11 +127,6 @@ std::string deathMessage(int status, std::optional<double> hungAfter, const Chil
     // Damage is often noticed a call or two after it was done.
     if ((call.empty() || aborted) && !before.empty()) message += "; the calls before: " + before;
     return message;
-}
-
-Outcome crashOutcome(const Check& check, int strictness, std::string message) {
-    if (strictness >= check.crashFailsFrom) return failed(std::move(message));
-    return warned(message + " (a failure from strictness " + std::to_string(check.crashFailsFrom) + ")");
 }
 
 // A line the process reports on: a letter for its kind, then fields, all
@@ -300,7 +294,7 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
             }
             const bool inCall = progress.call[0] != '\0';
             const double limit = settings.callLimitSeconds * (inCall ? std::max(1.0f, progress.callLimitScale) : 1.0);
-            if (since(lastMove) > limit) {
+            if (secondsSince(lastMove) > limit) {
                 hungAfter = limit;
                 break;
             }
@@ -335,19 +329,19 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
             result(runnable[culprit],
                    skipped("cut short by the overall time limit of " + secondsText(settings.timeLimitSeconds) +
                            (call.empty() ? "" : ", in " + call)),
-                   since(checkStart));
+                   secondsSince(checkStart));
         } else {
             result(runnable[culprit],
                    crashOutcome(
                        check, settings.strictness,
                        deathMessage(status, hungAfter, progress, run.output, run.output.lineCount() > linesAtCheck)),
-                   since(checkStart));
+                   secondsSince(checkStart));
         }
         next = culprit + 1;
         emit();
     }
     emit();
-    run.seconds = since(groupStart);
+    run.seconds = secondsSince(groupStart);
     return run;
 }
 
