@@ -15,7 +15,7 @@ enum ExitCode : int {
     kExitCrash = 6,
     kExitValidationFailed = 7,
     kExitValidationCutShort = 8,  // the overall time limit ran out before every check ran
-    kExitInterrupted = 130,  // SIGINT; other signals give 128 and their number, as shells show them
+    kExitInterrupted = 130,       // SIGINT; other signals give 128 and their number, as shells show them
 };
 
 constexpr int exitCodeFor(FailureKind kind) {

@@ -54,9 +54,12 @@ void JsonReport::end(const validate::Report& report) {
                                       {"printedBytes", group.output.bytes()},
                                       {"printedLinesLeftOut", group.output.linesLeftOut()}});
     }
-    document["summary"] = {{"checks", report.results().size()},   {"pass", report.count(Verdict::pass)},
-                           {"fail", report.count(Verdict::fail)}, {"warn", report.count(Verdict::warn)},
-                           {"skip", report.count(Verdict::skip)}, {"seconds", report.seconds()},
+    document["summary"] = {{"checks", report.results().size()},
+                           {"pass", report.count(Verdict::pass)},
+                           {"fail", report.count(Verdict::fail)},
+                           {"warn", report.count(Verdict::warn)},
+                           {"skip", report.count(Verdict::skip)},
+                           {"seconds", report.seconds()},
                            {"passed", report.passed()}};
     if (!report.notRun().empty()) document["summary"]["notRun"] = report.notRun();
     if (!report.cutShortBy().empty()) document["summary"]["cutShort"] = report.cutShortBy();

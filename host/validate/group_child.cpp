@@ -107,8 +107,7 @@ void runChild(const std::string& groupAndStart, const RunSettings& settings) {
             outcome = thrown(check, settings.strictness, "an exception that is not a std::exception");
         }
         char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.3f",
-                      secondsSince(start));
+        std::snprintf(seconds, sizeof seconds, "%.3f", secondsSince(start));
         writeAll("R\t" + std::to_string(position) + "\t" + std::to_string(static_cast<int>(outcome.verdict)) + "\t" +
                  seconds + "\t" + oneLine(outcome.message) + "\n");
     }

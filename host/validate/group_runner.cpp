@@ -113,7 +113,7 @@ std::string deathMessage(int status, std::optional<double> hungAfter, const Chil
                (before.empty() ? "" : "; the calls before: " + before);
     }
     // "crashed with ..." reads without a subject; "ended with ..." needs one.
-    std::string message = !threw.empty()       ? threw + " threw an exception; then the process "
+    std::string message = !threw.empty()      ? threw + " threw an exception; then the process "
                           : WIFEXITED(status) ? "the process "
                                               : "";
     message += endOfProcess(status);

@@ -7,8 +7,8 @@
 
 #include "call_in_progress.h"
 #include "frame/record_names.h"
-#include "host/plugin/plugin_module.h"
 #include "host/allocation/allocation_counter.h"
+#include "host/plugin/plugin_module.h"
 
 namespace vsthost::validate {
 

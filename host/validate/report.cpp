@@ -65,7 +65,7 @@ void TextReport::end(const Report& report) {
     }
     if (!report.notRun().empty()) std::fprintf(out, "Nothing else was run: %s\n", report.notRun().c_str());
     if (!report.cutShortBy().empty()) std::fprintf(out, "Cut short: %s\n", report.cutShortBy().c_str());
-    const char* outcome = report.anyFailed()            ? "validation FAILED"
+    const char* outcome = report.anyFailed()             ? "validation FAILED"
                           : !report.cutShortBy().empty() ? "validation INCOMPLETE, cut short by the overall time limit"
                                                          : "validation passed";
     std::fprintf(out, "Summary: %zu checks, %d PASS, %d FAIL, %d WARN, %d SKIP in %.1f s: %s\n",

@@ -480,8 +480,9 @@ TEST(Validate, AResultLineThatDoesNotParseIsTheValidatorsOwnFault) {
     const CommandRun result =
         run({"--plugin", kBrokenDir + "/broken-forging_results.so", "--seed", "5", "--only", "identity"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(contains(result.err, "internal fault: the process running the load checks reported a result line "
-                                     "that does not parse: \"R\t999999\t0\t0.000\tforged\""))
+    EXPECT_TRUE(contains(result.err,
+                         "internal fault: the process running the load checks reported a result line "
+                         "that does not parse: \"R\t999999\t0\t0.000\tforged\""))
         << result.err;
 }
 
