@@ -156,8 +156,9 @@ struct ReportedResult {
     double seconds;
 };
 
-// An "R" line's fields, or nothing when they do not hold together: only this
-// program writes them, so that would be its own fault, never the plug-in's.
+// An "R" line's fields, or nothing when they do not hold together. Only this
+// program means to write them, so such a line is reported as its own fault,
+// never as a verdict on the plug-in.
 std::optional<ReportedResult> resultIn(const std::vector<std::string>& fields, std::size_t runnable) {
     const auto position = numberIn<std::size_t>(fields[1]);
     const auto verdict = numberIn<int>(fields[2]);
