@@ -10,6 +10,8 @@
 # DRAVELKINT names the executable (default build/dravelkint, built if
 # missing), STRICTNESS and SEED the run (default 5 and 1).
 set -euo pipefail
+# printf's %.1f and bc want a decimal point, whatever the user's locale.
+export LC_ALL=C
 cd "$(dirname "$0")/.."
 
 packages=(lsp-plugins-vst dpf-plugins-vst dragonfly-reverb-vst iem-plugin-suite-vst zam-plugins amsynth
@@ -74,10 +76,12 @@ done <"$list"
 total=$(($(date +%s) - started))
 plugins=$(wc -l <"$list")
 failedPlugins=$(awk -F'|' 'NR>2 && $9+0==7' "$table" | wc -l)
+cutShortPlugins=$(awk -F'|' 'NR>2 && $9+0==8' "$table" | wc -l)
 sums=$(awk -F'|' 'NR>2{p+=$4; f+=$5; w+=$6; s+=$7} END{printf "%d PASS, %d FAIL, %d WARN, %d SKIP", p, f, w, s}' "$table")
 {
   echo
-  echo "$plugins plug-ins, $failedPlugins with validation FAILED; checks: $sums; $total s in all" \
+  echo "$plugins plug-ins, $failedPlugins with validation FAILED, $cutShortPlugins cut short;" \
+    "checks: $sums; $total s in all" \
     "(strictness $strictness, seed $seed)."
 } >>"$table"
 tail -n 1 "$table"

@@ -307,8 +307,11 @@ ValidateCommand parseValidate(Arguments& a) {
         } else if (arg == "--timeout" || arg == "--call-limit") {
             const std::string text = a.value(arg);
             const std::optional<double> seconds = parseDecimal(text);
-            if (!seconds || *seconds <= 0.0)
-                throw usage("option " + arg + " needs a number of seconds above 0, not '" + text + "'");
+            // Past a week the deadline no longer fits the clock's range.
+            constexpr double kLongestSeconds = 7 * 24 * 3600;
+            if (!seconds || *seconds <= 0.0 || *seconds > kLongestSeconds)
+                throw usage("option " + arg + " needs a number of seconds above 0 and at most 604800 (a week), not '" +
+                            text + "'");
             (arg == "--timeout" ? c.timeoutSeconds : c.callLimitSeconds) = *seconds;
         } else if (arg == "--child") {
             c.child = a.value(arg);

@@ -11,8 +11,12 @@ namespace vsthost {
 void runRender(const RenderCommand& command);
 void runDemo(const DemoCommand& command);
 void runInfo(const InfoCommand& command);
-// Answers whether every check passed.
-bool runValidate(const ValidateCommand& command);
+enum class ValidationOutcome {
+    passed,    // every check that ran passed, and every one ran
+    failed,    // a check failed
+    cutShort,  // the overall time limit ran out first, with no check failed so far
+};
+ValidationOutcome runValidate(const ValidateCommand& command);
 
 // The overview, or the help of one command.
 void printHelp(const std::string& command);

@@ -14,7 +14,8 @@ enum ExitCode : int {
     kExitPlugin = 5,
     kExitCrash = 6,
     kExitValidationFailed = 7,
-    kExitInterrupted = 130,  // SIGINT; other signals give 128 and their number, as shells show them
+    kExitValidationCutShort = 8,  // the overall time limit ran out before every check ran
+    kExitInterrupted = 130,       // SIGINT; other signals give 128 and their number, as shells show them
 };
 
 constexpr int exitCodeFor(FailureKind kind) {

@@ -44,6 +44,8 @@ Exit codes:
   6    the plug-in crashed (a fault, an abort or an exception) in the call the message
        names; nothing was written and no temporary file is left
   7    validate: the plug-in was validated and a check failed
+  8    validate: the overall time limit (--timeout) ran out before every check ran, and
+       none that ran failed
   130  interrupted by Ctrl-C (SIGINT); nothing was written. SIGTERM gives 143 and SIGHUP
        129, likewise
 )";
@@ -206,8 +208,9 @@ from the editor (7). A block split that changes the output of a plug-in without 
 VST version other than 2400, notes that fade too slowly, and silence after a burst that
 costs more than 1.5 times a normal signal are only ever warnings.
 
-Exit codes: 0 no check failed, 7 a check failed, 5 the file is missing or no plug-in
-(nothing exported as VSTPluginMain or main), 2 a bad command line.
+Exit codes: 0 every check ran and none failed, 7 a check failed, 8 the time limit of
+--timeout ran out before every check ran (none failed so far), 5 the file is missing or
+no plug-in (nothing exported as VSTPluginMain or main), 2 a bad command line.
 
 Checks (lowest strictness that runs them):
 )";

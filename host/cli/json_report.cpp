@@ -54,11 +54,15 @@ void JsonReport::end(const validate::Report& report) {
                                       {"printedBytes", group.output.bytes()},
                                       {"printedLinesLeftOut", group.output.linesLeftOut()}});
     }
-    document["summary"] = {{"checks", report.results().size()},   {"pass", report.count(Verdict::pass)},
-                           {"fail", report.count(Verdict::fail)}, {"warn", report.count(Verdict::warn)},
-                           {"skip", report.count(Verdict::skip)}, {"seconds", report.seconds()},
-                           {"passed", !report.anyFailed()}};
+    document["summary"] = {{"checks", report.results().size()},
+                           {"pass", report.count(Verdict::pass)},
+                           {"fail", report.count(Verdict::fail)},
+                           {"warn", report.count(Verdict::warn)},
+                           {"skip", report.count(Verdict::skip)},
+                           {"seconds", report.seconds()},
+                           {"passed", report.passed()}};
     if (!report.notRun().empty()) document["summary"]["notRun"] = report.notRun();
+    if (!report.cutShortBy().empty()) document["summary"]["cutShort"] = report.cutShortBy();
     // Plug-in texts quoted in messages need not be valid UTF-8.
     const std::string text = document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     std::fprintf(out, "%s\n", text.c_str());

@@ -33,7 +33,11 @@ int main(int argc, char** argv) {
                 else if constexpr (std::is_same_v<T, InfoCommand>)
                     runInfo(c);
                 else if constexpr (std::is_same_v<T, ValidateCommand>)
-                    return runValidate(c) ? kExitSuccess : kExitValidationFailed;
+                    switch (runValidate(c)) {
+                        case ValidationOutcome::passed: return kExitSuccess;
+                        case ValidationOutcome::failed: return kExitValidationFailed;
+                        case ValidationOutcome::cutShort: return kExitValidationCutShort;
+                    }
                 return kExitSuccess;
             },
             command);

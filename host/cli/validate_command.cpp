@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "host/text/failure.h"
 #include "host/validate/catalogue.h"
+#include "host/validate/elapsed_seconds.h"
 #include "host/validate/fresh_process.h"
 #include "host/validate/group_runner.h"
 #include "host/validate/probe.h"
@@ -26,11 +27,9 @@ bool selected(const ValidateCommand& command, const std::string& group) {
     return command.only.empty() || std::find(command.only.begin(), command.only.end(), group) != command.only.end();
 }
 
-double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
 }  // namespace
 
-bool runValidate(const ValidateCommand& command) {
+ValidationOutcome runValidate(const ValidateCommand& command) {
     using namespace validate;
     const auto start = Clock::now();
     RunSettings settings;
@@ -66,9 +65,10 @@ bool runValidate(const ValidateCommand& command) {
     Report report(std::move(heading), command.json ? static_cast<ReportForm&>(json) : text);
     for (CheckResult& result : loadResults) report.add(std::move(result));
     report.addGroup({load.group, load.seconds, std::move(load.output)});
+    bool cutShort = load.cutShort;
     if (report.anyFailed()) {
-        report.finish(since(start), "the plug-in gave no usable record");
-        return false;
+        report.finish(secondsSince(start), "the plug-in gave no usable record");
+        return ValidationOutcome::failed;
     }
     for (const CheckGroup& group : catalogue()) {
         if (!selected(command, group.name)) continue;
@@ -85,9 +85,17 @@ bool runValidate(const ValidateCommand& command) {
         }
         GroupRun run = runGroup(group, groupSettings, deadline, {[&](CheckResult r) { report.add(std::move(r)); }, {}});
         report.addGroup({run.group, run.seconds, std::move(run.output)});
+        cutShort |= run.cutShort;
     }
-    report.finish(since(start));
-    return !report.anyFailed();
+    if (cutShort) {
+        char why[96];
+        std::snprintf(why, sizeof why, "the overall time limit of %g s ran out before every check ran",
+                      settings.timeLimitSeconds);
+        report.cutShort(why);
+    }
+    report.finish(secondsSince(start));
+    if (report.anyFailed()) return ValidationOutcome::failed;
+    return cutShort ? ValidationOutcome::cutShort : ValidationOutcome::passed;
 }
 
 }  // namespace vsthost

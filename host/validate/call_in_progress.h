@@ -3,8 +3,9 @@
 // writes what it is about to call, so that when the plug-in crashes or hangs
 // the validator can name the call; a counter moves with every call made and
 // returned, so that the validator can tell a call that never returns from a
-// plug-in that is merely slow. Nothing is formatted or allocated on the
-// validator's side until the process has ended.
+// plug-in that is merely slow. While the process runs the validator only
+// watches the counter and whether a call is in progress; it reads the texts
+// once the process has ended and can no longer change them.
 #pragma once
 
 #include <atomic>

@@ -1,6 +1,13 @@
 #include "catalogue.h"
 
+#include <utility>
+
 namespace vsthost::validate {
+
+Outcome crashOutcome(const Check& check, int strictness, std::string message) {
+    if (strictness >= check.crashFailsFrom) return failed(std::move(message));
+    return warned(message + " (a failure from strictness " + std::to_string(check.crashFailsFrom) + ")");
+}
 
 const std::vector<CheckGroup>& catalogue() {
     static const std::vector<CheckGroup> groups{identityGroup(),   lifecycleGroup(), gridGroup(),      transportGroup(),

@@ -46,6 +46,10 @@ struct Check {
     bool quiet = false;
 };
 
+// The verdict for a crash, hang or exception in `check`: a failure from its
+// crashFailsFrom on, below it a warning that says from where it fails.
+Outcome crashOutcome(const Check& check, int strictness, std::string message);
+
 struct CheckGroup {
     std::string name;
     std::vector<Check> checks;
@@ -55,8 +59,8 @@ struct CheckGroup {
 constexpr int kMinStrictness = 1;
 constexpr int kMaxStrictness = 10;
 
-// Loading the library and receiving a record: run before every group, since
-// nothing else can be checked without it.
+// Loading the library and receiving a record: run once, before the other
+// groups, since nothing else can be checked without it.
 CheckGroup loadGroup();
 
 CheckGroup identityGroup();

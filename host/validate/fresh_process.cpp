@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -75,6 +76,14 @@ pid_t startFreshProcess(const ProcessPlan& plan) {
 
 void endProcessGroup(pid_t leader) {
     if (leader > 0) ::kill(-leader, SIGKILL);
+}
+
+void settleFreshProcess() {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    for (const int fd : {kResultFd, kProgressFd, kDataFd}) {
+        const int flags = ::fcntl(fd, F_GETFD);
+        if (flags >= 0) ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+    }
 }
 
 int waitForProcess(pid_t pid) {

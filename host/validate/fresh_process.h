@@ -27,10 +27,16 @@ struct ProcessPlan {
 };
 
 // The new process leads a process group of its own (endProcessGroup ends it
-// with everything it started), dies with its parent, and runs without
-// address randomisation, so that the same arguments give the same heap.
+// with what it started, except processes it starts here in turn: they lead
+// groups of their own), dies with its parent, and runs without address
+// randomisation, so that the same arguments give the same heap.
 pid_t startFreshProcess(const ProcessPlan& plan);
 void endProcessGroup(pid_t leader);
+// First thing in the new process: standard output, a pipe, line-buffered so
+// that a crash loses none of the lines printed before it; and the fixed
+// descriptors closed on exec, so that programs the plug-in starts do not
+// hold them.
+void settleFreshProcess();
 // Waits, retrying on interruption; the status as waitpid gives it.
 int waitForProcess(pid_t pid);
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "call_in_progress.h"
+#include "elapsed_seconds.h"
 #include "fresh_process.h"
 #include "group_runner.h"
 #include "host/plugin/plugin_module.h"
@@ -50,25 +51,24 @@ const CheckGroup* findGroup(const std::string& name) {
 Outcome thrown(const Check& check, int strictness, const std::string& what) {
     const ChildProgress& progress = childProgress();
     if (progress.threw[0] == '\0') return failed(what);
-    std::string message = std::string(progress.threw) + " threw " + what;
-    if (strictness >= check.crashFailsFrom) return failed(message);
-    return warned(message + " (a failure from strictness " + std::to_string(check.crashFailsFrom) + ")");
+    return crashOutcome(check, strictness, std::string(progress.threw) + " threw " + what);
 }
 
 }  // namespace
 
-void runChild(const std::string& spec, const RunSettings& settings) {
+void runChild(const std::string& groupAndStart, const RunSettings& settings) {
+    settleFreshProcess();
     attachProgressPage(kProgressFd);
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
 
-    const std::size_t colon = spec.rfind(':');
-    const CheckGroup* group = findGroup(spec.substr(0, colon));
+    const std::size_t colon = groupAndStart.rfind(':');
+    const CheckGroup* group = findGroup(groupAndStart.substr(0, colon));
     if (group == nullptr || colon == std::string::npos) {
-        std::fprintf(stderr, "dravelkint: no check group in '%s'\n", spec.c_str());
+        std::fprintf(stderr, "dravelkint: no check group in '%s'\n", groupAndStart.c_str());
         ::_exit(1);
     }
-    const std::size_t from = std::stoul(spec.substr(colon + 1));
+    const std::size_t from = std::stoul(groupAndStart.substr(colon + 1));
     std::vector<const Check*> runnable;
     for (const Check& check : group->checks)
         if (check.strictness <= settings.strictness) runnable.push_back(&check);
@@ -107,8 +107,7 @@ void runChild(const std::string& spec, const RunSettings& settings) {
             outcome = thrown(check, settings.strictness, "an exception that is not a std::exception");
         }
         char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.3f",
-                      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        std::snprintf(seconds, sizeof seconds, "%.3f", secondsSince(start));
         writeAll("R\t" + std::to_string(position) + "\t" + std::to_string(static_cast<int>(outcome.verdict)) + "\t" +
                  seconds + "\t" + oneLine(outcome.message) + "\n");
     }

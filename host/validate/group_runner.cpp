@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "call_in_progress.h"
+#include "elapsed_seconds.h"
 #include "fresh_process.h"
 
 namespace vsthost::validate {
@@ -22,8 +24,6 @@ namespace vsthost::validate {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 std::string secondsText(double seconds) {
     char text[32];
@@ -75,7 +75,7 @@ std::string endOfProcess(int status) {
         std::snprintf(text, sizeof text, "crashed with SIG%s (%s)", abbreviation ? abbreviation : "?",
                       ::strsignal(signal));
     } else {
-        std::snprintf(text, sizeof text, "ended the process with exit status %d", WEXITSTATUS(status));
+        std::snprintf(text, sizeof text, "ended with exit status %d", WEXITSTATUS(status));
     }
     return text;
 }
@@ -112,7 +112,10 @@ std::string deathMessage(int status, std::optional<double> hungAfter, const Chil
         return "no progress for " + secondsText(*hungAfter) + " outside any call into the plug-in" +
                (before.empty() ? "" : "; the calls before: " + before);
     }
-    std::string message = threw.empty() ? "" : threw + " threw an exception; then the process ";
+    // "crashed with ..." reads without a subject; "ended with ..." needs one.
+    std::string message = !threw.empty()      ? threw + " threw an exception; then the process "
+                          : WIFEXITED(status) ? "the process "
+                                              : "";
     message += endOfProcess(status);
     const std::string last = printedDuringCheck ? output.lastLine() : "";
     const bool aborted = WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT;
@@ -124,11 +127,6 @@ std::string deathMessage(int status, std::optional<double> hungAfter, const Chil
     // Damage is often noticed a call or two after it was done.
     if ((call.empty() || aborted) && !before.empty()) message += "; the calls before: " + before;
     return message;
-}
-
-Outcome crashOutcome(const Check& check, int strictness, std::string message) {
-    if (strictness >= check.crashFailsFrom) return failed(std::move(message));
-    return warned(message + " (a failure from strictness " + std::to_string(check.crashFailsFrom) + ")");
 }
 
 // A line the process reports on: a letter for its kind, then fields, all
@@ -143,6 +141,34 @@ std::vector<std::string> fieldsOf(const std::string& line) {
     }
 }
 
+template <typename Number>
+std::optional<Number> numberIn(const std::string& field) {
+    Number number{};
+    const char* end = field.data() + field.size();
+    const auto [stop, error] = std::from_chars(field.data(), end, number);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return number;
+}
+
+struct ReportedResult {
+    std::size_t position;  // among the runnable checks
+    Outcome outcome;
+    double seconds;
+};
+
+// An "R" line's fields, or nothing when they do not hold together. Only this
+// program means to write them, so such a line is reported as its own fault,
+// never as a verdict on the plug-in.
+std::optional<ReportedResult> resultIn(const std::vector<std::string>& fields, std::size_t runnable) {
+    const auto position = numberIn<std::size_t>(fields[1]);
+    const auto verdict = numberIn<int>(fields[2]);
+    const auto seconds = numberIn<double>(fields[3]);
+    if (!position || *position >= runnable || !verdict || *verdict < static_cast<int>(Verdict::pass) ||
+        *verdict > static_cast<int>(Verdict::skip) || !seconds)
+        return std::nullopt;
+    return ReportedResult{*position, {static_cast<Verdict>(*verdict), fields[4]}, *seconds};
+}
+
 int progressPage() {
     static const int fd = createProgressPage();
     return fd;
@@ -150,12 +176,12 @@ int progressPage() {
 
 }  // namespace
 
-std::vector<std::string> childArguments(const RunSettings& settings, const std::string& spec) {
+std::vector<std::string> childArguments(const RunSettings& settings, const std::string& groupAndStart) {
     char limit[32];
     std::snprintf(limit, sizeof limit, "%.17g", settings.callLimitSeconds);
     return {"validate",
             "--child",
-            spec,
+            groupAndStart,
             "--plugin",
             settings.pluginPath,
             "--strictness",
@@ -201,6 +227,7 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
                        skipped("not run: the overall time limit of " + secondsText(settings.timeLimitSeconds) +
                                " ran out"),
                        0.0);
+            run.cutShort = true;
             break;
         }
         clearProgress();
@@ -225,6 +252,7 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
         bool outOfTime = false;
         std::string pending;
         std::string printed;
+        std::string malformed;  // a result line that does not parse
         bool exited = false;
         for (;;) {
             pollfd fds[2] = {{lines.read, POLLIN, 0}, {output.read, POLLIN, 0}};
@@ -239,10 +267,13 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
                     checkStart = Clock::now();
                     linesAtCheck = run.output.lineCount();
                 } else if (fields[0] == "R" && fields.size() == 5) {
-                    const std::size_t position = std::stoul(fields[1]);
-                    result(runnable[position], {static_cast<Verdict>(std::stoi(fields[2])), fields[4]},
-                           std::stod(fields[3]));
-                    next = position + 1;
+                    const std::optional<ReportedResult> reported = resultIn(fields, runnable.size());
+                    if (!reported) {
+                        malformed = pending.substr(0, end);
+                        break;
+                    }
+                    result(runnable[reported->position], reported->outcome, reported->seconds);
+                    next = reported->position + 1;
                     emit();
                 } else if (fields[0] == "F" && fields.size() == 3) {
                     if (events.fact) events.fact(fields[1], fields[2]);
@@ -250,7 +281,7 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
                     run.notPlugin = fields[1];
                 }
             }
-            if (exited) break;
+            if (exited || !malformed.empty()) break;
             siginfo_t info{};
             if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
                 info.si_pid == pid) {
@@ -264,7 +295,7 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
             }
             const bool inCall = progress.call[0] != '\0';
             const double limit = settings.callLimitSeconds * (inCall ? std::max(1.0f, progress.callLimitScale) : 1.0);
-            if (since(lastMove) > limit) {
+            if (secondsSince(lastMove) > limit) {
                 hungAfter = limit;
                 break;
             }
@@ -277,9 +308,14 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
         endProcessGroup(pid);
         const int status = waitForProcess(pid);
         run.output.finish();
+        if (!malformed.empty())
+            throw std::logic_error("internal fault: the process running the " + group.name +
+                                   " checks reported a result line that does not parse: \"" + malformed + "\"");
         if (!run.notPlugin.empty()) {
-            run.seconds = since(groupStart);
-            return run;
+            // Loaded before, so every check left gets the loader's reason.
+            for (std::size_t k = next; k < runnable.size(); ++k)
+                result(runnable[k], failed("the library no longer loads: " + run.notPlugin), 0.0);
+            break;
         }
         if (next >= runnable.size()) break;
 
@@ -289,23 +325,24 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
             progress.check >= static_cast<std::int32_t>(next) ? static_cast<std::size_t>(progress.check) : next;
         const Check& check = group.checks[runnable[culprit]];
         if (outOfTime) {
+            run.cutShort = true;
             const std::string call = terminated(progress.call, sizeof progress.call);
             result(runnable[culprit],
                    skipped("cut short by the overall time limit of " + secondsText(settings.timeLimitSeconds) +
                            (call.empty() ? "" : ", in " + call)),
-                   since(checkStart));
+                   secondsSince(checkStart));
         } else {
             result(runnable[culprit],
                    crashOutcome(
                        check, settings.strictness,
                        deathMessage(status, hungAfter, progress, run.output, run.output.lineCount() > linesAtCheck)),
-                   since(checkStart));
+                   secondsSince(checkStart));
         }
         next = culprit + 1;
         emit();
     }
     emit();
-    run.seconds = since(groupStart);
+    run.seconds = secondsSince(groupStart);
     return run;
 }
 

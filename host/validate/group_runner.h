@@ -29,6 +29,7 @@ struct GroupRun {
     double seconds = 0.0;
     PluginOutput output;    // what the plug-in printed meanwhile
     std::string notPlugin;  // set when the file turned out not to be a plug-in at all
+    bool cutShort = false;  // the overall time limit ran out before every runnable check ran
 };
 
 using Deadline = std::chrono::steady_clock::time_point;
@@ -37,9 +38,9 @@ using Deadline = std::chrono::steady_clock::time_point;
 // skipped, the others as they finish.
 GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline deadline, const GroupEvents& events);
 
-// The arguments that make this program run checks of `group` from the
-// `from`-th runnable one on (runChild reads them back).
-std::vector<std::string> childArguments(const RunSettings& settings, const std::string& spec);
+// The arguments that make this program run `groupAndStart`, "GROUP:N": the
+// group's checks from its N-th runnable one on (runChild reads them back).
+std::vector<std::string> childArguments(const RunSettings& settings, const std::string& groupAndStart);
 
 }  // namespace vsthost::validate
 
@@ -47,6 +48,6 @@ namespace vsthost::validate {
 
 // In the process started for a group: runs its checks from the position the
 // arguments name on, reporting to the validator, and ends the process.
-[[noreturn]] void runChild(const std::string& spec, const RunSettings& settings);
+[[noreturn]] void runChild(const std::string& groupAndStart, const RunSettings& settings);
 
 }  // namespace vsthost::validate

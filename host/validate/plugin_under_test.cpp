@@ -8,11 +8,13 @@
 #include "call_in_progress.h"
 #include "frame/record_names.h"
 #include "host/allocation/allocation_counter.h"
+#include "host/plugin/plugin_module.h"
 
 namespace vsthost::validate {
 
 PluginUnderTest::PluginUnderTest(const PluginModule& module)
-    : instance(std::make_unique<PluginInstance>(module, host_, static_cast<CallWatcher*>(this))) {}
+    : entryName(module.entryName()),
+      instance(std::make_unique<PluginInstance>(module, host_, static_cast<CallWatcher*>(this))) {}
 
 PluginUnderTest::~PluginUnderTest() = default;
 
@@ -61,7 +63,7 @@ void PluginUnderTest::calling(const PluginCall& call) {
     using Kind = PluginCall::Kind;
     exceptionsAtCall = std::uncaught_exceptions();
     switch (call.kind) {
-        case Kind::entry: noteCall("VSTPluginMain"); return;
+        case Kind::entry: noteCall("%s", entryName); return;
         case Kind::dispatch: {
             // Only the arguments that are set, so the common calls read short.
             char extra[96] = "";

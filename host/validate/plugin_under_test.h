@@ -96,6 +96,7 @@ private:
     std::int64_t inProcess = 0;
     std::int64_t inSetParameter = 0;
     int exceptionsAtCall = 0;                  // to tell an exception leaving the plug-in from one already under way
+    const char* entryName;                     // VSTPluginMain or main, as messages name the entry call
     std::unique_ptr<PluginInstance> instance;  // last: closes while the rest still stands
 };
 

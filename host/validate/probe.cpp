@@ -42,6 +42,7 @@ std::vector<float> runProbe(const CheckContext& context, const std::string& name
 }
 
 void runProbeChild(const std::string& name, const RunSettings& settings) {
+    settleFreshProcess();
     attachProgressPage(kProgressFd);
     const Probe* probe = nullptr;
     for (const Probe& p : probes())

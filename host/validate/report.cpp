@@ -64,10 +64,13 @@ void TextReport::end(const Report& report) {
                          static_cast<long long>(output.linesLeftOut()));
     }
     if (!report.notRun().empty()) std::fprintf(out, "Nothing else was run: %s\n", report.notRun().c_str());
+    if (!report.cutShortBy().empty()) std::fprintf(out, "Cut short: %s\n", report.cutShortBy().c_str());
+    const char* outcome = report.anyFailed()             ? "validation FAILED"
+                          : !report.cutShortBy().empty() ? "validation INCOMPLETE, cut short by the overall time limit"
+                                                         : "validation passed";
     std::fprintf(out, "Summary: %zu checks, %d PASS, %d FAIL, %d WARN, %d SKIP in %.1f s: %s\n",
                  report.results().size(), report.count(Verdict::pass), report.count(Verdict::fail),
-                 report.count(Verdict::warn), report.count(Verdict::skip), report.seconds(),
-                 report.anyFailed() ? "validation FAILED" : "validation passed");
+                 report.count(Verdict::warn), report.count(Verdict::skip), report.seconds(), outcome);
     std::fflush(out);
 }
 

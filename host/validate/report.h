@@ -54,6 +54,8 @@ public:
 
     void add(CheckResult result);
     void addGroup(PrintedByGroup group);
+    // Before finishing: the run ended before every check ran, and `why`.
+    void cutShort(std::string why) { cutShort_ = std::move(why); }
     // `why` when checks could not be run at all, e.g. no usable record.
     void finish(double seconds, std::string why = "");
 
@@ -61,6 +63,9 @@ public:
     const std::vector<CheckResult>& results() const { return results_; }
     const std::vector<PrintedByGroup>& groups() const { return groups_; }
     bool anyFailed() const { return count(Verdict::fail) > 0; }
+    // Not cut short and nothing failed: a run that did not finish proves nothing.
+    bool passed() const { return !anyFailed() && cutShort_.empty(); }
+    const std::string& cutShortBy() const { return cutShort_; }
     int count(Verdict verdict) const { return counts[static_cast<int>(verdict)]; }
     double seconds() const { return seconds_; }
     const std::string& notRun() const { return notRun_; }
@@ -73,6 +78,7 @@ private:
     int counts[4] = {};
     double seconds_ = 0.0;
     std::string notRun_;
+    std::string cutShort_;
 };
 
 // One line per check as it finishes; then what the plug-in printed, apart;

@@ -281,7 +281,17 @@ TEST(Validate, TheOverallLimitCutsValidationShortWithoutBlame) {
                          "processReplacing"))
         << report.message("grid.rate-192000");
     EXPECT_EQ(report.message("transport.stopped"), "not run: the overall time limit of 6 s ran out");
-    EXPECT_EQ(report.exitCode, 0);
+    // A run that did not finish proves nothing, though nothing failed.
+    EXPECT_EQ(report.document.at("summary").at("passed"), false);
+    EXPECT_EQ(report.document.at("summary").at("cutShort"),
+              "the overall time limit of 6 s ran out before every check ran");
+    EXPECT_EQ(report.exitCode, 8);
+
+    const CommandRun text = run({"--plugin", kBrokenDir + "/broken-complete.so", "--timeout", "0.001"});
+    EXPECT_TRUE(contains(text.out, "\nCut short: the overall time limit of 0.001 s ran out before every check ran\n"))
+        << text.out;
+    EXPECT_TRUE(contains(text.out, ": validation INCOMPLETE, cut short by the overall time limit\n")) << text.out;
+    EXPECT_EQ(text.exitCode, 8);
 }
 
 TEST(Validate, WithoutADisplayTheEditorIsSkippedAndSaysWhy) {
@@ -428,6 +438,52 @@ TEST(Validate, AFileThatIsNoPluginIsRefusedWithoutAReport) {
     }
 }
 
+TEST(Validate, ACrashInTheEntryNamesTheEntryCalledAndKeepsWhatWasPrintedJustBefore) {
+    const Report report = validate({"--plugin", kBrokenDir + "/broken-entry_crashing.so", "--seed", "5"});
+    EXPECT_EQ(report.verdict("load.entry"), "FAIL");
+    const std::string message = report.message("load.entry");
+    EXPECT_TRUE(message.ends_with("crashed with SIGSEGV (Segmentation fault), in main")) << message;
+    const auto& printed = report.document.at("groups").at(0).at("printed");
+    ASSERT_EQ(printed.size(), 1u) << printed;
+    EXPECT_EQ(printed.at(0).at("line"), "entry: about to crash");
+    EXPECT_EQ(report.exitCode, 7);
+}
+
+TEST(Validate, ALibraryThatNoLongerLoadsFailsEachCheckLeftWithTheLoadersReason) {
+    ScratchDirectory dir;
+    const std::string copy = dir / "broken-vanishing.so";
+    std::filesystem::copy_file(kBrokenDir + "/broken-vanishing.so", copy);
+    const Report report = validate({"--plugin", copy, "--seed", "5", "--only", "identity"});
+    std::size_t identityChecks = 0;
+    for (const auto& [id, check] : report.checks) {
+        if (check.at("group") != "identity") {
+            EXPECT_NE(check.at("verdict"), "FAIL") << id;
+            continue;
+        }
+        ++identityChecks;
+        EXPECT_EQ(check.at("verdict"), "FAIL") << id;
+        const std::string message = check.at("message");
+        EXPECT_TRUE(message.starts_with("the library no longer loads: ") && contains(message, copy) &&
+                    contains(message, "No such file or directory"))
+            << id << ": " << message;
+    }
+    EXPECT_GT(identityChecks, 3u);
+    EXPECT_EQ(report.document.at("summary").at("fail"), identityChecks);
+    EXPECT_EQ(report.exitCode, 7);
+}
+
+// A result line for a check that does not exist, written by the plug-in
+// where only the validator should write.
+TEST(Validate, AResultLineThatDoesNotParseIsTheValidatorsOwnFault) {
+    const CommandRun result =
+        run({"--plugin", kBrokenDir + "/broken-forging_results.so", "--seed", "5", "--only", "identity"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.err,
+                         "internal fault: the process running the load checks reported a result line "
+                         "that does not parse: \"R\t999999\t0\t0.000\tforged\""))
+        << result.err;
+}
+
 TEST(Validate, ARecordThatIsNoEffectFailsOnceAndNothingElseRuns) {
     const Report report = validate({"--plugin", FIXTURE_NULL_PATH});
     EXPECT_EQ(report.checks.size(), 1u);
@@ -488,6 +544,20 @@ TEST(Validate, BadCommandLinesAreRefused) {
         const CommandRun result = run(args);
         EXPECT_EQ(result.exitCode, 2) << args.front();
         EXPECT_EQ(result.out, "") << args.front();
+    }
+}
+
+// A limit too long for the clock would put the deadline in the past and
+// skip every check.
+TEST(Validate, TimeLimitsPastAWeekAreRefused) {
+    for (const char* option : {"--timeout", "--call-limit"}) {
+        for (const char* seconds : {"1e10", "604800.5"}) {
+            const CommandRun result = run({option, seconds});
+            EXPECT_EQ(result.exitCode, 2) << option << " " << seconds;
+            EXPECT_TRUE(contains(result.err, std::string("option ") + option +
+                                                 " needs a number of seconds above 0 and at most 604800 (a week)"))
+                << result.err;
+        }
     }
 }
 
