@@ -203,10 +203,10 @@ Some findings are warnings below a strictness and failures from it: subnormal ou
 a missing effFlagsCanReplacing (4), heap allocations in processing or parameter calls and
 a uniqueID of 0 (6), texts past their bound but within the 64 bytes hosts commonly give,
 non-finite output, a crash or a hang after parameter values outside 0 to 1, a program 0
-that does not come back, a latency that changes without audioMasterIOChanged, and X errors
-from the editor (7). A block split that changes the output of a plug-in without latency, a
-VST version other than 2400, notes that fade too slowly, and silence after a burst that
-costs more than 1.5 times a normal signal are only ever warnings.
+that does not come back, a latency that changes without audioMasterIOChanged, X errors
+from the editor and an open editor that gives no rectangle (7). A block split that changes
+the output of a plug-in without latency, a VST version other than 2400, and silence after a
+burst that costs more than 1.5 times a normal signal are only ever warnings.
 
 Exit codes: 0 every check ran and none failed, 7 a check failed, 8 the time limit of
 --timeout ran out before every check ran (none failed so far), 5 the file is missing or
