@@ -39,9 +39,9 @@ TEST(Lv2Tools, Lv2infoDescribesThePluginAndEachPort) {
     const ToolRun run = runTool({kUri}, kLv2Path, LV2INFO_PATH);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string text = squeezed(run.out);
-    for (const std::string& line :
-         std::vector<std::string>{"Name: Dravelkint", "Class: Lowpass Filter Plugin", "Author: Sorpenwalde",
-                                  "Has latency: no", "Binary: file://" + kInstalled + "/dravelkint.lv2/dravelkint.so"})
+    for (const std::string& line : std::vector<std::string>{
+             "Name: Dravelkint", "Class: Lowpass Filter Plugin", "Author: Sorpenwalde", "Has latency: no",
+             "Binary: file://" + kInstalled + "/dravelkint.lv2/dravelkint_lv2.so"})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << run.out;
 
     const std::vector<std::vector<std::string>> ports{
