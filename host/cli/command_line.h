@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "host/picture/spectrogram.h"
+#include "host/picture/render_picture.h"
 #include "host/song/automation.h"
 #include "host/song/tempo_map.h"
 #include "host/song/transport.h"

@@ -24,7 +24,7 @@
 #include "host/audio/output_check.h"
 #include "host/audio/render_loop.h"
 #include "host/audio/resampling_sink.h"
-#include "host/picture/spectrogram.h"
+#include "host/picture/render_picture.h"
 #include "host/plugin/parameter_search.h"
 #include "host/plugin/pin_layout.h"
 #include "host/text/decimal_number.h"

@@ -1,4 +1,4 @@
-#include "spectrogram.h"
+#include "render_picture.h"
 
 #include <fftw3.h>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/picture/spectrogram.h"
+#include "host/picture/render_picture.h"
 
 using vsthost::AxisMark;
 using vsthost::BitmapFont;

@@ -1,4 +1,4 @@
-#include "host/picture/spectrogram.h"
+#include "host/picture/render_picture.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
