@@ -260,12 +260,15 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
             drain(lines.read, pending);
             printed.clear();
             drain(output.read, printed);
+            // A check may begin and die within one round: what this round
+            // read may be its dying words, whichever pipe was read first.
+            const std::int64_t linesBeforeRound = run.output.lineCount();
             run.output.add(printed);
             for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
                 const std::vector<std::string> fields = fieldsOf(pending.substr(0, end));
                 if (fields[0] == "B" && fields.size() == 2) {
                     checkStart = Clock::now();
-                    linesAtCheck = run.output.lineCount();
+                    linesAtCheck = linesBeforeRound;
                 } else if (fields[0] == "R" && fields.size() == 5) {
                     const std::optional<ReportedResult> reported = resultIn(fields, runnable.size());
                     if (!reported) {

@@ -441,11 +441,15 @@ TEST(Validate, AFileThatIsNoPluginIsRefusedWithoutAReport) {
 TEST(Validate, ACrashInTheEntryNamesTheEntryCalledAndKeepsWhatWasPrintedJustBefore) {
     const Report report = validate({"--plugin", kBrokenDir + "/broken-entry_crashing.so", "--seed", "5"});
     EXPECT_EQ(report.verdict("load.entry"), "FAIL");
+    // The sanitizers end the process themselves, after printing their own report.
     const std::string message = report.message("load.entry");
-    EXPECT_TRUE(message.ends_with("crashed with SIGSEGV (Segmentation fault), in main")) << message;
+    EXPECT_TRUE(message.ends_with(", in main")) << message;
     const auto& printed = report.document.at("groups").at(0).at("printed");
-    ASSERT_EQ(printed.size(), 1u) << printed;
+    ASSERT_GE(printed.size(), 1u) << printed;
     EXPECT_EQ(printed.at(0).at("line"), "entry: about to crash");
+    if (printed.size() == 1) {
+        EXPECT_TRUE(message.ends_with("crashed with SIGSEGV (Segmentation fault), in main")) << message;
+    }
     EXPECT_EQ(report.exitCode, 7);
 }
 
