@@ -14,20 +14,8 @@ set -euo pipefail
 export LC_ALL=C
 cd "$(dirname "$0")/.."
 
-packages=(lsp-plugins-vst dpf-plugins-vst dragonfly-reverb-vst iem-plugin-suite-vst zam-plugins amsynth
-  zynaddsubfx-vst xvfb binutils bc)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -ne 0 ]; then
-  echo "Installing from Debian's packages: ${missing[*]}" >&2
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install-deps.sh lsp-plugins-vst dpf-plugins-vst dragonfly-reverb-vst iem-plugin-suite-vst zam-plugins \
+  amsynth zynaddsubfx-vst xvfb binutils bc
 
 tool=${DRAVELKINT:-build/dravelkint}
 if [ ! -x "$tool" ]; then
