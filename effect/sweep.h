@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "effect/musical_time.h"
+
 // Note divisions of a whole note that the Period parameter chooses from.
 inline constexpr std::array<std::int32_t, 12> periodDivisors{1, 2, 3, 4, 6, 8, 12, 16, 24, 32, 48, 64};
 
@@ -16,11 +18,6 @@ inline constexpr float kEightyDegrees = 1.3962634f;
 // Sweep period in quarter notes, single precision (so 1/12 is a little over a third).
 inline float periodLength(std::int32_t periodIndex) {
     return 4.0f / static_cast<float>(periodDivisors[static_cast<std::size_t>(periodIndex)]);
-}
-
-// Quarter notes per sample, evaluated in exactly this shape.
-inline double quarterNotesPerSample(float sampleRate, double bpm) {
-    return 1.0 / (static_cast<double>(sampleRate) / (bpm / 60.0));
 }
 
 // A period shorter than this many samples is audio-rate modulation, which

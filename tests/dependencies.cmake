@@ -28,7 +28,7 @@ endfunction()
 
 set(dk_links "")
 foreach(part dravelkint_frame dravelkint_processor dravelkint_wobble dravelkint_lv2_binding dravelkint_text
-    dravelkint_song dravelkint_plugin_host dravelkint_validate dravelkint_picture)
+    dravelkint_song dravelkint_plugin_host dravelkint_automation dravelkint_validate dravelkint_picture)
   if(TARGET ${part})
     dk_link_closure(${part} closure)
     list(JOIN closure " " closure)

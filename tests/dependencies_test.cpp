@@ -35,13 +35,17 @@ const std::vector<Part> kParts{
     {"host/allocation", {"host/allocation"}, {}},
     {"host/song", {"frame", "host/text", "host/song"}, {}},
     {"host/plugin", {"frame", "host/text", "host/song", "host/plugin"}, {}},
-    {"host/audio", {"frame", "host/text", "host/song", "host/plugin", "host/audio"}, {}},
-    {"host/picture", {"frame", "host/text", "host/song", "host/plugin", "host/audio", "host/picture"}, {}},
+    {"host/automation", {"frame", "host/text", "host/song", "host/plugin", "host/automation"}, {}},
+    {"host/audio", {"frame", "host/text", "host/song", "host/plugin", "host/automation", "host/audio"}, {}},
+    {"host/picture",
+     {"frame", "host/text", "host/song", "host/plugin", "host/automation", "host/audio", "host/picture"},
+     {}},
     {"host/validate",
      {"frame", "host/text", "host/song", "host/plugin", "host/allocation", "host/validate"},
      {"sndfile.h", "fftw3.h", "png.h", "nlohmann/"}},
     {"host/cli",
-     {"frame", "host/text", "host/song", "host/plugin", "host/audio", "host/picture", "host/validate", "host/cli"},
+     {"frame", "host/text", "host/song", "host/plugin", "host/automation", "host/audio", "host/picture",
+      "host/validate", "host/cli"},
      {}},
 };
 
@@ -93,6 +97,8 @@ TEST(Dependencies, EachPartIncludesOnlyWhatItBuildsOn) {
             }
             const std::string folder = folderOf(include);
             if (folder.empty()) continue;  // beside the including file
+            // The song's step per sample: host and plug-in evaluate it alike, from one copy.
+            if (include.target == "effect/musical_time.h" && part.folder.rfind("host/", 0) == 0) continue;
             EXPECT_TRUE(part.mayInclude.count(folder) == 1)
                 << include.file << " includes \"" << include.target << "\" from " << folder;
         }
@@ -145,9 +151,10 @@ TEST(Dependencies, EachPartLinksOnlyWhatItBuildsOn) {
         {"dravelkint_lv2_binding",
          "dravelkint_(frame|wobble|text|song|plugin_host|audio|picture|validate)|sndfile|fftw|png|json|lilv"},
         {"dravelkint_text", "dravelkint_|sndfile|fftw|png|json"},
-        {"dravelkint_song", "dravelkint_(wobble|plugin_host|audio|picture|validate)|sndfile|fftw|png|json"},
-        {"dravelkint_plugin_host", "dravelkint_(wobble|audio|picture|validate)|sndfile|fftw|png|json"},
-        {"dravelkint_validate", "dravelkint_(wobble|audio|picture)|sndfile|fftw|png|json"},
+        {"dravelkint_song", "dravelkint_(wobble|plugin_host|automation|audio|picture|validate)|sndfile|fftw|png|json"},
+        {"dravelkint_plugin_host", "dravelkint_(wobble|automation|audio|picture|validate)|sndfile|fftw|png|json"},
+        {"dravelkint_automation", "dravelkint_(wobble|audio|picture|validate)|sndfile|fftw|png"},
+        {"dravelkint_validate", "dravelkint_(wobble|automation|audio|picture)|sndfile|fftw|png|json"},
     };
     const std::map<std::string, std::string> links = partLinks();
     for (const Rule& rule : rules) {

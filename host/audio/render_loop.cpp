@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "host/plugin/host_callback.h"
+#include "host/automation/automation_plan.h"
 #include "host/plugin/plugin_instance.h"
-#include "host/song/timeline.h"
+#include "host/song/song.h"
 #include "host/text/failure.h"
 
 namespace vsthost {
@@ -67,13 +67,6 @@ std::int32_t reportedLatency(const PluginInstance& plugin, LatencyReport& report
 
 }  // namespace
 
-BlockPlanner plannerFor(Timeline& timeline, PluginInstance& plugin) {
-    const ParameterWriter write = [&plugin](std::int32_t index, float value) { plugin.setParameter(index, value); };
-    return [&timeline, &plugin, write](std::int64_t position, std::int32_t maxFrames) {
-        return timeline.plan(position, maxFrames, plugin.host().transport, write);
-    };
-}
-
 std::int64_t render(PluginInstance& plugin, AudioSource& source, AudioSink& sink, const RenderSettings& settings) {
     std::optional<ChannelRouting> ownRouting;
     if (settings.routing == nullptr)
@@ -89,7 +82,6 @@ std::int64_t render(PluginInstance& plugin, AudioSource& source, AudioSink& sink
     ChannelBuffers out(plugin.outputs(), block);
     const std::int32_t outChannels = routing.outputs;
     std::vector<float> interleavedOut(static_cast<std::size_t>(block) * outChannels);
-    Transport& transport = plugin.host().transport;
 
     LatencyReport ownReport;
     LatencyReport& report = settings.latency != nullptr ? *settings.latency : ownReport;
@@ -109,8 +101,10 @@ std::int64_t render(PluginInstance& plugin, AudioSource& source, AudioSink& sink
         if (target >= 0 && latency == 0 && position >= target) break;
         if (settings.cancel != nullptr && settings.cancel->load())
             throw Failure(FailureKind::interrupted, "interrupted");
-        const std::int32_t wanted =
-            settings.planner ? std::clamp(settings.planner(position, block), std::int32_t{1}, block) : block;
+        std::int32_t wanted = block;
+        if (settings.song != nullptr) wanted = settings.song->framesUntilChange(wanted);
+        if (settings.automation != nullptr) wanted = settings.automation->play(position, wanted, plugin);
+        if (settings.planner) wanted = std::clamp(settings.planner(position, wanted), std::int32_t{1}, wanted);
 
         const std::int64_t got = main.read(wanted);
         if (main.hasEnded() && target < 0) target = position + got + settings.tailFrames;
@@ -136,7 +130,7 @@ std::int64_t render(PluginInstance& plugin, AudioSource& source, AudioSink& sink
             }
         }
         plugin.process(in.data(), out.data(), static_cast<std::int32_t>(frames));
-        transport.advance(static_cast<std::int32_t>(frames));
+        if (settings.song != nullptr) settings.song->advance(static_cast<std::int32_t>(frames));
         position += frames;
 
         // Plug-ins report their delay once they process, and may change it.

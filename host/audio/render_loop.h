@@ -16,19 +16,13 @@ namespace vsthost {
 
 class PluginInstance;
 
+class AutomationPlan;
+class Song;
+
 // Called before every block with the position of its first frame and the
 // largest block allowed; answers how many frames this block takes (1 to
-// maxFrames). It may change parameters or the transport for the block it
-// plans, which makes changes land on exact samples. For a source of unknown
-// length it is asked once more at the end, for a block that does not happen.
+// maxFrames), as a host that cuts its blocks irregularly would.
 using BlockPlanner = std::function<std::int32_t(std::int64_t position, std::int32_t maxFrames)>;
-
-class Timeline;
-
-// A planner that plays `timeline` on the plug-in: its parameter changes
-// through the record, its tempo on the plug-in host's transport. Both must
-// outlive the planner.
-BlockPlanner plannerFor(Timeline& timeline, PluginInstance& plugin);
 
 using RenderProgress = std::function<void(std::int64_t framesDone)>;
 
@@ -43,7 +37,12 @@ struct LatencyReport {
 struct RenderSettings {
     std::int32_t blockSize = 512;
     std::int64_t tailFrames = 0;  // silence fed in after the source ends
-    BlockPlanner planner;
+    // The song whose clock the plug-in's host serves: moved on after every
+    // block, which ends where its tempo changes.
+    Song* song = nullptr;
+    // Played before every block, which ends where it next writes.
+    const AutomationPlan* automation = nullptr;
+    BlockPlanner planner;  // further cuts
     RenderProgress progress;
     const std::atomic<bool>* cancel = nullptr;  // polled once per block
     // Null: the source feeds the plug-in's inputs as routeChannels() does by

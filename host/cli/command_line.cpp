@@ -100,6 +100,33 @@ Whole integer(const std::string& text, const std::string& option) {
     return *v;
 }
 
+// A whole number from `lowest` to `highest`; `what` names it: "a count".
+std::int64_t wholeInRange(const std::string& text, const std::string& option, const std::string& what,
+                          std::int64_t lowest, std::int64_t highest) {
+    const std::int64_t v = integer(text, option);
+    if (v < lowest || v > highest)
+        throw usage("option " + option + " needs " + what + " from " + std::to_string(lowest) + " to " +
+                    std::to_string(highest) + ", not " + text);
+    return v;
+}
+
+// "WIDTHxHEIGHT" within the picture's limits.
+PictureSize pictureSize(const std::string& text) {
+    auto refuse = [&] {
+        return usage("option --spectrogram-size needs WIDTHxHEIGHT from " + std::to_string(PictureSize::kMinWidth) +
+                     "x" + std::to_string(PictureSize::kMinHeight) + " to " + std::to_string(PictureSize::kMaxWidth) +
+                     "x" + std::to_string(PictureSize::kMaxHeight) + ", not '" + text + "'");
+    };
+    const auto x = text.find('x');
+    if (x == std::string::npos) throw refuse();
+    const auto width = parseWholeNumber<std::int32_t>(std::string_view(text).substr(0, x));
+    const auto height = parseWholeNumber<std::int32_t>(std::string_view(text).substr(x + 1));
+    if (!width || !height || *width < PictureSize::kMinWidth || *width > PictureSize::kMaxWidth ||
+        *height < PictureSize::kMinHeight || *height > PictureSize::kMaxHeight)
+        throw refuse();
+    return {*width, *height};
+}
+
 TimeSignature timeSignature(const std::string& text) {
     const std::size_t slash = text.find('/');
     auto fail = [&] { return usage("option --time-sig needs a signature such as 4/4 or 6/8, not '" + text + "'"); };
@@ -138,11 +165,7 @@ bool renderOption(Arguments& a, const std::string& option, RenderSettingsOptions
     } else if (option == "--plugin") {
         r.plugin = a.value(option);
     } else if (option == "--block") {
-        const std::int64_t block = integer(a.value(option), option);
-        if (block < 1 || block > kLargestBlock)
-            throw usage("option --block needs a size from 1 to " + std::to_string(kLargestBlock) + ", not " +
-                        std::to_string(block));
-        r.blockSize = static_cast<std::int32_t>(block);
+        r.blockSize = static_cast<std::int32_t>(wholeInRange(a.value(option), option, "a size", 1, kLargestBlock));
     } else if (option == "--overwrite") {
         a.noValue(option);
         r.overwrite = true;
@@ -152,7 +175,7 @@ bool renderOption(Arguments& a, const std::string& option, RenderSettingsOptions
     } else if (option == "--spectrogram") {
         r.spectrogram = a.value(option);
     } else if (option == "--spectrogram-size") {
-        r.spectrogramSize = parsePictureSize(a.value(option));
+        r.spectrogramSize = pictureSize(a.value(option));
         sizeGiven = true;
     } else if (option == "--keep-bad-output") {
         a.noValue(option);
@@ -161,11 +184,7 @@ bool renderOption(Arguments& a, const std::string& option, RenderSettingsOptions
         a.noValue(option);
         r.compensateLatency = false;
     } else if (option == "--channels") {
-        const std::int64_t channels = integer(a.value(option), option);
-        if (channels < 1 || channels > kMostChannels)
-            throw usage("option --channels needs a count from 1 to " + std::to_string(kMostChannels) + ", not " +
-                        std::to_string(channels));
-        r.channels = static_cast<std::int32_t>(channels);
+        r.channels = static_cast<std::int32_t>(wholeInRange(a.value(option), option, "a count", 1, kMostChannels));
     } else if (option == "--sample-format") {
         const std::string name = a.value(option);
         if (!sampleFormatsNamed(name))
@@ -236,9 +255,7 @@ DemoCommand parseDemo(Arguments& a) {
     const std::vector<std::string> files = walk(a, [&](const std::string& arg) {
         if (renderOption(a, arg, c.render, sizeGiven)) {
         } else if (arg == "--bars") {
-            const std::int64_t bars = integer(a.value(arg), arg);
-            if (bars < 1 || bars > 10000) throw usage("option --bars needs a count from 1 to 10000");
-            c.bars = static_cast<std::int32_t>(bars);
+            c.bars = static_cast<std::int32_t>(wholeInRange(a.value(arg), arg, "a count", 1, 10000));
         } else if (arg == "--dry") {
             a.noValue(arg);
             c.dry = true;
@@ -296,10 +313,8 @@ ValidateCommand parseValidate(Arguments& a) {
         if (arg == "--plugin") {
             c.plugin = a.value(arg);
         } else if (arg == "--strictness") {
-            const std::string text = a.value(arg);
-            c.strictness = integer<int>(text, arg);
-            if (c.strictness < validate::kMinStrictness || c.strictness > validate::kMaxStrictness)
-                throw usage("option --strictness goes from 1 to 10, not " + text);
+            c.strictness = static_cast<int>(
+                wholeInRange(a.value(arg), arg, "a level", validate::kMinStrictness, validate::kMaxStrictness));
         } else if (arg == "--seed") {
             c.seed = integer<std::uint64_t>(a.value(arg), arg);
         } else if (arg == "--only") {

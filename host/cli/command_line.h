@@ -11,8 +11,8 @@
 #include <variant>
 #include <vector>
 
+#include "host/automation/automation_text.h"
 #include "host/picture/render_picture.h"
-#include "host/song/automation.h"
 #include "host/song/tempo_map.h"
 #include "host/song/transport.h"
 

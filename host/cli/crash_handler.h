@@ -1,5 +1,5 @@
-// While a plug-in renders: a crash of the process (a fault, an abort of the
-// C library after heap damage) removes the temporary files, says which call
+// While a plug-in is loaded: a crash of the process (a fault, an abort of the
+// C library after heap damage) removes the temporary file, says which call
 // into the plug-in crashed, and ends with the crash's own exit code instead
 // of leaving a half-made file and a bare signal behind.
 #pragma once

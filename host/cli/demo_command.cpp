@@ -1,15 +1,15 @@
 #include <sndfile.h>
 
 #include <array>
-#include <memory>
 #include <string_view>
+#include <vector>
 
 #include "commands.h"
-#include "crash_handler.h"
 #include "host/audio/demo_signal.h"
-#include "host/audio/render_loop.h"
 #include "host/plugin/parameter_search.h"
 #include "host/text/failure.h"
+#include "output_paths.h"
+#include "parameter_settings.h"
 #include "render_session.h"
 
 namespace vsthost {
@@ -44,31 +44,25 @@ void applyDemoSettings(PluginInstance& plugin, bool ownPlugin) {
 }  // namespace
 
 void runDemo(const DemoCommand& command) {
-    const int container = checkOutput(command.render, nullptr);
-    if (command.render.spectrogram) checkPictureOutput(*command.render.spectrogram, command.render.overwrite);
+    const int container = checkOutput(command.render, {});
+    if (command.render.spectrogram) checkPictureOutput(command.render, {});
     DemoSignal signal(command.bars);
-    Timeline timeline(TempoMap(signal.sampleRate(), DemoSignal::kTempo), {});
+    Song song(TempoMap(signal.sampleRate(), DemoSignal::kTempo));
     RenderJob job;
     job.source = &signal;
     job.container = container;
     job.sampleFormat = SF_FORMAT_FLOAT;
     job.sourceName = "the demo signal";
-    job.timeline = &timeline;
+    job.song = &song;
     if (command.dry) {
-        renderToFile(job, command.render);
+        renderAsItIs(job, command.render);
         return;
     }
-    CallRecorder calls;
-    CrashHandler crashes(calls, nothingWrittenTo(command.render));
-    auto loaded = std::make_unique<LoadedPlugin>(resolvePluginPath(command.render.plugin), &calls);
-    applyDemoSettings(loaded->instance, !command.render.plugin.has_value());
-    applySettings(loaded->instance, command.render.settings);
-    loaded->host.transport = Transport(signal.sampleRate(), DemoSignal::kTempo);
-    job.plugin = &loaded->instance;
-    job.calls = &calls;
-    job.crashes = &crashes;
-    job.release = [&loaded] { loaded.reset(); };
-    renderToFile(job, command.render);
+    renderThroughPlugin(job, command.render, [&](PluginInstance& plugin) {
+        applyDemoSettings(plugin, !command.render.plugin.has_value());
+        applySettings(plugin, command.render.settings);
+        return std::vector<AutomationLane>{};
+    });
 }
 
 }  // namespace vsthost

@@ -11,14 +11,15 @@
 #include <vector>
 
 #include "commands.h"
-#include "crash_handler.h"
 #include "frame/record_names.h"
 #include "host/audio/audio_file_reader.h"
 #include "host/audio/audio_format.h"
 #include "host/plugin/pin_layout.h"
+#include "host/plugin/plugin_location.h"
 #include "host/text/decimal_number.h"
 #include "host/text/failure.h"
-#include "render_session.h"
+#include "parameter_settings.h"
+#include "plugin_session.h"
 
 namespace vsthost {
 
@@ -228,16 +229,19 @@ void runInfo(const InfoCommand& command) {
             return;
         }
     }
-    CallRecorder calls;
-    const CrashHandler crashes(calls, "");
-    LoadedPlugin loaded(path, &calls);
-    applySettings(loaded.instance, command.settings);
-    const InputPins pins = inputPins(loaded.instance);
-    const Latency latency = latencyOf(loaded.instance);
-    if (command.json)
-        printJson(path, loaded.instance, latency, pins);
-    else
-        printText(path, loaded.instance, latency, pins);
+    const Transport still;
+    PluginSession session("");
+    session.run([&] {
+        PluginInstance& plugin = session.open(path, still);
+        applySettings(plugin, command.settings);
+        const InputPins pins = inputPins(plugin);
+        const Latency latency = latencyOf(plugin);
+        if (command.json)
+            printJson(path, plugin, latency, pins);
+        else
+            printText(path, plugin, latency, pins);
+        session.close();
+    });
 }
 
 }  // namespace vsthost

@@ -8,16 +8,11 @@
 #include <cstring>
 #include <string>
 
+#include "host/text/clock_time.h"
+
 namespace vsthost {
 
 namespace {
-
-std::string minutesAndSeconds(double seconds) {
-    const auto whole = static_cast<long>(std::max(seconds, 0.0) + 0.5);
-    char text[32];
-    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
-    return text;
-}
 
 // The terminal's columns, asked anew for every line, since a pane can be
 // resized while a render runs.
@@ -47,7 +42,7 @@ void ProgressMeter::update(std::int64_t framesDone) {
     const double left = fraction > 0.0 ? elapsed * (1.0 - fraction) / fraction : 0.0;
     char figures[96];
     std::snprintf(figures, sizeof figures, " %3d%%  %.0fx real time  %s left", static_cast<int>(fraction * 100.0),
-                  speed, minutesAndSeconds(left).c_str());
+                  speed, clockTime(left, 0).c_str());
     // One column stays free: writing the last one makes some terminals wrap.
     const int room = terminalWidth() - 1;
     std::string line;

@@ -2,29 +2,28 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <memory>
 #include <optional>
 
-#include "automation_file.h"
 #include "commands.h"
-#include "crash_handler.h"
-#include "frame/effect_record.h"
 #include "host/audio/audio_file_reader.h"
-#include "host/audio/render_loop.h"
+#include "host/automation/automation_file.h"
+#include "host/automation/resolved_automation.h"
 #include "host/plugin/display_value.h"
-#include "host/plugin/resolved_automation.h"
+#include "host/plugin/plugin_instance.h"
 #include "host/text/decimal_number.h"
 #include "host/text/failure.h"
 #include "host/text/trimmed.h"
+#include "output_paths.h"
+#include "parameter_settings.h"
+#include "render_report.h"
 #include "render_session.h"
 
 namespace vsthost {
 
 namespace {
 
-// Dravelkint's sweep stands still when a period lasts under 64 samples.
-constexpr std::int32_t kDravelkintId = fourCharCode('k', 'Z', 'r', 'n');
+// A note value lasting fewer samples than this is modulation at audio rate,
+// which no tempo-synced sweep follows (Dravelkint's stands still).
 constexpr double kShortestSweep = 64.0;
 
 double fastestTempo(const RenderCommand& command) {
@@ -44,16 +43,29 @@ void warnOfIneffectiveOptions(const RenderCommand& command, const TempoMap& temp
                          numberText(change.beat) + " lies past the end of the render (beat " +
                          withoutTrailingZeros(std::to_string(endBeat)) + ") and changes nothing");
     }
-    if (plugin.uniqueId() != kDravelkintId || plugin.parameterCount() < 1) return;
-    const std::optional<DisplayValue> period = parseDisplayValue(plugin.parameterDisplay(0));
-    if (!period || period->value <= 0.0) return;
     const double bpm = fastestTempo(command);
-    const double samples = period->value * 4.0 * 60.0 / bpm * reader.sampleRate();
-    if (samples < kShortestSweep)
-        tellUser("warning: at " + numberText(bpm) + " BPM a period of " + trimmed(plugin.parameterDisplay(0)) +
-                 " lasts " + withoutTrailingZeros(std::to_string(samples)) +
-                 " samples, under the 64 the sweep needs, so the sweep stands still; choose a longer Period or a "
-                 "lower tempo");
+    for (std::int32_t i = 0; i < plugin.parameterCount(); ++i) {
+        const std::string shown = trimmed(plugin.parameterDisplay(i));
+        if (shown.rfind("1/", 0) != 0) continue;
+        const std::optional<DisplayValue> note = parseDisplayValue(shown);
+        if (!note || note->value <= 0.0) continue;
+        const double samples = note->value * 4.0 * 60.0 / bpm * reader.sampleRate();
+        if (samples < kShortestSweep)
+            tellUser("warning: at " + numberText(bpm) + " BPM " + trimmed(plugin.parameterName(i)) + " " + shown +
+                     " lasts " + withoutTrailingZeros(std::to_string(samples)) +
+                     " samples, a modulation at audio rate that a tempo-synced sweep does not follow "
+                     "(Dravelkint's stands still under 64); choose a longer note value or a lower tempo");
+    }
+}
+
+// The parameters --set and the automation may not both decide.
+void refuseSetAndAutomated(const PluginInstance& plugin, const std::vector<std::int32_t>& set,
+                           const std::vector<AutomationLane>& lanes) {
+    for (const AutomationLane& lane : lanes)
+        if (std::find(set.begin(), set.end(), lane.parameter) != set.end())
+            throw Failure(FailureKind::usage, "parameter '" + trimmed(plugin.parameterName(lane.parameter)) +
+                                                  "' is both set and automated; the automation would decide its "
+                                                  "value throughout, so give it as a keyframe instead of --set");
 }
 
 }  // namespace
@@ -67,8 +79,10 @@ void runRender(const RenderCommand& command) {
             " s, the file holds " +
             withoutTrailingZeros(std::to_string(static_cast<double>(reader.frames()) / reader.sampleRate())) +
             " s; rendering what is there");
+    std::vector<ReadFile> reads{{"input", command.input}};
     std::optional<AudioFileReader> sidechain;
     if (command.sidechain) {
+        reads.push_back({"side-chain", *command.sidechain});
         sidechain.emplace(*command.sidechain);
         if (sidechain->sampleRate() != reader.sampleRate())
             throw Failure(FailureKind::input, "side-chain '" + *command.sidechain + "' is at " +
@@ -77,34 +91,17 @@ void runRender(const RenderCommand& command) {
     }
     std::vector<LaneText> automation = command.automation;
     for (const std::string& file : command.automationFiles) {
+        reads.push_back({"automation", file});
         std::vector<LaneText> lanes = readAutomationFile(file);
         automation.insert(automation.end(), lanes.begin(), lanes.end());
     }
-    const TempoMap tempo(reader.sampleRate(), command.bpm, command.tempoChanges, command.startBeat);
-    const int container = checkOutput(command.render, &command.input);
-    if (command.render.spectrogram) checkPictureOutput(*command.render.spectrogram, command.render.overwrite);
-
-    CallRecorder calls;
-    CrashHandler crashes(calls, nothingWrittenTo(command.render));
-    auto loaded = std::make_unique<LoadedPlugin>(resolvePluginPath(command.render.plugin), &calls);
-    PluginInstance& plugin = loaded->instance;
-    const std::vector<std::int32_t> set = applySettings(plugin, command.render.settings);
-    std::vector<AutomationLane> lanes = resolveAutomation(plugin, automation);
-    for (const AutomationLane& lane : lanes)
-        if (std::find(set.begin(), set.end(), lane.parameter) != set.end())
-            throw Failure(FailureKind::usage, "parameter '" + trimmed(plugin.parameterName(lane.parameter)) +
-                                                  "' is both set and automated; the automation would decide its "
-                                                  "value throughout, so give it as a keyframe instead of --set");
+    Song song(TempoMap(reader.sampleRate(), command.bpm, command.tempoChanges, command.startBeat),
+              command.timeSignature);
+    const int container = checkOutput(command.render, reads);
+    if (command.render.spectrogram) checkPictureOutput(command.render, reads);
     const std::int64_t tailFrames = std::llround(command.tailSeconds * reader.sampleRate());
-    warnOfIneffectiveOptions(command, tempo, reader, tailFrames, plugin);
-    Timeline timeline(tempo, std::move(lanes));
-    loaded->host.transport = Transport(reader.sampleRate(), command.bpm, command.startBeat, command.timeSignature);
 
     RenderJob job;
-    job.plugin = &plugin;
-    job.calls = &calls;
-    job.crashes = &crashes;
-    job.release = [&loaded] { loaded.reset(); };
     job.source = &reader;
     job.sidechain = sidechain ? &*sidechain : nullptr;
     job.container = container;
@@ -112,9 +109,14 @@ void runRender(const RenderCommand& command) {
     job.tags = reader.tags();
     job.tailFrames = tailFrames;
     job.sourceName = command.input == "-" ? "standard input" : "'" + command.input + "'";
-    job.timeline = &timeline;
-    job.signature = command.timeSignature;
-    renderToFile(job, command.render);
+    job.song = &song;
+    renderThroughPlugin(job, command.render, [&](PluginInstance& plugin) {
+        const std::vector<std::int32_t> set = applySettings(plugin, command.render.settings);
+        std::vector<AutomationLane> lanes = resolveAutomation(plugin, automation);
+        refuseSetAndAutomated(plugin, set, lanes);
+        warnOfIneffectiveOptions(command, song.tempo(), reader, tailFrames, plugin);
+        return lanes;
+    });
 }
 
 }  // namespace vsthost

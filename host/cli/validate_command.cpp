@@ -6,6 +6,7 @@
 #include <string>
 
 #include "commands.h"
+#include "host/plugin/plugin_location.h"
 #include "host/text/failure.h"
 #include "host/validate/catalogue.h"
 #include "host/validate/elapsed_seconds.h"
@@ -15,7 +16,6 @@
 #include "host/validate/report.h"
 #include "host/validate/virtual_display.h"
 #include "json_report.h"
-#include "render_session.h"
 
 namespace vsthost {
 

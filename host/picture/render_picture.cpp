@@ -74,26 +74,6 @@ std::int32_t powerOfTwoAtLeast(double x) {
 
 }  // namespace
 
-PictureSize parsePictureSize(const std::string& text) {
-    auto refuse = [&] {
-        return Failure(FailureKind::usage, "picture size '" + text + "': expected WIDTHxHEIGHT from " +
-                                               std::to_string(PictureSize::kMinWidth) + "x" +
-                                               std::to_string(PictureSize::kMinHeight) + " to " +
-                                               std::to_string(PictureSize::kMaxWidth) + "x" +
-                                               std::to_string(PictureSize::kMaxHeight));
-    };
-    const auto x = text.find('x');
-    if (x == std::string::npos) throw refuse();
-    const auto width = parseWholeNumber<std::int32_t>(std::string_view(text).substr(0, x));
-    const auto height = parseWholeNumber<std::int32_t>(std::string_view(text).substr(x + 1));
-    if (!width || !height) throw refuse();
-    const PictureSize size{*width, *height};
-    if (size.width < PictureSize::kMinWidth || size.width > PictureSize::kMaxWidth ||
-        size.height < PictureSize::kMinHeight || size.height > PictureSize::kMaxHeight)
-        throw refuse();
-    return size;
-}
-
 struct Spectrogram::FourierTransform {
     explicit FourierTransform(std::int32_t size)
         : input(fftwf_alloc_real(static_cast<std::size_t>(size))),

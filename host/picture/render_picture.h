@@ -33,9 +33,6 @@ struct PictureSize {
     static constexpr std::int32_t kMaxHeight = 2160;
 };
 
-// "WIDTHxHEIGHT" within the limits above. Throws Failure (usage).
-PictureSize parsePictureSize(const std::string& text);
-
 // Where the spectrum sits in the picture: its left column and top row
 // inclusive; frequency runs from 20 Hz at the bottom edge of the bottom row
 // to half the sample rate at the top edge of the top row.

@@ -67,14 +67,15 @@ std::intptr_t HostCallback::answer(AEffect* /*effect*/, std::int32_t opcode, std
         case audioMasterVersion: return kVersion;
         case audioMasterGetTime:
             if (!answersTime) return 0;
-            time = transport.timeInfo();
+            time = clock_->timeInfo();
             return reinterpret_cast<std::intptr_t>(&time);
-        case audioMasterGetSampleRate: return static_cast<std::intptr_t>(transport.sampleRate());
+        case audioMasterGetSampleRate: return static_cast<std::intptr_t>(sampleRate);
         case audioMasterGetBlockSize: return blockSize;
         case audioMasterGetVendorString: return copyText(ptr, vendor);
         case audioMasterGetProductString: return copyText(ptr, product);
         case audioMasterGetVendorVersion: return vendorVersion;
-        // The host reads the record's delay and channels before every block anyway.
+        // Nothing to redo: a render reads the record's delay after every
+        // block, and its channels are fixed once it has started.
         case audioMasterIOChanged: return 1;
         default: return 0;
     }

@@ -27,7 +27,12 @@ public:
     virtual std::intptr_t answer(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value,
                                  void* ptr, float opt);
 
-    Transport transport;
+    // The time query reads this clock: a song's, which its owner moves on,
+    // or by default the host's own, standing at its start.
+    void serve(const Transport& clock) { clock_ = &clock; }
+    const Transport& clock() const { return *clock_; }
+
+    double sampleRate = 44100.0;  // as last told to the plug-in
     std::int32_t blockSize = 512;
     bool answersTime = true;  // false: time queries get null, as from a host without a clock
     std::string vendor = "Dravelkint";
@@ -40,6 +45,9 @@ protected:
     VstTimeInfo time{};  // the record handed out for the current block
 
 private:
+    Transport idle_;
+    const Transport* clock_ = &idle_;
+
     friend class PluginInstance;
     friend class LoadingScope;
     void attach(const AEffect* effect);

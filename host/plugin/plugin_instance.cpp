@@ -59,7 +59,18 @@ PluginInstance::PluginInstance(const PluginModule& module, HostCallback& host, C
     dispatch(effOpen);
 }
 
-PluginInstance::~PluginInstance() { shutDown(); }
+PluginInstance::~PluginInstance() {
+    // A host that wants to hear of a failing close calls shutDown() itself;
+    // here, perhaps while unwinding, there is no one left to tell.
+    try {
+        shutDown();
+    } catch (...) {
+        try {
+            closeAsIs();
+        } catch (...) {
+        }
+    }
+}
 
 void PluginInstance::shutDown() {
     if (effect_ == nullptr) return;
@@ -72,10 +83,19 @@ void PluginInstance::closeAsIs() {
 }
 
 void PluginInstance::close() {
-    dispatch(effClose);
-    host_.detach(effect_);
-    effect_ = nullptr;
-    processing_ = false;
+    // Whatever the close request does, even throw, the record is gone after it.
+    const auto forget = [this] {
+        host_.detach(effect_);
+        effect_ = nullptr;
+        processing_ = false;
+    };
+    try {
+        dispatch(effClose);
+    } catch (...) {
+        forget();
+        throw;
+    }
+    forget();
 }
 
 std::intptr_t PluginInstance::dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
@@ -147,7 +167,7 @@ void PluginInstance::start(double sampleRate, std::int32_t maxBlockSize) {
 }
 
 void PluginInstance::setSampleRate(double sampleRate) {
-    host_.transport.setSampleRate(sampleRate);
+    host_.sampleRate = sampleRate;
     dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
 }
 

@@ -94,7 +94,8 @@ public:
     void process(float** inputs, float** outputs, std::int32_t frames);
 
     // Switches processing off if it is on and closes; the instance takes no
-    // calls after it. The destructor does the same for an open instance.
+    // calls after it. The destructor does the same for an open instance, but
+    // cannot pass on what the plug-in throws.
     void shutDown();
     // Closes at once, even with processing on, as a careless host does; the
     // instance takes no calls after it.

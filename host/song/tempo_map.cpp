@@ -5,9 +5,9 @@
 #include <limits>
 #include <string>
 
+#include "beat_list.h"
 #include "host/text/decimal_number.h"
 #include "host/text/failure.h"
-#include "host/text/trimmed.h"
 #include "transport.h"
 
 namespace vsthost {
@@ -31,31 +31,26 @@ void checkTempo(double bpm, double beat) {
 }  // namespace
 
 std::vector<TempoChange> parseTempoMap(std::string_view text) {
-    const std::string whole(text);
-    auto refuse = [&](const std::string& why) {
-        return Failure(FailureKind::usage, "--tempo-map '" + whole + "': " + why);
+    const auto refuse = [&](const std::string& why) {
+        return Failure(FailureKind::usage, "--tempo-map '" + std::string(text) + "': " + why);
     };
+    std::string problem;
+    const std::vector<BeatEntry> entries = splitBeatList(text, "BEAT:BPM", problem);
+    if (!problem.empty()) throw refuse(problem);
     std::vector<TempoChange> changes;
-    if (trimmed(text).empty()) throw refuse("expected BEAT:BPM,BEAT:BPM,...");
-    while (true) {
-        const auto comma = text.find(',');
-        const std::string_view item = trimmed(text.substr(0, comma));
-        const auto colon = item.find(':');
-        if (colon == std::string_view::npos) throw refuse("'" + std::string(item) + "' is not BEAT:BPM");
-        const auto beat = parseDecimal(trimmed(item.substr(0, colon)));
-        const auto bpm = parseDecimal(trimmed(item.substr(colon + 1)));
-        if (!beat || !bpm) throw refuse("'" + std::string(item) + "' is not BEAT:BPM with two numbers");
-        if (*beat < 0.0) throw refuse("beat " + numberText(*beat) + " lies before the start of the song");
+    std::vector<double> beats;
+    for (const BeatEntry& entry : entries) {
+        const auto bpm = parseDecimal(entry.text);
+        if (!bpm || !std::isfinite(entry.beat))
+            throw refuse("'" + numberText(entry.beat) + ":" + std::string(entry.text) +
+                         "' is not BEAT:BPM with two numbers");
         if (!(*bpm > 0.0))
-            throw refuse("tempo " + numberText(*bpm) + " at beat " + numberText(*beat) +
+            throw refuse("tempo " + numberText(*bpm) + " at beat " + numberText(entry.beat) +
                          ": a tempo must be above zero");
-        if (!changes.empty() && !(*beat > changes.back().beat))
-            throw refuse("beat " + numberText(*beat) + " comes after beat " + numberText(changes.back().beat) +
-                         "; beats must rise from one change to the next");
-        changes.push_back({*beat, *bpm});
-        if (comma == std::string_view::npos) break;
-        text.remove_prefix(comma + 1);
+        changes.push_back({entry.beat, *bpm});
+        beats.push_back(entry.beat);
     }
+    if (const std::string order = beatOrderProblem(beats, BeatOrder::rising); !order.empty()) throw refuse(order);
     return changes;
 }
 

@@ -5,15 +5,10 @@
 
 #include <cstdint>
 
+#include "effect/musical_time.h"
 #include "frame/time_info.h"
 
 namespace vsthost {
-
-// Quarter notes per sample, in the shape a plug-in derives its own step from
-// rate and tempo, so positions the plug-in extrapolates inside a long block
-// meet the ones this clock hands out for short blocks. The tempo map uses it
-// too, so the two agree to the bit.
-inline double quarterNotesPerSample(double sampleRate, double bpm) { return 1.0 / (sampleRate / (bpm / 60.0)); }
 
 struct TimeSignature {
     std::int32_t numerator = 4;

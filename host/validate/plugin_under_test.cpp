@@ -26,6 +26,7 @@ void PluginUnderTest::closeWhileProcessing() {
 
 void PluginUnderTest::setSampleRate(double rate) {
     sampleRate_ = rate;
+    host_.transport.setSampleRate(rate);
     instance->setSampleRate(rate);
 }
 

@@ -25,16 +25,19 @@ class PluginModule;
 
 namespace vsthost::validate {
 
-// The host a plug-in under test talks to: a plain host that also counts the
-// requests the checks ask about.
+// The host a plug-in under test talks to: a plain host with a song clock the
+// checks may bend, that also counts the requests the checks ask about.
 class ValidatorHost : public HostCallback {
 public:
+    ValidatorHost() { serve(transport); }
+
     std::intptr_t answer(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
                          float opt) override {
         if (opcode == audioMasterIOChanged) ++ioChanged;
         return HostCallback::answer(effect, opcode, index, value, ptr, opt);
     }
     int ioChanged = 0;
+    Transport transport;
 };
 
 class PluginUnderTest : private CallWatcher {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "effect/musical_time.h"
 #include "host/allocation/allocation_counter.h"
 #include "support/plugin_instance.h"
 #include "support/reference_wobble.h"
@@ -12,8 +13,6 @@
 namespace {
 
 constexpr std::int32_t kBothValid = kVstPpqPosValid | kVstTempoValid;
-
-double quarterNotesPerSample(float rate, double bpm) { return 1.0 / (static_cast<double>(rate) / (bpm / 60.0)); }
 
 bool sameOutput(StereoBuffer& a, StereoBuffer& b) { return sameBits(a.left, b.left) && sameBits(a.right, b.right); }
 

@@ -36,7 +36,7 @@ TEST(ProcessorReference, RandomSettingsBitForBit) {
 
         const double tempo = 40.0 + 200.0 * unit(random);
         double ppq = 64.0 * unit(random);
-        const double step = quarterNotesPerSampleAt(rate, tempo);
+        const double step = quarterNotesPerSample(rate, tempo);
         for (std::uint32_t block = 0; block < 4; ++block) {
             const auto frames = static_cast<std::int32_t>(1 + random() % 1500);
             StereoBuffer in = noise(static_cast<std::size_t>(frames), block + 100 * round), out(in.frames()),
@@ -75,7 +75,7 @@ TEST_P(EachSteps, EveryBlockSizeFrom1To40AndSomeLarge) {
         auto p = pair(setting);
         if (!p) GTEST_SKIP() << "these steps do not run on this machine";
         const double tempo = 97.0 + static_cast<double>(s);
-        const double step = quarterNotesPerSampleAt(setting.rate, tempo);
+        const double step = quarterNotesPerSample(setting.rate, tempo);
         double ppq = 0.37 * static_cast<double>(s);
         for (std::uint32_t block = 0; block < 3; ++block) {
             StereoBuffer in = noise(static_cast<std::size_t>(sizes[s]), block + 7 * static_cast<std::uint32_t>(s));

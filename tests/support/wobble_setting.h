@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "effect/musical_time.h"
 #include "effect/subnormal_flush.h"
 #include "effect/wobble.h"
 #include "plugin_instance.h"
@@ -64,7 +65,3 @@ struct WobbleAndModel {
     Wobble wobble;
     ReferenceWobble model;
 };
-
-inline double quarterNotesPerSampleAt(float rate, double bpm) {
-    return 1.0 / (static_cast<double>(rate) / (bpm / 60.0));
-}

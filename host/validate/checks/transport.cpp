@@ -21,7 +21,7 @@ constexpr int kBlocks = 64;
 constexpr double kRate = 44100.0;
 
 // Sets the host's clock before each block; `block` counts from 0.
-using ClockScenario = std::function<void(HostCallback& host, int block, SeededRandom& random)>;
+using ClockScenario = std::function<void(ValidatorHost& host, int block, SeededRandom& random)>;
 
 Outcome underClock(CheckContext& context, const std::string& what, const ClockScenario& scenario) {
     PluginUnderTest plugin(context.module);
@@ -46,46 +46,46 @@ CheckGroup transportGroup() {
     return {"transport",
             {
                 clockCheck("transport.no-time", 2, "the host answers the time query with null",
-                           [](HostCallback& host, int, SeededRandom&) { host.answersTime = false; }),
+                           [](ValidatorHost& host, int, SeededRandom&) { host.answersTime = false; }),
                 clockCheck("transport.flags-cleared", 3, "no valid flags, over NaN position and tempo",
-                           [nan](HostCallback& host, int block, SeededRandom&) {
+                           [nan](ValidatorHost& host, int block, SeededRandom&) {
                                if (block > 0) return;
                                host.transport.setReportedFlags(0);
                                host.transport.setTempo(nan);
                                host.transport.locate(0, nan);
                            }),
                 clockCheck("transport.tempo-zero", 3, "tempo 0",
-                           [](HostCallback& host, int block, SeededRandom&) {
+                           [](ValidatorHost& host, int block, SeededRandom&) {
                                if (block == 0) host.transport.setTempo(0.0);
                            }),
                 clockCheck("transport.tempo-negative", 3, "tempo -120",
-                           [](HostCallback& host, int block, SeededRandom&) {
+                           [](ValidatorHost& host, int block, SeededRandom&) {
                                if (block == 0) host.transport.setTempo(-120.0);
                            }),
                 clockCheck("transport.tempo-huge", 3, "tempo 1e9, then the largest double",
-                           [](HostCallback& host, int block, SeededRandom&) {
+                           [](ValidatorHost& host, int block, SeededRandom&) {
                                if (block == 0) host.transport.setTempo(1.0e9);
                                if (block == kBlocks / 2) host.transport.setTempo(DBL_MAX);
                            }),
                 clockCheck("transport.position-negative", 3, "a song position 1000.25 quarter notes before its start",
-                           [](HostCallback& host, int block, SeededRandom&) {
+                           [](ValidatorHost& host, int block, SeededRandom&) {
                                if (block == 0) host.transport.locate(-4410000, -1000.25);
                            }),
                 clockCheck("transport.position-jumps", 3,
                            "the position jumps every block, forwards and backwards, up to 1e12 quarter notes",
-                           [](HostCallback& host, int, SeededRandom& random) {
+                           [](ValidatorHost& host, int, SeededRandom& random) {
                                const double magnitude =
                                    std::pow(10.0, static_cast<double>(random.uniform(-1.0f, 12.0f)));
                                const double ppq = random.uniform(-1.0f, 1.0f) < 0.0f ? -magnitude : magnitude;
                                host.transport.locate(static_cast<std::int64_t>(ppq * kRate / 2.0), ppq);
                            }),
                 clockCheck("transport.loop", 3, "a loop from quarter note 4 to 4.5, not aligned to blocks",
-                           [](HostCallback& host, int block, SeededRandom&) {
+                           [](ValidatorHost& host, int block, SeededRandom&) {
                                if (block == 0 || host.transport.ppqPosition() >= 4.5)
                                    host.transport.locate(static_cast<std::int64_t>(4.0 * kRate / 2.0), 4.0);
                            }),
                 clockCheck("transport.stopped", 3, "the song stopped, the position standing still",
-                           [](HostCallback& host, int block, SeededRandom&) {
+                           [](ValidatorHost& host, int block, SeededRandom&) {
                                if (block == 0) host.transport.setPlaying(false);
                            }),
             }};

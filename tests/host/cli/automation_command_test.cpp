@@ -75,7 +75,7 @@ const std::vector<BadInput> kBadInputs{
     {"picture too small",
      {"--spectrogram", "{dir}/out.png", "--spectrogram-size", "100x50"},
      kUsage,
-     "picture size '100x50': expected WIDTHxHEIGHT from 400x240"},
+     "option --spectrogram-size needs WIDTHxHEIGHT from 400x240 to 3840x2160, not '100x50'"},
     {"picture size without a picture",
      {"--spectrogram-size", "800x400"},
      kUsage,
@@ -182,7 +182,7 @@ const std::vector<Warning> kWarnings{
      "warning: the tempo change to 140 BPM at beat 64 lies past the end of the render (beat 0.18"},
     {"a tempo that stops the sweep",
      {"--bpm", "3000", "--set", "Period=1/64"},
-     "warning: at 3000 BPM a period of 1/64 lasts 55.125 samples, under the 64 the sweep needs"},
+     "warning: at 3000 BPM Period 1/64 lasts 55.125 samples, a modulation at audio rate"},
 };
 
 }  // namespace

@@ -43,6 +43,21 @@ TEST(CommandLine, VersionIsOneLine) {
     EXPECT_TRUE(std::regex_match(run.out, std::regex("dravelkint [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << run.out;
 }
 
+TEST(CommandLine, PictureSizesOutsideTheLimitsAreRefused) {
+    ScratchDirectory dir;
+    for (const char* bad : {"800", "800x", "x400", "800x400x2", "-800x400", "800X400", "399x400", "800x239", "3841x400",
+                            "800x2161", " 800x400"}) {
+        SCOPED_TRACE(bad);
+        const ToolRun run =
+            runTool({"demo", dir / "out.wav", "--dry", "--spectrogram", dir / "out.png", "--spectrogram-size", bad});
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_NE(run.err.find("option --spectrogram-size needs WIDTHxHEIGHT"), std::string::npos) << run.err;
+    }
+    const ToolRun run = runTool({"demo", dir / "out.wav", "--dry", "--bars", "1", "--spectrogram", dir / "out.png",
+                                 "--spectrogram-size", "800x400"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+}
+
 TEST(CommandLine, DoubleDashEndsTheOptions) {
     ScratchDirectory dir;
     writeAudio(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, testSignal(2000, 2));

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "automation_recording_host.h"
+#include "automation/automation_recording_host.h"
 #include "host/text/failure.h"
 
 using vsthost::Failure;

@@ -12,6 +12,7 @@
 #include "host/plugin/host_callback.h"
 #include "host/plugin/plugin_instance.h"
 #include "host/plugin/plugin_module.h"
+#include "host/song/song.h"
 
 namespace {
 
@@ -134,13 +135,15 @@ TEST(Transport, PluginReceivesOneRecordPerBlockAtItsPosition) {
         PluginModule module(DRAVELKINT_PLUGIN_PATH);
         ObservingHost host;
         PluginInstance plugin(module, host);
-        host.transport = Transport(c.rate, c.bpm, c.startBeat, c.signature);
+        Song song(TempoMap(c.rate, c.bpm, {}, c.startBeat), c.signature);
+        host.serve(song.clock());
         plugin.start(c.rate, 4096);
 
         std::vector<std::int64_t> starts;
         std::size_t block = 0;
         RenderSettings settings;
         settings.blockSize = 4096;
+        settings.song = &song;
         settings.planner = [&](std::int64_t position, std::int32_t) {
             starts.push_back(position);
             return c.blockPattern[block++ % c.blockPattern.size()];

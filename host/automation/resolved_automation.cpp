@@ -4,11 +4,11 @@
 #include <set>
 #include <string>
 
+#include "host/plugin/parameter_search.h"
+#include "host/plugin/plugin_instance.h"
 #include "host/text/decimal_number.h"
 #include "host/text/failure.h"
 #include "host/text/trimmed.h"
-#include "parameter_search.h"
-#include "plugin_instance.h"
 
 namespace vsthost {
 

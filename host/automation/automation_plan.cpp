@@ -1,10 +1,12 @@
-#include "timeline.h"
+#include "automation_plan.h"
 
 #include <algorithm>
 
+#include "host/plugin/plugin_instance.h"
+
 namespace vsthost {
 
-Timeline::Timeline(TempoMap tempo, std::vector<AutomationLane> lanes) : tempo_(std::move(tempo)) {
+AutomationPlan::AutomationPlan(const TempoMap& tempo, std::vector<AutomationLane> lanes) : tempo_(tempo) {
     for (AutomationLane& automation : lanes) {
         Lane lane{std::move(automation), {}};
         for (const Keyframe& keyframe : lane.automation.keyframes)
@@ -13,12 +15,12 @@ Timeline::Timeline(TempoMap tempo, std::vector<AutomationLane> lanes) : tempo_(s
     }
 }
 
-bool Timeline::automates(std::int32_t parameter) const {
+bool AutomationPlan::automates(std::int32_t parameter) const {
     return std::any_of(lanes_.begin(), lanes_.end(),
                        [parameter](const Lane& lane) { return lane.automation.parameter == parameter; });
 }
 
-float Timeline::valueAt(std::size_t index, std::int64_t sample) const {
+float AutomationPlan::valueAt(std::size_t index, std::int64_t sample) const {
     const Lane& lane = lanes_.at(index);
     const auto& keys = lane.automation.keyframes;
     const auto after = std::upper_bound(lane.samples.begin(), lane.samples.end(), sample);
@@ -31,7 +33,7 @@ float Timeline::valueAt(std::size_t index, std::int64_t sample) const {
     return interpolate(keys[i].value, keys[i + 1].value, fraction);
 }
 
-std::int64_t Timeline::nextWrite(const Lane& lane, std::int64_t sample) const {
+std::int64_t AutomationPlan::nextWrite(const Lane& lane, std::int64_t sample) const {
     const auto after = std::upper_bound(lane.samples.begin(), lane.samples.end(), sample);
     if (after == lane.samples.end()) return TempoMap::kNever;
     if (after == lane.samples.begin()) return *after;
@@ -42,20 +44,15 @@ std::int64_t Timeline::nextWrite(const Lane& lane, std::int64_t sample) const {
     return std::min(grid, *after);
 }
 
-bool Timeline::writesAt(const Lane& lane, std::int64_t sample) const {
+bool AutomationPlan::writesAt(const Lane& lane, std::int64_t sample) const {
     return sample == 0 || nextWrite(lane, sample - 1) == sample;
 }
 
-std::int32_t Timeline::plan(std::int64_t position, std::int32_t maxFrames, Transport& transport,
-                            const ParameterWriter& write) {
-    if (tempo_.changesAt(position)) {
-        transport.setTempo(tempo_.tempoAt(position));
-        transport.locate(position, tempo_.beatAt(position));
-    }
-    std::int64_t next = tempo_.nextChangeAfter(position);
+std::int32_t AutomationPlan::play(std::int64_t position, std::int32_t maxFrames, PluginInstance& plugin) const {
+    std::int64_t next = TempoMap::kNever;
     for (std::size_t i = 0; i < lanes_.size(); ++i) {
         const Lane& lane = lanes_[i];
-        if (writesAt(lane, position)) write(lane.automation.parameter, valueAt(i, position));
+        if (writesAt(lane, position)) plugin.setParameter(lane.automation.parameter, valueAt(i, position));
         next = std::min(next, nextWrite(lane, position));
     }
     return static_cast<std::int32_t>(std::min<std::int64_t>(maxFrames, next - position));

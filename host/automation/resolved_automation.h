@@ -5,7 +5,8 @@
 
 #include <vector>
 
-#include "host/song/automation.h"
+#include "automation_lane.h"
+#include "automation_text.h"
 
 namespace vsthost {
 

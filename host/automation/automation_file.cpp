@@ -64,7 +64,7 @@ std::vector<LaneText> parseAutomationJson(std::string_view json, const std::stri
             if (valueText.empty()) throw refuse(where + ": empty value at beat " + beat.dump());
             lane.keyframes.push_back({beat.get<double>(), valueText});
         }
-        if (const std::string problem = beatProblem(lane.keyframes); !problem.empty())
+        if (const std::string problem = keyframeBeatProblem(lane.keyframes); !problem.empty())
             throw refuse(where + ": " + problem);
         lanes.push_back(std::move(lane));
     }

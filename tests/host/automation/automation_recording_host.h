@@ -1,4 +1,4 @@
-// Renders audio held in memory through the built plug-in with a timeline,
+// Renders audio held in memory through the built plug-in with a song and its automation,
 // and records what the plug-in saw at the start of every block: the
 // position and tempo it was told and the parameter values it reads back.
 #pragma once
@@ -9,11 +9,12 @@
 
 #include "frame/opcodes.h"
 #include "host/audio/render_loop.h"
+#include "host/automation/automation_plan.h"
+#include "host/automation/resolved_automation.h"
 #include "host/plugin/host_callback.h"
 #include "host/plugin/plugin_instance.h"
 #include "host/plugin/plugin_module.h"
-#include "host/plugin/resolved_automation.h"
-#include "host/song/timeline.h"
+#include "host/song/song.h"
 
 struct BlockStart {
     std::int64_t sample;
@@ -29,7 +30,7 @@ public:
         const std::intptr_t result = HostCallback::answer(effect, opcode, index, value, ptr, opt);
         if (opcode == audioMasterGetTime && result != 0) {
             const auto* info = reinterpret_cast<const VstTimeInfo*>(result);
-            BlockStart start{transport.samplePosition(), info->ppqPos, info->tempo, {}};
+            BlockStart start{clock().samplePosition(), info->ppqPos, info->tempo, {}};
             for (std::int32_t i = 0; i < effect->numParams; ++i)
                 start.parameters.push_back(effect->getParameter(effect, i));
             blocks.push_back(std::move(start));
@@ -79,14 +80,16 @@ inline Rendered renderThrough(const std::vector<float>& input, double rate, std:
     vsthost::PluginModule module(DRAVELKINT_PLUGIN_PATH);
     WatchingHost host;
     vsthost::PluginInstance plugin(module, host);
-    host.transport = vsthost::Transport(rate, tempo.tempoAt(0), tempo.beatAt(0));
-    vsthost::Timeline timeline(tempo, vsthost::resolveAutomation(plugin, automation));
+    vsthost::Song song(tempo);
+    host.serve(song.clock());
+    const vsthost::AutomationPlan plan(song.tempo(), vsthost::resolveAutomation(plugin, automation));
     MemorySource source(input, rate);
     MemorySink sink;
     plugin.start(rate, blockSize);
     vsthost::RenderSettings settings;
     settings.blockSize = blockSize;
-    settings.planner = vsthost::plannerFor(timeline, plugin);
+    settings.song = &song;
+    settings.automation = &plan;
     vsthost::render(plugin, source, sink, settings);
     plugin.stop();
     return {std::move(host.blocks), std::move(sink.samples)};

@@ -1,5 +1,3 @@
-#include "host/song/automation.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,7 +5,8 @@
 #include <vector>
 
 #include "automation_recording_host.h"
-#include "host/cli/automation_file.h"
+#include "host/automation/automation_file.h"
+#include "host/automation/automation_text.h"
 #include "host/song/tempo_map.h"
 #include "host/text/failure.h"
 
@@ -238,15 +237,16 @@ TEST(AutomationRender, ARampRisesSteadilyInSteppedWritesAndEndsOnItsLastKeyframe
 TEST(AutomationRender, ARampInDisplayUnitsEndsShowingItsLastValue) {
     LoadedForTest t;
     const auto lanes = vsthost::resolveAutomation(t.plugin, {vsthost::parseAutomate("Freq 1=0:200,1:2000")});
-    vsthost::Timeline timeline(TempoMap(kRate, 120.0), lanes);
+    const TempoMap tempo(kRate, 120.0);
+    const vsthost::AutomationPlan plan(tempo, lanes);
     t.plugin.setParameter(1, 0.5f);
-    vsthost::plannerFor(timeline, t.plugin)(0, 512);
+    plan.play(0, 512, t.plugin);
     EXPECT_EQ(t.plugin.parameterDisplay(1), "200");
-    vsthost::plannerFor(timeline, t.plugin)(11008, 512);  // a grid sample half way
+    plan.play(11008, 512, t.plugin);  // a grid sample half way
     const int halfWay = std::stoi(t.plugin.parameterDisplay(1));
     EXPECT_GT(halfWay, 1050);
     EXPECT_LT(halfWay, 1150);
-    vsthost::plannerFor(timeline, t.plugin)(22050, 512);
+    plan.play(22050, 512, t.plugin);
     EXPECT_EQ(t.plugin.parameterDisplay(1), "2000");
 }
 

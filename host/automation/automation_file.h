@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/song/automation.h"
+#include "automation_text.h"
 
 namespace vsthost {
 

@@ -1,0 +1,50 @@
+#include "beat_list.h"
+
+#include "host/text/decimal_number.h"
+#include "host/text/trimmed.h"
+
+namespace vsthost {
+
+std::vector<BeatEntry> splitBeatList(std::string_view list, std::string_view form, std::string& problem) {
+    std::vector<BeatEntry> entries;
+    problem.clear();
+    if (trimmed(list).empty()) {
+        problem = "expected " + std::string(form) + "," + std::string(form) + ",...";
+        return {};
+    }
+    while (true) {
+        const auto comma = list.find(',');
+        const std::string_view entry = trimmed(list.substr(0, comma));
+        const auto colon = entry.find(':');
+        if (colon == std::string_view::npos) {
+            problem = "'" + std::string(entry) + "' is not " + std::string(form);
+            return {};
+        }
+        const auto beat = parseDecimal(trimmed(entry.substr(0, colon)));
+        if (!beat) {
+            problem = "'" + std::string(entry.substr(0, colon)) + "' is not a beat number";
+            return {};
+        }
+        entries.push_back({*beat, trimmed(entry.substr(colon + 1))});
+        if (comma == std::string_view::npos) return entries;
+        list.remove_prefix(comma + 1);
+    }
+}
+
+std::string beatOrderProblem(const std::vector<double>& beats, BeatOrder order) {
+    for (std::size_t i = 0; i < beats.size(); ++i) {
+        const double beat = beats[i];
+        if (beat < 0.0) return "beat " + numberText(beat) + " lies before the start of the song";
+        if (i == 0) continue;
+        const double before = beats[i - 1];
+        if (order == BeatOrder::rising && !(beat > before))
+            return "beat " + numberText(beat) + " comes after beat " + numberText(before) +
+                   "; beats must rise from one change to the next";
+        if (order == BeatOrder::neverFalling && beat < before)
+            return "beat " + numberText(beat) + " comes after beat " + numberText(before) +
+                   "; beats must not fall from one keyframe to the next";
+    }
+    return {};
+}
+
+}  // namespace vsthost
