@@ -38,8 +38,10 @@ public:
     }
 
     SweepSteps steps() const { return sweepSteps; }
-    // For tests and benchmarks: the scalar steps anywhere, the vector ones
-    // only where vectorStepsAvailable(); answers whether they are in use.
+    // The scalar steps anywhere, the vector ones only where
+    // vectorStepsAvailable(); answers whether they are in use. Tests and
+    // benchmarks choose with it, and the LV2 plug-in keeps its choice when it
+    // makes its wobble afresh.
     bool useSteps(SweepSteps steps);
 
     // The working values, in this order.

@@ -1,6 +1,8 @@
-// Every request an effect can send to its host. Each is one call of the host
-// callback; without a callback nothing is sent and sendToHost answers 0,
-// which each conversion below turns into the request's neutral answer.
+// The requests an effect sends its host, all but the automate request, which
+// setParameterAutomated sends with the value it sets (audio_effect.cpp). Each
+// is one call of the host callback; without a callback nothing is sent and
+// sendToHost answers 0, which each conversion below turns into the request's
+// neutral answer.
 #include "audio_effect_x.h"
 #include "opcodes.h"
 

@@ -1,7 +1,8 @@
 // The host's musical position between its updates: held from the last one
 // and moved on by every frame processed, at the tempo and speed it gave.
-// Until a host has given a position, each run starts at the song's start, as
-// each block does for a VST 2.4 host that answers no time.
+// Until a host has given a position, each run starts at the song's start
+// (quarter note 0, so at a period's start), as each block does for a VST 2.4
+// host that answers no time.
 #pragma once
 
 #include <cstdint>
@@ -44,9 +45,10 @@ private:
     double beatUnit = 4.0;
     double beatsPerBar = 0.0;  // 0 until a host gives it
     double speed = 1.0;
-    // Derived from the four above only when one of them changes: hosts send
-    // the same tempo with every position, and dividing for it every run would
-    // cost more than the run's short blocks.
+    // Derived from beatsPerMinute, beatUnit and speed (not beatsPerBar) only
+    // when one of them changes: hosts send the same tempo with every
+    // position, and dividing for it every run would cost more than the run's
+    // short blocks.
     double quarterNotesPerBeat = 1.0;
     double tempo = 120.0;  // quarter notes per minute, speed included
     double step;           // quarter notes per frame

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -47,8 +48,9 @@ AudioFileReader::AudioFileReader(std::string path) : path_(std::move(path)) {
     findPromisedLength();
 }
 
-// libsndfile reads a file cut short up to where it ends, and says so only
-// in its log: "data : 2640000 (should be 99870)". The header's figure gives
+// libsndfile reads a WAV or AIFF file cut short up to where it ends, and
+// says so only in its log: "data : 2640000 (should be 99870)", for AIFF
+// indented: " SSND : 604808 (should be 302372)". The header's figure gives
 // the length the file was meant to have.
 void AudioFileReader::findPromisedLength() {
     if (frames_ <= 0) return;
@@ -56,18 +58,22 @@ void AudioFileReader::findPromisedLength() {
     sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
     for (const char* line = log; *line != '\0';) {
         const char* end = std::strchr(line, '\n');
-        const std::string text(line, end != nullptr ? static_cast<std::size_t>(end - line) : std::strlen(line));
-        line = end != nullptr ? end + 1 : line + text.size();
-        if (text.rfind("data", 0) != 0 && text.rfind("SSND", 0) != 0) continue;
+        const std::string full(line, end != nullptr ? static_cast<std::size_t>(end - line) : std::strlen(line));
+        line = end != nullptr ? end + 1 : line + full.size();
+        const std::string text = full.substr(std::min(full.find_first_not_of(' '), full.size()));
+        const bool sound = text.rfind("SSND", 0) == 0;
+        if (text.rfind("data", 0) != 0 && !sound) continue;
+        // AIFF's sound chunk counts 8 bytes of offset and block size before the samples.
+        const long long before = sound ? 8 : 0;
         long long claimed = 0;
         long long held = 0;
         const std::size_t colon = text.find(':');
         if (colon == std::string::npos ||
-            std::sscanf(text.c_str() + colon + 1, " %lld (should be %lld)", &claimed, &held) != 2 || held <= 0 ||
+            std::sscanf(text.c_str() + colon + 1, " %lld (should be %lld)", &claimed, &held) != 2 || held <= before ||
             claimed <= held)
             continue;
-        promised_ = static_cast<std::int64_t>(static_cast<double>(frames_) * static_cast<double>(claimed) /
-                                              static_cast<double>(held));
+        promised_ = static_cast<std::int64_t>(static_cast<double>(frames_) * static_cast<double>(claimed - before) /
+                                              static_cast<double>(held - before));
         return;
     }
 }

@@ -63,11 +63,11 @@ constexpr const char* kRenderingOptions =
                           Dravelkint's Period takes 1/1, 1/2, 1/3, 1/4, 1/6, 1/8, 1/12,
                           1/16, 1/24, 1/32, 1/48 and 1/64.
   --set-normalized NAME=X set a parameter to its raw host value X, from 0 to 1
-  --block N               frames per processing call, 1 or more (default 512)
+  --block N               frames per processing call, 1 to 1048576 (default 512)
   --plugin PATH           another VST 2.4 plug-in (default: the Dravelkint plug-in beside
                           this program, in ../lib/vst, or in ~/.vst)
   --overwrite             replace OUT if it exists (it is refused otherwise)
-  --quiet                 no progress bar and no summary line
+  --quiet, -q             no progress bar and no summary line
   --spectrogram OUT.png   also draw a spectrogram of the output: frequency up, time in bars
                           across with a line at every bar and the tempo above, level as colour
   --spectrogram-size WxH  its size in pixels (default 1200x600); needs --spectrogram
@@ -91,7 +91,7 @@ OUT is written to a temporary file beside it and takes its name only when the re
 succeeded, the plug-in has closed without crashing and its output is sound: output with
 samples that are not numbers, infinite or past +100 dBFS is refused (exit 5) with their
 count and the moment of the first. The summary gives the peak; samples past full scale
-in a format that clips them (anything but float) are counted in a warning.
+in a format that clips them (anything but float and double) are counted in a warning.
 
 The plug-in's delay (its latency, read once it is processing and again after every
 block, since many report it only then and may change it) is cut from the start of the
@@ -130,10 +130,10 @@ standard input (wav, aiff, au, ogg). Beats are quarter notes whatever the time
 signature. Automation moves continuous parameters linearly; a parameter of a few steps
 (Period, a mode, a switch) holds each keyframe's value until the next.
 
-Channels: a plug-in's inputs named a side-chain in its pin properties, or those past its
-outputs when it has more inputs than outputs and names none, are its side-chain; the
-rest take IN's channels one to one (a mono IN feeds the first two), and inputs left over
-get silence; the render says which. A mono IN through a stereo plug-in gives a stereo
+Channels: when a plug-in has more inputs than outputs, the inputs past its outputs are
+its side-chain (--sidechain gives them a signal, else silence); the rest take IN's
+channels one to one (a mono IN feeds the first two), and inputs left over get silence;
+the render says which. A mono IN through a stereo plug-in gives a stereo
 file (both channels alike for Dravelkint); add --channels 1 for a mono one. The input is
 never overwritten.
 

@@ -93,7 +93,8 @@ std::string sidechainText(const InputPins& pins) {
     return " (side-chain: " + which + "; " + pins.basis + ")";
 }
 
-// An audio file given where a plug-in was expected: what it holds.
+// Whether the file begins as an ELF object does: a plug-in to load. Anything
+// else may be an audio file given where a plug-in was expected.
 bool isSharedLibrary(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     char magic[4] = {};
@@ -101,6 +102,7 @@ bool isSharedLibrary(const std::string& path) {
     return file.gcount() == 4 && magic[0] == 0x7f && magic[1] == 'E' && magic[2] == 'L' && magic[3] == 'F';
 }
 
+// An audio file given where a plug-in was expected: what it holds.
 void describeAudio(const AudioFileReader& audio, bool json) {
     const double seconds = audio.frames() >= 0 ? static_cast<double>(audio.frames()) / audio.sampleRate() : -1.0;
     if (json) {

@@ -1,7 +1,8 @@
 // Which of a plug-in's inputs carry the signal and which a side-chain. A
 // plug-in with more inputs than outputs is taken to have its side-chain on
 // the inputs past its outputs, as compressors and gates with a key input are
-// built; the user can say otherwise with --sidechain and --channels.
+// built; nothing else decides it. --sidechain gives those inputs a signal,
+// --channels chooses which outputs are written.
 #pragma once
 
 #include <cstdint>

@@ -16,4 +16,10 @@ const std::vector<CheckGroup>& catalogue() {
     return groups;
 }
 
+std::vector<std::string> groupNames() {
+    std::vector<std::string> names{loadGroup().name};
+    for (const CheckGroup& group : catalogue()) names.push_back(group.name);
+    return names;
+}
+
 }  // namespace vsthost::validate

@@ -77,4 +77,7 @@ CheckGroup editorGroup();
 // Every group but the load group, in the order they run.
 const std::vector<CheckGroup>& catalogue();
 
+// The name of every group, the load group's first, in the order they run.
+std::vector<std::string> groupNames();
+
 }  // namespace vsthost::validate

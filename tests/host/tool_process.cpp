@@ -1,10 +1,13 @@
 #include "tool_process.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -83,6 +86,56 @@ ToolRun finishToolRun(const RunningTool& running) {
     run.exitCode = wait(running.pid);
     run.out = readBytes(running.outFile.string());
     run.err = readBytes(running.errFile.string());
+    return run;
+}
+
+bool hasEnded(const RunningTool& running) {
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(running.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == running.pid;
+}
+
+ToolRun interruptOnTerminal(const std::vector<std::string>& args, int columns, const std::string& text, int signal) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    char name[128];
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0)
+        throw std::runtime_error("no pseudo-terminal");
+    const winsize size{24, static_cast<unsigned short>(columns), 0, 0};
+    ::ioctl(master, TIOCSWINSZ, &size);
+    // Opened before the fork, so the terminal is never without a user while
+    // the tool runs and reading stops only when the tool is gone.
+    const int terminal = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (terminal < 0) throw std::runtime_error("cannot open the pseudo-terminal");
+    std::vector<std::string> argv{DRAVELKINT_TOOL_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> raw;
+    for (std::string& a : argv) raw.push_back(a.data());
+    raw.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        const int in = ::open("/dev/null", O_RDONLY);
+        if (in < 0) ::_exit(126);
+        ::dup2(in, 0);
+        ::dup2(terminal, 1);
+        ::dup2(terminal, 2);
+        ::execv(raw[0], raw.data());
+        ::_exit(127);
+    }
+    ::close(terminal);
+    ToolRun run;
+    bool sent = false;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;  // EIO: the tool has closed the terminal
+        const std::size_t from = run.out.size() > text.size() ? run.out.size() - text.size() : 0;
+        run.out.append(buffer, static_cast<std::size_t>(n));
+        if (!sent && run.out.find(text, from) != std::string::npos) sent = ::kill(pid, signal) == 0;
+    }
+    ::close(master);
+    run.exitCode = wait(pid);
     return run;
 }
 

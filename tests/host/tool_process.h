@@ -27,6 +27,14 @@ struct RunningTool {
 };
 RunningTool startTool(const std::vector<std::string>& args, const std::filesystem::path& logDir);
 ToolRun finishToolRun(const RunningTool& running);
+// Whether the tool has ended; finishToolRun() still collects it.
+bool hasEnded(const RunningTool& running);
+
+// Runs the tool with its standard output and error on a terminal `columns`
+// wide (a pseudo-terminal), sends it `signal` once `text` has appeared there,
+// and waits for it to end; `out` is everything the terminal showed. A tool
+// that ends before showing `text` gets no signal.
+ToolRun interruptOnTerminal(const std::vector<std::string>& args, int columns, const std::string& text, int signal);
 
 class ScratchDirectory {
 public:

@@ -73,6 +73,27 @@ TEST(CommandLine, DoubleDashEndsTheOptions) {
     EXPECT_NE(run.err.find("'--json'"), std::string::npos) << run.err;
 }
 
+// A group --only does not know is answered with every group it does know:
+// those of the checks --help lists, load first, and load is one of them.
+TEST(CommandLine, AnUnknownCheckGroupIsAnsweredWithEveryGroup) {
+    const ToolRun help = runTool({"validate", "--help"});
+    std::string groups;
+    std::string last;
+    const std::regex check("\n +[0-9]+  ([a-z-]+)\\.");
+    for (auto it = std::sregex_iterator(help.out.begin(), help.out.end(), check); it != std::sregex_iterator(); ++it)
+        if ((*it)[1] != last) {
+            last = (*it)[1];
+            groups += (groups.empty() ? "" : ", ") + last;
+        }
+    ASSERT_EQ(groups.rfind("load, identity, ", 0), 0u) << help.out;
+    const ToolRun unknown = runTool({"validate", "--only", "grid,wobble"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("no check group 'wobble'; the groups are " + groups + "\n"), std::string::npos)
+        << unknown.err;
+    const ToolRun load = runTool({"validate", "--only", "load", "--seed", "1"});
+    EXPECT_EQ(load.exitCode, 0) << load.err;
+}
+
 TEST(CommandLine, HelpOnNothingKnownIsAUsageError) {
     const ToolRun run = runTool({"help", "wobble"});
     EXPECT_EQ(run.exitCode, 2);

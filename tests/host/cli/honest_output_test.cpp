@@ -78,20 +78,32 @@ TEST(HonestOutput, WhatIsWrittenIsSaid) {
     }
 }
 
+// Cut a tenth of the way into the samples, after a whole frame.
 TEST(HonestOutput, TruncatedInputIsNamed) {
-    ScratchDirectory dir;
-    writeAudio(dir / "whole.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, testSignal(44100 * 3 / 2, 2));
-    const std::string whole = readBytes(dir / "whole.wav");
-    writeBytes(dir / "cut.wav", whole.substr(0, whole.size() / 10));
-    const ToolRun run = runTool({"render", dir / "cut.wav", dir / "out.wav"});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.err.find("warning: input '" + (dir / "cut.wav") +
-                           "' is cut short: its header promises 1.5 s, the "
-                           "file holds 0.149"),
-              std::string::npos)
-        << run.err;
-    const ToolRun fine = runTool({"render", dir / "whole.wav", dir / "out2.wav"});
-    EXPECT_EQ(fine.err.find("cut short"), std::string::npos) << fine.err;
+    const struct {
+        const char* extension;
+        int format;
+        const char* chunk;
+        std::size_t samplesAfter;  // bytes from the chunk's name to its first sample
+    } formats[] = {{"wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, "data", 8},
+                   {"aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, "SSND", 16}};
+    for (const auto& f : formats) {
+        SCOPED_TRACE(f.extension);
+        ScratchDirectory dir;
+        const std::string whole = dir / (std::string("whole.") + f.extension);
+        const std::string cut = dir / (std::string("cut.") + f.extension);
+        writeAudio(whole, f.format, 2, 44100, testSignal(44100 * 3 / 2, 2));
+        const std::string bytes = readBytes(whole);
+        writeBytes(cut, bytes.substr(0, bytes.find(f.chunk) + f.samplesAfter + 4 * 6615));
+        const ToolRun run = runTool({"render", cut, dir / "out.wav"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(
+            run.err.find("warning: input '" + cut + "' is cut short: its header promises 1.5 s, the file holds 0.15 s"),
+            std::string::npos)
+            << run.err;
+        const ToolRun fine = runTool({"render", whole, dir / "out2.wav"});
+        EXPECT_EQ(fine.err.find("cut short"), std::string::npos) << fine.err;
+    }
 }
 
 TEST(HonestOutput, AFailedPictureSaysTheAudioWasWritten) {
