@@ -12,6 +12,7 @@ packages=(
   xvfb libx11-dev
   lsp-plugins-vst zam-plugins
   lv2-dev liblilv-dev lilv-utils serdi sordi
+  dpkg-dev  # dpkg-shlibdeps, for scripts/package.sh and its test
   "$@"  # more, for scripts that need them (the corpus script's plug-ins)
 )
 

@@ -67,6 +67,31 @@ TEST(Lv2Tools, Lv2infoDescribesThePluginAndEachPort) {
     EXPECT_EQ(text.find("Port 10:"), std::string::npos);
 }
 
+// lv2info's summary has no line for the licence: its Turtle description of
+// the plug-in (-p) carries it.
+TEST(Lv2Tools, Lv2infoShowsTheLicenceAndEachPreset) {
+    if (!installed(LV2INFO_PATH)) GTEST_SKIP() << "lilv-utils is not installed";
+    const ToolRun run = runTool({kUri}, kLv2Path, LV2INFO_PATH);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::size_t start = run.out.find("Presets:");
+    ASSERT_NE(start, std::string::npos) << run.out;
+    std::set<std::string> listed;
+    std::istringstream lines(run.out.substr(start + 8, run.out.find("Port 0:") - start - 8));
+    for (std::string line; std::getline(lines, line);)
+        if (const std::size_t first = line.find_first_not_of(" \t"); first != std::string::npos)
+            listed.insert(line.substr(first));
+    EXPECT_EQ(listed, (std::set<std::string>{"Eighth-note wobble", "Slow whole-note sweep", "Triplet chop",
+                                             "Subtle quarter-note movement", "Resonant sixteenth-note squelch"}))
+        << run.out;
+
+    ScratchDirectory dir;
+    const ToolRun described = runTool({"-p", dir / "plugin.ttl", kUri}, kLv2Path, LV2INFO_PATH);
+    ASSERT_EQ(described.exitCode, 0) << described.err;
+    EXPECT_TRUE(std::regex_search(readBytes(dir / "plugin.ttl"),
+                                  std::regex(R"(doap:license\s+<http://opensource.org/licenses/mit>)")))
+        << readBytes(dir / "plugin.ttl");
+}
+
 // A library built with the address sanitizer needs its runtime, and only a
 // host built with it can load the library.
 #if defined(__SANITIZE_ADDRESS__)

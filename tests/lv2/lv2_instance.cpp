@@ -1,5 +1,6 @@
 #include "lv2_instance.h"
 
+#include <lv2/presets/presets.h>
 #include <lv2/time/time.h>
 #include <lv2/urid/urid.h>
 
@@ -9,7 +10,6 @@
 namespace {
 
 constexpr const char* kUri = "urn:sorpenwalde:dravelkint";
-const char* const kControlSymbols[5] = {"period", "freq1", "freq2", "q", "mix"};
 
 // The bundle, read once for the whole test program, as a host reads it.
 struct Bundle {
@@ -41,7 +41,49 @@ const Bundle& bundle() {
     return b;
 }
 
+// Owns a node lilv hands over.
+struct Node {
+    explicit Node(LilvNode* n) : node(n) {}
+    ~Node() { lilv_node_free(node); }
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+    LilvNode* node;
+};
+
 }  // namespace
+
+const char* const Lv2Instance::controlSymbols[5] = {"period", "freq1", "freq2", "q", "mix"};
+
+// As a host does: the presets the manifest relates to the plug-in, each
+// resource loaded before its port values are read.
+std::vector<Lv2Preset> Lv2Instance::presets() {
+    LilvWorld* world = bundle().world;
+    const Node presetClass{lilv_new_uri(world, LV2_PRESETS__Preset)};
+    const Node port{lilv_new_uri(world, LV2_CORE__port)};
+    const Node symbol{lilv_new_uri(world, LV2_CORE__symbol)};
+    const Node value{lilv_new_uri(world, LV2_PRESETS__value)};
+    const Node label{lilv_new_uri(world, LILV_NS_RDFS "label")};
+    std::vector<Lv2Preset> found;
+    LilvNodes* related = lilv_plugin_get_related(bundle().plugin, presetClass.node);
+    LILV_FOREACH(nodes, i, related) {
+        const LilvNode* preset = lilv_nodes_get(related, i);
+        lilv_world_load_resource(world, preset);
+        Lv2Preset p{lilv_node_as_uri(preset), "", {}};
+        if (const Node name{lilv_world_get(world, preset, label.node, nullptr)}; name.node != nullptr)
+            p.label = lilv_node_as_string(name.node);
+        LilvNodes* ports = lilv_world_find_nodes(world, preset, port.node, nullptr);
+        LILV_FOREACH(nodes, j, ports) {
+            const Node s{lilv_world_get(world, lilv_nodes_get(ports, j), symbol.node, nullptr)};
+            const Node v{lilv_world_get(world, lilv_nodes_get(ports, j), value.node, nullptr)};
+            if (s.node != nullptr && v.node != nullptr && (lilv_node_is_float(v.node) || lilv_node_is_int(v.node)))
+                p.values[lilv_node_as_string(s.node)] = lilv_node_as_float(v.node);
+        }
+        lilv_nodes_free(ports);
+        found.push_back(std::move(p));
+    }
+    lilv_nodes_free(related);
+    return found;
+}
 
 std::array<float, 5> Lv2Instance::controlRange(Range which) {
     std::vector<float> ranges[3];
@@ -49,7 +91,7 @@ std::array<float, 5> Lv2Instance::controlRange(Range which) {
     lilv_plugin_get_port_ranges_float(bundle().plugin, ranges[kMinimum].data(), ranges[kMaximum].data(),
                                       ranges[kDefault].data());
     std::array<float, 5> values{};
-    for (std::size_t i = 0; i < values.size(); ++i) values[i] = ranges[which][bundle().index(kControlSymbols[i])];
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = ranges[which][bundle().index(controlSymbols[i])];
     return values;
 }
 
@@ -69,7 +111,7 @@ Lv2Instance::Lv2Instance(double sampleRate, bool giveMap) {
     instance = lilv_plugin_instantiate(bundle().plugin, sampleRate, giveMap ? features : nullptr);
     if (instance == nullptr) throw std::runtime_error("the plug-in made no instance");
     for (std::size_t i = 0; i < controls.size(); ++i)
-        lilv_instance_connect_port(instance, bundle().index(kControlSymbols[i]), &controls[i]);
+        lilv_instance_connect_port(instance, bundle().index(controlSymbols[i]), &controls[i]);
     lilv_instance_connect_port(instance, bundle().index("transport"), transport.data());
     audioPorts = {bundle().index("in_left"), bundle().index("in_right"), bundle().index("out_left"),
                   bundle().index("out_right")};

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,11 +28,21 @@ struct TimeAtom {
     std::optional<float> speed{};
 };
 
+// A preset of the bundle as a host reads it: its label and the values it
+// gives the ports, by symbol.
+struct Lv2Preset {
+    std::string uri;
+    std::string label;
+    std::map<std::string, float> values;
+};
+
 class Lv2Instance {
 public:
     // The ports' values as described in the bundle.
     enum Range { kMinimum, kMaximum, kDefault };
     static std::array<float, 5> controlRange(Range which);
+    static std::vector<Lv2Preset> presets();
+    static const char* const controlSymbols[5];
 
     explicit Lv2Instance(double sampleRate, bool giveMap = true);
     ~Lv2Instance();
