@@ -21,10 +21,9 @@ struct CrashCase {
 };
 
 const std::vector<CrashCase> kCrashes{
-    {"fixture_crash_in_process",
-     "the plug-in crashed with SIGSEGV (segmentation fault) in processReplacing(512 frames)"},
-    {"fixture_crash_at_close", "the plug-in crashed with SIGABRT (aborted) in dispatcher(effClose, index 0, value 0)"},
-    {"fixture_throw_in_process", "the plug-in threw an exception (std::bad_alloc) in processReplacing(512 frames)"},
+    {"crash_in_process", "the plug-in crashed with SIGSEGV (segmentation fault) in processReplacing(512 frames)"},
+    {"crash_at_close", "the plug-in crashed with SIGABRT (aborted) in dispatcher(effClose, index 0, value 0)"},
+    {"throw_in_process", "the plug-in threw an exception (std::bad_alloc) in processReplacing(512 frames)"},
 };
 
 // Under the sanitizers the fixtures' own faults are the point of the test.
