@@ -52,7 +52,7 @@ void measureWobble(benchmark::State& state, SweepSteps steps) {
     const double step = 1.0 / (static_cast<double>(sampleRate) / (120.0 / 60.0));
     double position = 0.0;
     measure(state, output, [&] {
-        wobble.process(input.data(), output.data(), frames, sampleRate, [&] { return Transport{position, 120.0}; });
+        wobble.process(input.data(), output.data(), frames, sampleRate, [&] { return SongPosition{position, 120.0}; });
         position += frames * step;
         if (position >= 256.0) position -= 256.0;
     });

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "biquad.h"
+#include "fresh_read.h"
 #include "sweep.h"
 #include "sweep_steps.h"
 
@@ -28,18 +29,16 @@ struct Lanes {
     float cosine[kRun];
 };
 
-float readFresh(const float* field) { return *static_cast<const volatile float*>(field); }
-
 void padFrom(float* values, std::int32_t count) { std::fill(values + count, values + kRun, values[0]); }
 
 // The remainder of each sample's position, and its fresh reads of the fields.
 void remainders(Lanes& s, const SweepClock& clock, const LiveFields& live, std::int32_t first) {
     for (std::int32_t j = 0; j < s.count; ++j) {
         s.value[j] = fmodf(positionAt(first + j, clock.step, clock.start), clock.period);
-        s.freq1[j] = readFresh(live.freq1);
-        s.freq2[j] = readFresh(live.freq2);
-        s.q[j] = readFresh(live.q);
-        s.rate[j] = readFresh(live.sampleRate);
+        s.freq1[j] = readFresh(*live.freq1);
+        s.freq2[j] = readFresh(*live.freq2);
+        s.q[j] = readFresh(*live.q);
+        s.rate[j] = readFresh(*live.sampleRate);
     }
     for (float* values : {s.value, s.freq1, s.freq2, s.q, s.rate}) padFrom(values, s.count);
 }

@@ -14,8 +14,8 @@ constexpr const char* kVendorName = "Sorpenwalde";
 
 // A missing answer, a cleared flag or a value that is not finite all mean the
 // same to the sweep: the start of the song at 120 beats per minute.
-Transport readTransport(const VstTimeInfo* time) {
-    Transport transport{0.0, 120.0};
+SongPosition readTransport(const VstTimeInfo* time) {
+    SongPosition transport{0.0, 120.0};
     if (time == nullptr) return transport;
     if ((time->flags & kVstPpqPosValid) != 0 && std::isfinite(time->ppqPos)) transport.position = time->ppqPos;
     if ((time->flags & kVstTempoValid) != 0 && std::isfinite(time->tempo)) transport.tempo = time->tempo;

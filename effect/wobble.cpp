@@ -9,12 +9,11 @@
 #include <cmath>
 
 #include "filter_steps.h"
+#include "fresh_read.h"
 #include "subnormal_flush.h"
 #include "vector_support.h"
 
 namespace {
-
-float readFresh(const float& field) { return *static_cast<const volatile float*>(&field); }
 
 void filterAndMix(ChannelRun& c, const BiquadQuotients& k, std::int32_t i, const float& mix) {
     const float x = c.in[i];
@@ -44,7 +43,7 @@ bool Wobble::useSteps(SweepSteps steps) {
 }
 
 void Wobble::processBlock(const float* const* inputs, float* const* outputs, std::int32_t frames,
-                          const float& sampleRate, float period, Transport transport) {
+                          const float& sampleRate, float period, SongPosition transport) {
     double step = quarterNotesPerSample(sampleRate, transport.tempo);
     if (sweepTooFast(step, period)) {
         step = 0.0;

@@ -11,7 +11,7 @@
 #include "sweep_steps.h"
 
 // Where the song is at a block's first sample.
-struct Transport {
+struct SongPosition {
     double position;  // quarter notes
     double tempo;     // beats per minute
 };
@@ -24,7 +24,7 @@ public:
 
     // Replaces `frames` samples of both outputs (inputs and outputs may be
     // the same arrays). The period is read once per block, before the
-    // transport is asked for (`askTransport()` gives a Transport, and is
+    // transport is asked for (`askTransport()` gives a SongPosition, and is
     // called also when there are no frames). freq1, freq2, q and the sample
     // rate are read afresh for every sample (the samples of a batch of up to
     // kBatch read them together, before the first of them is filtered), and
@@ -57,7 +57,7 @@ public:
 
 private:
     void processBlock(const float* const* inputs, float* const* outputs, std::int32_t frames, const float& sampleRate,
-                      float period, Transport transport);
+                      float period, SongPosition transport);
 
     SweepSteps sweepSteps;
 };

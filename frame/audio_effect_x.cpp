@@ -1,10 +1,9 @@
 #include "audio_effect_x.h"
 
+#include "low32.h"
 #include "opcodes.h"
 
 namespace {
-
-std::int32_t low32(std::intptr_t value) { return static_cast<std::int32_t>(value); }
 
 std::intptr_t answer(bool result) { return result ? 1 : 0; }
 

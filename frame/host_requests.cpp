@@ -4,13 +4,8 @@
 // sendToHost answers 0, which each conversion below turns into the request's
 // neutral answer.
 #include "audio_effect_x.h"
+#include "low32.h"
 #include "opcodes.h"
-
-namespace {
-
-std::int32_t low32(std::intptr_t answer) { return static_cast<std::int32_t>(answer); }
-
-}  // namespace
 
 std::intptr_t AudioEffect::sendToHost(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
                                       float opt) {

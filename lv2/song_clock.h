@@ -31,7 +31,7 @@ public:
     // Takes effect at the current frame.
     void apply(const PositionUpdate& update);
     // Where the song is at the current frame, in quarter notes.
-    Transport now() const { return {anchor + static_cast<double>(framesSinceAnchor) * step, tempo}; }
+    SongPosition now() const { return {anchor + static_cast<double>(framesSinceAnchor) * step, tempo}; }
     void advance(std::uint32_t frames) { framesSinceAnchor += frames; }
 
 private:

@@ -62,7 +62,7 @@ void WobblePlugin::processSpan(std::uint32_t from, std::uint32_t to) {
         const std::uint32_t count = std::min(to - from, kLongestSpan);
         const float* in[2] = {inputs[0] + from, inputs[1] + from};
         float* out[2] = {outputs[0] + from, outputs[1] + from};
-        const Transport now = clock.now();
+        const SongPosition now = clock.now();
         wobble.process(in, out, static_cast<std::int32_t>(count), sampleRate, [now] { return now; });
         clock.advance(count);
         from += count;

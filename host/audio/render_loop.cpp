@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/automation/automation_plan.h"
+#include "host/plugin/channel_buffers.h"
 #include "host/plugin/plugin_instance.h"
 #include "host/song/song.h"
 #include "host/text/failure.h"
@@ -13,22 +14,6 @@
 namespace vsthost {
 
 namespace {
-
-// Channel buffers of one block, laid out as the plug-in wants them.
-class ChannelBuffers {
-public:
-    ChannelBuffers(std::int32_t channels, std::int32_t frames)
-        : samples(static_cast<std::size_t>(channels) * frames), pointers(channels) {
-        for (std::int32_t c = 0; c < channels; ++c) pointers[c] = samples.data() + static_cast<std::size_t>(c) * frames;
-    }
-    float** data() { return pointers.data(); }
-    float* channel(std::int32_t c) { return pointers[c]; }
-    std::int32_t channels() const { return static_cast<std::int32_t>(pointers.size()); }
-
-private:
-    std::vector<float> samples;
-    std::vector<float*> pointers;
-};
 
 // A source read a block at a time into an interleaved buffer, silent after its end.
 class BlockReader {
@@ -129,7 +114,7 @@ std::int64_t render(PluginInstance& plugin, AudioSource& source, AudioSink& sink
                 std::fill(dest, dest + frames, 0.0f);
             }
         }
-        plugin.process(in.data(), out.data(), static_cast<std::int32_t>(frames));
+        plugin.process(in.pointers(), out.pointers(), static_cast<std::int32_t>(frames));
         if (settings.song != nullptr) settings.song->advance(static_cast<std::int32_t>(frames));
         position += frames;
 

@@ -14,6 +14,7 @@
 #include "frame/record_names.h"
 #include "host/audio/audio_file_reader.h"
 #include "host/audio/audio_format.h"
+#include "host/plugin/channel_buffers.h"
 #include "host/plugin/pin_layout.h"
 #include "host/plugin/plugin_location.h"
 #include "host/text/decimal_number.h"
@@ -70,16 +71,10 @@ struct Latency {
 Latency latencyOf(PluginInstance& plugin) {
     Latency latency{plugin.latency(), 0};
     constexpr std::int32_t kBlock = 512;
-    std::vector<std::vector<float>> in(static_cast<std::size_t>(std::max(plugin.inputs(), 0)),
-                                       std::vector<float>(kBlock));
-    std::vector<std::vector<float>> out(static_cast<std::size_t>(std::max(plugin.outputs(), 0)),
-                                        std::vector<float>(kBlock));
-    std::vector<float*> inputs;
-    std::vector<float*> outputs;
-    for (auto& channel : in) inputs.push_back(channel.data());
-    for (auto& channel : out) outputs.push_back(channel.data());
+    ChannelBuffers in(plugin.inputs(), kBlock);
+    ChannelBuffers out(plugin.outputs(), kBlock);
     plugin.start(44100.0, kBlock);
-    plugin.process(inputs.data(), outputs.data(), kBlock);
+    plugin.process(in.pointers(), out.pointers(), kBlock);
     latency.processing = plugin.latency();
     plugin.stop();
     return latency;

@@ -1,5 +1,6 @@
 #include "call_recorder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -9,28 +10,55 @@
 
 namespace vsthost {
 
+namespace {
+
+// Appends to `text`, which holds `used` of its kLength characters.
+template <typename... Values>
+int append(char* text, int used, const char* format, Values... values) {
+    const int room = static_cast<int>(CallRecorder::kLength) - used;
+    if (room <= 1) return used;
+    const int n = std::snprintf(text + used, static_cast<std::size_t>(room), format, values...);
+    return n < 0 ? used : std::min(used + n, static_cast<int>(CallRecorder::kLength) - 1);
+}
+
+void nameDispatch(char* text, const PluginCall& call, CallRecorder::Arguments arguments) {
+    int n = append(text, 0, "dispatcher(%s", effectOpcodeName(call.opcode).c_str());
+    const bool always = arguments == CallRecorder::Arguments::always;
+    if (always || call.index != 0) n = append(text, n, ", index %d", call.index);
+    if (always || call.value != 0) n = append(text, n, ", value %ld", static_cast<long>(call.value));
+    if (!always && call.ptr != nullptr) n = append(text, n, ", buffer");
+    if (!always && call.opt != 0.0f) n = append(text, n, ", opt %g", static_cast<double>(call.opt));
+    append(text, n, ")");
+}
+
+void nameProcess(char* text, const char* entry, const PluginCall& call) {
+    int n = append(text, 0, "%s(%d frame%s)", entry, call.frames, call.frames == 1 ? "" : "s");
+    if (call.sampleRate > 0.0) append(text, n, " at %.10g Hz", call.sampleRate);
+}
+
+}  // namespace
+
 void CallRecorder::calling(const PluginCall& call) {
+    using Kind = PluginCall::Kind;
+    current[0] = '\0';
     switch (call.kind) {
-        case PluginCall::Kind::entry: std::snprintf(current, kLength, "the entry point VSTPluginMain"); break;
-        case PluginCall::Kind::dispatch:
-            std::snprintf(current, kLength, "dispatcher(%s, index %d, value %ld)",
-                          effectOpcodeName(call.opcode).c_str(), call.index, static_cast<long>(call.value));
+        case Kind::entry: append(current, 0, "%s", call.entry); break;
+        case Kind::dispatch: nameDispatch(current, call, arguments); break;
+        case Kind::setParameter:
+            append(current, 0, "setParameter(%d, %g)", call.index, static_cast<double>(call.opt));
             break;
-        case PluginCall::Kind::setParameter:
-            std::snprintf(current, kLength, "setParameter(%d, %g)", call.index, static_cast<double>(call.opt));
-            break;
-        case PluginCall::Kind::getParameter: std::snprintf(current, kLength, "getParameter(%d)", call.index); break;
-        case PluginCall::Kind::process: std::snprintf(current, kLength, "process(%d frames)", call.frames); break;
-        case PluginCall::Kind::processReplacing:
-            std::snprintf(current, kLength, "processReplacing(%d frames)", call.frames);
-            break;
+        case Kind::getParameter: append(current, 0, "getParameter(%d)", call.index); break;
+        case Kind::process: nameProcess(current, "process", call); break;
+        case Kind::processReplacing: nameProcess(current, "processReplacing", call); break;
+        case Kind::processDoubleReplacing: nameProcess(current, "processDoubleReplacing", call); break;
     }
     uncaught = std::uncaught_exceptions();
 }
 
+bool CallRecorder::unwinding() const { return std::uncaught_exceptions() > uncaught; }
+
 void CallRecorder::returned() {
-    // Unwinding through the call: the plug-in threw.
-    if (std::uncaught_exceptions() > uncaught && thrown[0] == '\0') std::memcpy(thrown, current, kLength);
+    if (unwinding() && thrown[0] == '\0') std::memcpy(thrown, current, kLength);
     std::memcpy(previous, current, kLength);
     current[0] = '\0';
 }

@@ -39,7 +39,9 @@ PluginInstance::PluginInstance(const PluginModule& module, HostCallback& host, C
     : host_(host), watcher_(watcher) {
     {
         LoadingScope scope(host);
-        WatchedCall call(watcher_, {PluginCall::Kind::entry});
+        PluginCall entry{PluginCall::Kind::entry};
+        entry.entry = module.entryName();
+        WatchedCall call(watcher_, entry);
         effect_ = module.entry()(&HostCallback::entry);
     }
     if (effect_ == nullptr)
@@ -188,13 +190,14 @@ void PluginInstance::suspend() {
 
 void PluginInstance::process(float** inputs, float** outputs, std::int32_t frames) {
     if ((effect_->flags & effFlagsCanReplacing) != 0 && effect_->processReplacing != nullptr) {
-        WatchedCall call(watcher_, {PluginCall::Kind::processReplacing, 0, 0, 0, nullptr, 0.0f, frames});
+        WatchedCall call(watcher_,
+                         {PluginCall::Kind::processReplacing, 0, 0, 0, nullptr, 0.0f, frames, host_.sampleRate});
         effect_->processReplacing(effect_, inputs, outputs, frames);
         return;
     }
     if (effect_->process == nullptr) throw Failure(FailureKind::plugin, "plug-in has no processing function");
     for (std::int32_t c = 0; c < effect_->numOutputs; ++c) std::fill_n(outputs[c], std::max(frames, 0), 0.0f);
-    WatchedCall call(watcher_, {PluginCall::Kind::process, 0, 0, 0, nullptr, 0.0f, frames});
+    WatchedCall call(watcher_, {PluginCall::Kind::process, 0, 0, 0, nullptr, 0.0f, frames, host_.sampleRate});
     effect_->process(effect_, inputs, outputs, frames);
 }
 

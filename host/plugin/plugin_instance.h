@@ -15,14 +15,16 @@ class PluginModule;
 
 // One call into a plug-in, as a watcher hears of it before it is made.
 struct PluginCall {
-    enum class Kind { entry, dispatch, setParameter, getParameter, process, processReplacing };
+    enum class Kind { entry, dispatch, setParameter, getParameter, process, processReplacing, processDoubleReplacing };
     Kind kind;
     std::int32_t opcode = 0;  // dispatch
     std::int32_t index = 0;   // dispatch, setParameter, getParameter
     std::intptr_t value = 0;  // dispatch
     const void* ptr = nullptr;
     float opt = 0.0f;         // dispatch; the value of setParameter
-    std::int32_t frames = 0;  // process, processReplacing
+    std::int32_t frames = 0;  // the process calls
+    double sampleRate = 0.0;  // the process calls: the rate last set, 0 if none
+    const char* entry = "";   // entry: the name of the function called
 };
 
 // Told of every call into the plug-in just before it is made and just after

@@ -1,7 +1,8 @@
 #include "audio_probe.h"
 
-#include <cstdio>
 #include <stdexcept>
+
+#include "host/text/figures.h"
 
 namespace vsthost::validate {
 
@@ -18,12 +19,6 @@ std::int32_t usableChannels(std::int32_t count, const char* side) {
     return count;
 }
 
-std::string formatPeak(float peak) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3g", static_cast<double>(peak));
-    return text;
-}
-
 }  // namespace
 
 BlockBuffers::BlockBuffers(const PluginUnderTest& plugin, std::int32_t frames)
@@ -31,7 +26,7 @@ BlockBuffers::BlockBuffers(const PluginUnderTest& plugin, std::int32_t frames)
 
 void processNoise(PluginUnderTest& plugin, BlockBuffers& io, SeededRandom& random, std::int32_t frames,
                   SignalScan& scan) {
-    io.in.fillNoise(random, kNoiseAmplitude, frames);
+    fillNoise(io.in, random, kNoiseAmplitude, frames);
     plugin.process(io.in, io.out, frames);
     scan.add(io.out, frames);
 }
@@ -42,13 +37,13 @@ Outcome judgeOutput(const SignalScan& scan, const CheckContext& context, const s
         return {demands.nonFinite, std::to_string(scan.nonFinite) + " non-finite output samples, the first at frame " +
                                        std::to_string(scan.firstNonFinite) + " (" + what + ")"};
     if (demands.bounded && scan.peak > kOutputBound)
-        return failed("output reached " + formatPeak(scan.peak) + ", more than " + formatPeak(kOutputBound) +
-                      " for input within " + formatPeak(kNoiseAmplitude) + " (" + what + ")");
+        return failed("output reached " + threeFigures(scan.peak) + ", more than " + threeFigures(kOutputBound) +
+                      " for input within " + threeFigures(kNoiseAmplitude) + " (" + what + ")");
     if (demands.noSubnormals && scan.subnormal > 0)
         return {context.failFrom(4), std::to_string(scan.subnormal) + " subnormal output samples (" + what + ")"};
     std::string found = what + ": output finite";
     if (demands.noSubnormals) found += ", no subnormals";
-    return passed(found + ", peak " + formatPeak(scan.peak));
+    return passed(found + ", peak " + threeFigures(scan.peak));
 }
 
 }  // namespace vsthost::validate

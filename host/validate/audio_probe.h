@@ -5,8 +5,8 @@
 #include <string>
 
 #include "catalogue.h"
-#include "channel_buffers.h"
 #include "plugin_under_test.h"
+#include "test_signals.h"
 
 namespace vsthost::validate {
 

@@ -18,18 +18,13 @@
 #include "call_in_progress.h"
 #include "elapsed_seconds.h"
 #include "fresh_process.h"
+#include "host/text/figures.h"
 
 namespace vsthost::validate {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string secondsText(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g s", seconds);
-    return text;
-}
 
 struct Pipe {
     int read = -1;

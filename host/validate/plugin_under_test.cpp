@@ -1,19 +1,16 @@
 #include "plugin_under_test.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <exception>
 #include <string>
 
 #include "call_in_progress.h"
-#include "frame/record_names.h"
 #include "host/allocation/allocation_counter.h"
 #include "host/plugin/plugin_module.h"
 
 namespace vsthost::validate {
 
 PluginUnderTest::PluginUnderTest(const PluginModule& module)
-    : entryName(module.entryName()),
+    : CallRecorder(Arguments::whereSet),
       instance(std::make_unique<PluginInstance>(module, host_, static_cast<CallWatcher*>(this))) {}
 
 PluginUnderTest::~PluginUnderTest() = default;
@@ -50,8 +47,10 @@ void PluginUnderTest::process(float** inputs, float** outputs, std::int32_t fram
 void PluginUnderTest::processDouble(double** inputs, double** outputs, std::int32_t frames) {
     for (std::int32_t c = 0; c < this->outputs(); ++c)
         std::fill_n(outputs[c], std::max(frames, 0), static_cast<double>(kUnwritten));
-    noteCall("processDoubleReplacing(%d frame%s) at %.10g Hz", frames, frames == 1 ? "" : "s", sampleRate_);
-    exceptionsAtCall = std::uncaught_exceptions();
+    PluginCall call{PluginCall::Kind::processDoubleReplacing};
+    call.frames = frames;
+    call.sampleRate = sampleRate_;
+    calling(call);
     struct Done {
         PluginUnderTest& self;
         ~Done() { self.returned(); }
@@ -62,33 +61,11 @@ void PluginUnderTest::processDouble(double** inputs, double** outputs, std::int3
 
 void PluginUnderTest::calling(const PluginCall& call) {
     using Kind = PluginCall::Kind;
-    exceptionsAtCall = std::uncaught_exceptions();
-    switch (call.kind) {
-        case Kind::entry: noteCall("%s", entryName); return;
-        case Kind::dispatch: {
-            // Only the arguments that are set, so the common calls read short.
-            char extra[96] = "";
-            int n = 0;
-            if (call.index != 0) n += std::snprintf(extra + n, sizeof extra - n, ", index %d", call.index);
-            if (call.value != 0)
-                n += std::snprintf(extra + n, sizeof extra - n, ", value %ld", static_cast<long>(call.value));
-            if (call.ptr != nullptr) n += std::snprintf(extra + n, sizeof extra - n, ", buffer");
-            if (call.opt != 0.0f) std::snprintf(extra + n, sizeof extra - n, ", opt %g", static_cast<double>(call.opt));
-            noteCall("dispatcher(%s%s)", effectOpcodeName(call.opcode).c_str(), extra);
-            return;
-        }
-        case Kind::getParameter: noteCall("getParameter(%d)", call.index); return;
-        case Kind::setParameter:
-            noteCall("setParameter(%d, %g)", call.index, static_cast<double>(call.opt));
-            counted = countingAllocations ? &inSetParameter : nullptr;
-            break;
-        case Kind::process:
-        case Kind::processReplacing:
-            noteCall("%s(%d frame%s) at %.10g Hz", call.kind == Kind::processReplacing ? "processReplacing" : "process",
-                     call.frames, call.frames == 1 ? "" : "s", sampleRate_);
-            counted = countingAllocations ? &inProcess : nullptr;
-            break;
-    }
+    CallRecorder::calling(call);
+    noteCall("%s", inProgress());
+    if (call.kind == Kind::setParameter) counted = countingAllocations ? &inSetParameter : nullptr;
+    if (call.kind == Kind::process || call.kind == Kind::processReplacing)
+        counted = countingAllocations ? &inProcess : nullptr;
     if (counted != nullptr) allocation_counter::start();
 }
 
@@ -96,7 +73,8 @@ void PluginUnderTest::returned() {
     if (counted != nullptr) *counted += allocation_counter::stop();
     counted = nullptr;
     // Unwinding out of the plug-in: the exception came from this call.
-    if (std::uncaught_exceptions() > exceptionsAtCall) noteCallThrew();
+    if (unwinding()) noteCallThrew();
+    CallRecorder::returned();
     noteCallDone();
 }
 

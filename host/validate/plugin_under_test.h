@@ -11,11 +11,12 @@
 #include <memory>
 #include <string>
 
-#include "channel_buffers.h"
 #include "frame/effect_record.h"
 #include "frame/opcodes.h"
+#include "host/plugin/call_recorder.h"
 #include "host/plugin/host_callback.h"
 #include "host/plugin/plugin_instance.h"
+#include "test_signals.h"
 
 struct VstEvents;
 
@@ -40,7 +41,7 @@ public:
     Transport transport;
 };
 
-class PluginUnderTest : private CallWatcher {
+class PluginUnderTest : private CallRecorder {
 public:
     // Calls the entry point and opens the record; throws Failure when no
     // usable record comes back.
@@ -98,8 +99,6 @@ private:
     std::int64_t* counted = nullptr;  // where the call in progress adds its allocations
     std::int64_t inProcess = 0;
     std::int64_t inSetParameter = 0;
-    int exceptionsAtCall = 0;                  // to tell an exception leaving the plug-in from one already under way
-    const char* entryName;                     // VSTPluginMain or main, as messages name the entry call
     std::unique_ptr<PluginInstance> instance;  // last: closes while the rest still stands
 };
 

@@ -96,7 +96,7 @@ TEST_P(EachSteps, ChannelZerosOutputIsChannelOnesInput) {
         std::vector<float> outA(300), outB(300);
         const float* inputsA[2] = {a.left.data(), a.right.data()};
         float* outputsA[2] = {a.right.data(), outA.data()};
-        p->wobble.process(inputsA, outputsA, 300, p->rate, [&] { return Transport{block * 0.1, 128.0}; });
+        p->wobble.process(inputsA, outputsA, 300, p->rate, [&] { return SongPosition{block * 0.1, 128.0}; });
         const float* inputsB[2] = {b.left.data(), b.right.data()};
         float* outputsB[2] = {b.right.data(), outB.data()};
         {
@@ -138,7 +138,7 @@ TEST(Steps, PositionsNegativeHugeAndJumping) {
             }
             if (withVector) {
                 vector.process(in.data(), fromVector.data(), static_cast<std::int32_t>(frames), pair.rate, [&] {
-                    return Transport{ppq, 133.0};
+                    return SongPosition{ppq, 133.0};
                 });
                 ASSERT_TRUE(sameBits(fromVector.left, out.left) && sameBits(fromVector.right, out.right)) << where;
             }

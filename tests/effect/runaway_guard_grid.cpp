@@ -46,7 +46,7 @@ float processWithAndWithout(const GuardGrid& grid, const WobbleSetting& setting,
     setting.applyTo(free);
     free.input1.peak = free.input2.peak = std::numeric_limits<float>::infinity();
     const auto frames = static_cast<std::int32_t>(in.frames());
-    const auto transport = [&] { return Transport{0.0, tempo}; };
+    const auto transport = [&] { return SongPosition{0.0, tempo}; };
     guarded.process(in.data(), out.data(), frames, setting.rate, transport);
     free.process(in.data(), unguarded.data(), frames, setting.rate, transport);
     return peakOf(unguarded);  // at full mix the output is the filtered signal

@@ -64,6 +64,8 @@ struct Behaviour {
 
     // Called before every parameter change is stored.
     void (*onSetParameter)(Effect& effect, std::int32_t index, float value) = nullptr;
+    // Called when processing is switched on or off (effMainsChanged), after onDispatch.
+    void (*onSwitch)(Effect& effect, bool on) = nullptr;
     // The parameter values as a chunk; broken: setChunk stores nothing.
     Offer chunk = Offer::none;
     // Programs set the gain to 0.25 + program / 8; broken: setProgram is ignored.
@@ -132,6 +134,7 @@ inline std::intptr_t dispatch(AEffect* record, std::int32_t opcode, std::int32_t
                               float opt) {
     Effect& effect = of(record);
     if (behaviour.onDispatch != nullptr) behaviour.onDispatch(effect, opcode);
+    if (opcode == effMainsChanged && behaviour.onSwitch != nullptr) behaviour.onSwitch(effect, value != 0);
     const bool known = index >= 0 && index < behaviour.parameters;
     if (behaviour.parameterText != nullptr &&
         (opcode == effGetParamName || opcode == effGetParamLabel || opcode == effGetParamDisplay)) {

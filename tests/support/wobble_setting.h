@@ -52,7 +52,7 @@ struct WobbleAndModel {
     // they agree on decaying tails too.
     bool processBoth(StereoBuffer& in, StereoBuffer& out, StereoBuffer& expected, double position, double tempo) {
         const auto frames = static_cast<std::int32_t>(in.frames());
-        wobble.process(in.data(), out.data(), frames, rate, [&] { return Transport{position, tempo}; });
+        wobble.process(in.data(), out.data(), frames, rate, [&] { return SongPosition{position, tempo}; });
         {
             const SubnormalFlush flush;
             model.process(in.data(), expected.data(), frames, position, tempo);

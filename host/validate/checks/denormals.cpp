@@ -51,9 +51,9 @@ Outcome tailCost(CheckContext& context) {
     PluginUnderTest plugin(context.module);
     plugin.start(kRate, kBlock);
     ChannelBuffers normal(plugin.inputs(), kMeasured);
-    normal.fillNoise(context.random, kNoiseAmplitude, kMeasured);
+    fillNoise(normal, context.random, kNoiseAmplitude, kMeasured);
     ChannelBuffers burst(plugin.inputs(), kBurst);
-    burst.fillNoise(context.random, 1.0f, kBurst);
+    fillNoise(burst, context.random, 1.0f, kBurst);
     ChannelBuffers silence(plugin.inputs(), kMeasured);
     silence.fill(0.0f);
     ChannelBuffers output(plugin.outputs(), kMeasured);

@@ -4,11 +4,11 @@
 // (effSetBypass answering 1).
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "frame/opcodes.h"
+#include "host/text/figures.h"
 #include "host/validate/audio_probe.h"
 #include "host/validate/catalogue.h"
 #include "host/validate/findings.h"
@@ -22,12 +22,6 @@ constexpr double kRate = 44100.0;
 constexpr std::int32_t kBlock = 512;
 // Quieter than this is silence: 80 dB below full scale.
 constexpr float kSilence = 1.0e-4f;
-
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3g", value);
-    return text;
-}
 
 // Channel pointers `offset` frames into each buffer.
 template <typename Sample>
@@ -99,8 +93,8 @@ Outcome doublePrecision(CheckContext& context) {
     const double tolerance = 1.0e-3 * std::max(1.0, static_cast<double>(scan.peak));
     if (largest > tolerance)
         findings.add(failed("the double-precision output differs from the single-precision one by up to " +
-                            number(largest) + " at frame " + std::to_string(where) + " for the same input"));
-    return findings.outcome(output.message + ", within " + number(largest) + " of the single-precision output");
+                            threeFigures(largest) + " at frame " + std::to_string(where) + " for the same input"));
+    return findings.outcome(output.message + ", within " + threeFigures(largest) + " of the single-precision output");
 }
 
 Outcome latency(CheckContext& context) {
@@ -170,7 +164,7 @@ Outcome bypass(CheckContext& context) {
     const std::int32_t delay = std::max(0, plugin.effect()->initialDelay);
     const std::int32_t total = (kSettle + kCompared + std::min(delay, 1 << 20) + kBlock - 1) / kBlock * kBlock;
     ChannelBuffers input(plugin.inputs(), total);
-    input.fillNoise(context.random, kNoiseAmplitude, total);
+    fillNoise(input, context.random, kNoiseAmplitude, total);
     ChannelBuffers output(plugin.outputs(), total);
     std::vector<float*> in(static_cast<std::size_t>(plugin.inputs()));
     std::vector<float*> out(static_cast<std::size_t>(std::max(plugin.outputs(), 1)));
@@ -195,10 +189,11 @@ Outcome bypass(CheckContext& context) {
     const std::string delayed = "the input delayed by its latency of " + std::to_string(delay) + " frames";
     if (largest > kSilence)
         return failed("bypassed (effSetBypass(1) answered 1), the output differs from " + delayed + " by up to " +
-                      number(largest) + " at frame " + std::to_string(where));
+                      threeFigures(largest) + " at frame " + std::to_string(where));
     const Outcome output2 = judgeOutput(scan, context, "bypass off again", kOnlyFinite);
     if (output2.verdict != Verdict::pass) return output2;
-    return passed("bypassed, the output is " + delayed + " (within " + number(largest) + "); off again, it processes");
+    return passed("bypassed, the output is " + delayed + " (within " + threeFigures(largest) +
+                  "); off again, it processes");
 }
 
 }  // namespace

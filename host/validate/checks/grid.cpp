@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "host/text/figures.h"
 #include "host/validate/audio_probe.h"
 #include "host/validate/catalogue.h"
 #include "host/validate/findings.h"
@@ -187,13 +188,9 @@ Difference compare(const ChannelBuffers& a, const ChannelBuffers& b, std::int32_
     return d;
 }
 
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3g", value);
-    return text;
+std::string by(const Difference& d) {
+    return "by up to " + threeFigures(d.largest) + " at frame " + std::to_string(d.frame);
 }
-
-std::string by(const Difference& d) { return "by up to " + number(d.largest) + " at frame " + std::to_string(d.frame); }
 
 // Two instances are compared in fresh processes: the first instance of two
 // processes (does one instance repeat itself?), two opened one after the
@@ -211,7 +208,7 @@ struct TwoInput {
 TwoInput twoInput(const CheckContext& context, std::int32_t inputs) {
     SeededRandom random(context.run != nullptr ? context.run->seed : 0, kTwoStream);
     TwoInput two{ChannelBuffers(inputs, kTwoFrames), randomCuts(random, kTwoFrames, kTwoLargestBlock)};
-    two.input.fillNoise(random, kNoiseAmplitude, kTwoFrames);
+    fillNoise(two.input, random, kNoiseAmplitude, kTwoFrames);
     return two;
 }
 
@@ -302,7 +299,7 @@ Outcome blockSplit(CheckContext& context) {
     constexpr std::int32_t kFrames = 32768;
     constexpr std::int32_t kWhole = 4096;
     ChannelBuffers input(PluginUnderTest(context.module).inputs(), kFrames);
-    input.fillNoise(context.random, kNoiseAmplitude, kFrames);
+    fillNoise(input, context.random, kNoiseAmplitude, kFrames);
     const std::vector<std::int32_t> wholeBlocks(kFrames / kWhole, kWhole);
     const std::vector<std::int32_t> sizes = randomCuts(context.random, kFrames, kWhole);
     // The same blocks twice, then the random cut, each in a fresh instance.
@@ -332,7 +329,7 @@ Outcome blockSplit(CheckContext& context) {
         "blocks of " + std::to_string(kWhole) + " and " + std::to_string(sizes.size()) + " blocks of random sizes";
     if (d.largest > tolerance) return warned(cutText + " differ " + by(d) + " although the plug-in claims no latency");
     if (d.identical) return passed(cutText + " give identical output");
-    return passed(cutText + " agree within " + number(d.largest));
+    return passed(cutText + " agree within " + threeFigures(d.largest));
 }
 
 }  // namespace

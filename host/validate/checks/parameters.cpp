@@ -2,12 +2,12 @@
 // within bounds at every value, output that survives automation, extremes
 // and values no host should send.
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "frame/opcodes.h"
+#include "host/text/figures.h"
 #include "host/validate/audio_probe.h"
 #include "host/validate/call_in_progress.h"
 #include "host/validate/catalogue.h"
@@ -22,63 +22,58 @@ namespace {
 constexpr std::int32_t kBlock = 512;
 constexpr int kRandomValues = 6;
 
-std::string valueText(float value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
-    return text;
-}
-
-std::string budgetText(const CheckContext& context) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%g s", context.budget.seconds());
-    return text;
-}
-
 std::vector<float> probeValues(SeededRandom& random) {
     std::vector<float> values{0.0f, 1.0f};
     for (int i = 0; i < kRandomValues; ++i) values.push_back(random.uniform(0.0f, 1.0f));
     return values;
 }
 
-// Sets every parameter in turn to 0, 1 and the random values, and hands each
-// setting to `inspect`.
+// What a run that the check's time may cut short says of itself: `whole`
+// when it finished, else `part` and why it stopped.
+std::string ranText(const CheckContext& context, bool finished, const std::string& whole, const std::string& part) {
+    if (finished) return whole;
+    return part + " (stopped when the check's " + secondsText(context.budget.seconds()) + " ran out)";
+}
+
+// Sets every parameter in turn to 0, 1 and the random values, hands each
+// setting to `inspect` to add what it finds, and judges the findings; `what`
+// says what held where nothing was found.
 template <typename Inspect>
-void forEachProbe(PluginUnderTest& plugin, CheckContext& context, const Inspect& inspect) {
-    for (std::int32_t i = 0; i < plugin.parameterCount(); ++i)
+Outcome probeEveryParameter(CheckContext& context, const std::string& what, const Inspect& inspect) {
+    PluginUnderTest plugin(context.module);
+    const std::int32_t count = plugin.parameterCount();
+    if (count <= 0) return passed("no parameters");
+    Findings findings;
+    for (std::int32_t i = 0; i < count; ++i)
         for (const float value : probeValues(context.random)) {
             plugin.setParameter(i, value);
-            inspect(i, value);
+            inspect(plugin, findings, i, value);
         }
+    return findings.outcome(counted(count, "parameter") + " at 0, 1 and " + std::to_string(kRandomValues) +
+                            " random values" + what);
 }
 
 Outcome readBack(CheckContext& context) {
-    PluginUnderTest plugin(context.module);
-    const std::int32_t count = plugin.parameterCount();
-    if (count <= 0) return passed("no parameters");
-    Findings findings;
-    forEachProbe(plugin, context, [&](std::int32_t i, float value) {
-        const float back = plugin.getParameter(i);
-        if (!(back >= 0.0f && back <= 1.0f))
-            findings.add(failed("parameter " + std::to_string(i) + " set to " + valueText(value) + " reads back " +
-                                valueText(back) + ", outside 0 to 1"));
-    });
-    return findings.outcome(counted(count, "parameter") + " at 0, 1 and " + std::to_string(kRandomValues) +
-                            " random values read back within 0 to 1");
+    return probeEveryParameter(
+        context, " read back within 0 to 1",
+        [](PluginUnderTest& plugin, Findings& findings, std::int32_t i, float value) {
+            const float back = plugin.getParameter(i);
+            if (!(back >= 0.0f && back <= 1.0f))
+                findings.add(failed("parameter " + std::to_string(i) + " set to " + sixFigures(value) + " reads back " +
+                                    sixFigures(back) + ", outside 0 to 1"));
+        });
 }
 
 Outcome displayTexts(CheckContext& context) {
-    PluginUnderTest plugin(context.module);
-    const std::int32_t count = plugin.parameterCount();
-    if (count <= 0) return passed("no parameters");
-    Findings findings;
-    forEachProbe(plugin, context, [&](std::int32_t i, float value) {
-        const WrittenText written = probeText([&](char* buffer) { plugin.dispatch(effGetParamDisplay, i, 0, buffer); });
-        findings.add(judgeText(written, kParameterTextBound,
-                               "parameter " + std::to_string(i) + " display at " + valueText(value),
-                               context.strictness));
-    });
-    return findings.outcome(counted(count, "parameter") + " at 0, 1 and " + std::to_string(kRandomValues) +
-                            " random values: displays within " + std::to_string(kParameterTextBound) + " characters");
+    return probeEveryParameter(
+        context, ": displays within " + std::to_string(kParameterTextBound) + " characters",
+        [&](PluginUnderTest& plugin, Findings& findings, std::int32_t i, float value) {
+            const WrittenText written =
+                probeText([&](char* buffer) { plugin.dispatch(effGetParamDisplay, i, 0, buffer); });
+            findings.add(judgeText(written, kParameterTextBound,
+                                   "parameter " + std::to_string(i) + " display at " + sixFigures(value),
+                                   context.strictness));
+        });
 }
 
 Outcome extremes(CheckContext& context) {
@@ -104,12 +99,11 @@ Outcome extremes(CheckContext& context) {
             run();
         }
     }
-    return judgeOutput(scan, context,
-                       alone < count
-                           ? "all parameters at 0, at 1, and the first " + std::to_string(alone) +
-                                 " alone at 0 and 1 (stopped when the check's " + budgetText(context) + " ran out)"
-                           : "all parameters at 0, at 1, and each alone at 0 and 1",
-                       kOnlyFinite);
+    return judgeOutput(
+        scan, context,
+        ranText(context, alone == count, "all parameters at 0, at 1, and each alone at 0 and 1",
+                "all parameters at 0, at 1, and the first " + std::to_string(alone) + " alone at 0 and 1"),
+        kOnlyFinite);
 }
 
 Outcome automation(CheckContext& context) {
@@ -130,9 +124,8 @@ Outcome automation(CheckContext& context) {
         processNoise(plugin, io, context.random, kStep, scan);
     }
     return judgeOutput(scan, context,
-                       done < kFrames ? "random parameter changes every 32 frames for " + std::to_string(done) +
-                                            " frames (stopped when the check's " + budgetText(context) + " ran out)"
-                                      : "random parameter changes every 32 frames for 2 s",
+                       ranText(context, done >= kFrames, "random parameter changes every 32 frames for 2 s",
+                               "random parameter changes every 32 frames for " + std::to_string(done) + " frames"),
                        kOnlyFinite);
 }
 
@@ -149,7 +142,7 @@ Outcome outOfRange(CheckContext& context) {
         plugin.start(44100.0, kBlock);
         BlockBuffers io(plugin, kBlock);
         SignalScan scan;
-        const std::string setting = "with every parameter set to " + valueText(value);
+        const std::string setting = "with every parameter set to " + sixFigures(value);
         noteContext(setting.c_str());
         for (std::int32_t i = 0; i < count; ++i) plugin.setParameter(i, value);
         for (int b = 0; b < 2; ++b) processNoise(plugin, io, context.random, kBlock, scan);
@@ -158,7 +151,7 @@ Outcome outOfRange(CheckContext& context) {
         for (std::int32_t i = 0; i < count; ++i) plugin.setParameter(i, 0.5f);
         for (int b = 0; b < 2; ++b) processNoise(plugin, io, context.random, kBlock, scan);
         noteContext("");
-        findings.add(judgeOutput(scan, context, "every parameter set to " + valueText(value) + ", then 0.5",
+        findings.add(judgeOutput(scan, context, "every parameter set to " + sixFigures(value) + ", then 0.5",
                                  {false, false, context.failFrom(7)}));
     }
     return findings.outcome(

@@ -35,48 +35,58 @@ bool countingWorks() {
 
 constexpr std::int32_t kSizes[] = {1, 64, 512, 4096};
 
-Outcome processAllocations(CheckContext& context) {
+// What an allocation check counted, and in which calls.
+struct Tally {
+    std::int64_t allocations;
+    std::string calls;
+};
+
+// What the allocation checks share: counting must work, the plug-in is
+// started for blocks of `block` frames, and `count` makes and counts the
+// calls.
+template <typename Count>
+Outcome allocationCheck(CheckContext& context, std::int32_t block, bool needsParameters, const Count& count) {
     if (!countingWorks()) return skipped("heap allocations cannot be counted in this build");
     PluginUnderTest plugin(context.module);
-    plugin.start(44100.0, 4096);
-    BlockBuffers io(plugin, 4096);
+    if (needsParameters && plugin.parameterCount() <= 0) return skipped("no parameters");
+    plugin.start(44100.0, block);
+    BlockBuffers io(plugin, block);
     SignalScan scan;
-    plugin.countAllocations(true);
-    int calls = 0;
-    for (const std::int32_t size : kSizes)
-        for (int b = 0; b < 8; ++b, ++calls) processNoise(plugin, io, context.random, size, scan);
-    for (int b = 0; b < 16; ++b, ++calls)
-        processNoise(plugin, io, context.random, context.random.between(1, 4096), scan);
-    plugin.countAllocations(false);
-    const std::int64_t n = plugin.allocationsInProcess();
-    if (n > 0)
-        return {context.failFrom(6), std::to_string(n) + " heap allocations in " + std::to_string(calls) +
-                                         " processing calls, from the first one after processing was switched on"};
-    return passed(std::to_string(calls) + " processing calls from the first one on: no heap allocation");
+    const Tally tally = count(plugin, io, scan);
+    if (tally.allocations > 0)
+        return {context.failFrom(6), std::to_string(tally.allocations) + " heap allocations in " + tally.calls};
+    return passed(tally.calls + ": no heap allocation");
+}
+
+Outcome processAllocations(CheckContext& context) {
+    return allocationCheck(context, 4096, false, [&](PluginUnderTest& plugin, BlockBuffers& io, SignalScan& scan) {
+        plugin.countAllocations(true);
+        int calls = 0;
+        for (const std::int32_t size : kSizes)
+            for (int b = 0; b < 8; ++b, ++calls) processNoise(plugin, io, context.random, size, scan);
+        for (int b = 0; b < 16; ++b, ++calls)
+            processNoise(plugin, io, context.random, context.random.between(1, 4096), scan);
+        plugin.countAllocations(false);
+        return Tally{plugin.allocationsInProcess(),
+                     std::to_string(calls) + " processing calls from the first one after processing was switched on"};
+    });
 }
 
 Outcome parameterAllocations(CheckContext& context) {
-    if (!countingWorks()) return skipped("heap allocations cannot be counted in this build");
-    PluginUnderTest plugin(context.module);
-    const std::int32_t count = plugin.parameterCount();
-    if (count <= 0) return skipped("no parameters");
-    plugin.start(44100.0, 256);
-    BlockBuffers io(plugin, 256);
-    SignalScan scan;
-    processNoise(plugin, io, context.random, 256, scan);
-    plugin.countAllocations(true);
-    int changes = 0;
-    for (int b = 0; b < 32; ++b) {
-        for (std::int32_t i = 0; i < count; ++i, ++changes) plugin.setParameter(i, context.random.uniform(0.0f, 1.0f));
+    return allocationCheck(context, 256, true, [&](PluginUnderTest& plugin, BlockBuffers& io, SignalScan& scan) {
+        const std::int32_t count = plugin.parameterCount();
         processNoise(plugin, io, context.random, 256, scan);
-    }
-    plugin.countAllocations(false);
-    // Allocations in the blocks themselves are the other check's finding.
-    const std::int64_t n = plugin.allocationsInSetParameter();
-    if (n > 0)
-        return {context.failFrom(6), std::to_string(n) + " heap allocations in " + std::to_string(changes) +
-                                         " parameter changes between blocks"};
-    return passed(std::to_string(changes) + " parameter changes between blocks: no heap allocation");
+        plugin.countAllocations(true);
+        int changes = 0;
+        for (int b = 0; b < 32; ++b) {
+            for (std::int32_t i = 0; i < count; ++i, ++changes)
+                plugin.setParameter(i, context.random.uniform(0.0f, 1.0f));
+            processNoise(plugin, io, context.random, 256, scan);
+        }
+        plugin.countAllocations(false);
+        // Allocations in the blocks themselves are the other check's finding.
+        return Tally{plugin.allocationsInSetParameter(), std::to_string(changes) + " parameter changes between blocks"};
+    });
 }
 
 Outcome parameterThread(CheckContext& context) {

@@ -3,12 +3,12 @@
 // its programs, switched, named and switched back, also while processing.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "frame/opcodes.h"
+#include "host/text/figures.h"
 #include "host/validate/audio_probe.h"
 #include "host/validate/catalogue.h"
 #include "host/validate/findings.h"
@@ -27,12 +27,6 @@ constexpr double kLost = 1.0e-3;
 // A chunk larger than this is not something a host can store.
 constexpr std::intptr_t kLargestChunk = std::intptr_t{1} << 30;
 constexpr std::int32_t kMostPrograms = 64;
-
-std::string valueText(float value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
-    return text;
-}
 
 std::string display(PluginUnderTest& plugin, std::int32_t index) {
     char text[512] = {};
@@ -76,7 +70,7 @@ Differences differences(const Snapshot& saved, const Snapshot& now) {
         ++differing;
         if (!(gap <= d.largest)) {
             d.largest = gap;
-            worst = "parameter " + std::to_string(i) + " reads " + valueText(b) + " where " + valueText(a) +
+            worst = "parameter " + std::to_string(i) + " reads " + sixFigures(b) + " where " + sixFigures(a) +
                     " was saved (shown \"" + now.displays[i] + "\" against \"" + saved.displays[i] + "\")";
         }
     }

@@ -1,6 +1,7 @@
-// A plug-in that crashes, in processing or when it is closed, leaves no
-// output and no temporary file behind, an existing output as it was, and a
-// message that names the call; the exit code is the crash's own.
+// A plug-in that crashes, aborts or throws in any call, from its opening to
+// its closing, ends the command with exit 6 and a message naming the call,
+// and leaves the output folder as it was: no output, no temporary file, an
+// older output untouched.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -15,41 +16,77 @@ constexpr int kCrash = 6;
 
 std::string fixture(const std::string& name) { return std::string(FIXTURE_DIR) + "/" + name + ".so"; }
 
-struct CrashCase {
-    const char* plugin;
-    const char* message;
+struct CallCase {
+    const char* call;   // as the fixtures name it
+    const char* named;  // as the message names it
 };
 
-const std::vector<CrashCase> kCrashes{
-    {"fixture_crash_in_process",
-     "the plug-in crashed with SIGSEGV (segmentation fault) in processReplacing(512 frames)"},
-    {"fixture_crash_at_close", "the plug-in crashed with SIGABRT (aborted) in dispatcher(effClose, index 0, value 0)"},
-    {"fixture_throw_in_process", "the plug-in threw an exception (std::bad_alloc) in processReplacing(512 frames)"},
+const std::vector<CallCase> kCalls{
+    {"open", "dispatcher(effOpen, index 0, value 0)"},          {"set-parameter", "setParameter(0, 0.5)"},
+    {"start", "dispatcher(effMainsChanged, index 0, value 1)"}, {"process", "processReplacing(512 frames) at 44100 Hz"},
+    {"stop", "dispatcher(effMainsChanged, index 0, value 0)"},  {"close", "dispatcher(effClose, index 0, value 0)"},
+};
+
+struct Failing {
+    const char* plugin;
+    const char* how;
+};
+
+const std::vector<Failing> kWays{
+    {"crashing_in_call", "the plug-in crashed with SIGSEGV (segmentation fault) in "},
+    {"throwing_in_call", "the plug-in threw an exception (std::bad_alloc) in "},
 };
 
 // Under the sanitizers the fixtures' own faults are the point of the test.
-const Environment kLetItCrash{{"ASAN_OPTIONS", "detect_leaks=0:handle_abort=0:handle_segv=0"}};
+Environment failingIn(const char* call) {
+    return {{"DRAVELKINT_FIXTURE_FAIL_IN", call}, {"ASAN_OPTIONS", "detect_leaks=0:handle_abort=0:handle_segv=0"}};
+}
 
-TEST(PluginCrash, LeavesNothingBehindAndNamesTheCall) {
-    for (const CrashCase& c : kCrashes) {
-        SCOPED_TRACE(c.plugin);
-        ScratchDirectory dir;
-        writeAudio(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, testSignal(8000, 2));
-        const ToolRun fresh =
-            runTool({"render", dir / "in.wav", dir / "out.wav", "--plugin", fixture(c.plugin)}, kLetItCrash);
-        EXPECT_EQ(fresh.exitCode, kCrash) << fresh.err;
-        EXPECT_NE(fresh.err.find(c.message), std::string::npos) << fresh.err;
-        EXPECT_NE(fresh.err.find("nothing was written to '" + (dir / "out.wav") + "'"), std::string::npos) << fresh.err;
-        EXPECT_EQ(fresh.err.find("wrote"), std::string::npos) << fresh.err;
-        EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.wav"});
+TEST(PluginCrash, AFailureInAnyCallIsNamedAndLeavesNothingBehind) {
+    for (const Failing& way : kWays) {
+        for (const CallCase& c : kCalls) {
+            SCOPED_TRACE(std::string(way.plugin) + " in " + c.call);
+            ScratchDirectory dir;
+            writeAudio(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, testSignal(8000, 2));
+            const std::vector<std::string> args{"render",   dir / "in.wav",      dir / "out.wav",
+                                                "--plugin", fixture(way.plugin), "--set-normalized",
+                                                "Gain=0.5", "--spectrogram",     dir / "out.png"};
+            const ToolRun fresh = runTool(args, failingIn(c.call));
+            EXPECT_EQ(fresh.exitCode, kCrash) << fresh.err;
+            EXPECT_NE(fresh.err.find(std::string(way.how) + c.named), std::string::npos) << fresh.err;
+            EXPECT_NE(fresh.err.find("nothing was written to '" + (dir / "out.wav") + "'"), std::string::npos)
+                << fresh.err;
+            EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.wav"});
 
-        // An output that was there before stays as it was.
-        writeBytes(dir / "out.wav", "the previous render");
-        const auto before = dir.snapshot();
-        const ToolRun again = runTool(
-            {"render", dir / "in.wav", dir / "out.wav", "--plugin", fixture(c.plugin), "--overwrite"}, kLetItCrash);
-        EXPECT_EQ(again.exitCode, kCrash) << again.err;
-        EXPECT_EQ(dir.snapshot(), before);
+            // An output that was there before stays as it was.
+            writeBytes(dir / "out.wav", "the previous render");
+            const auto before = dir.snapshot();
+            std::vector<std::string> again = args;
+            again.push_back("--overwrite");
+            EXPECT_EQ(runTool(again, failingIn(c.call)).exitCode, kCrash);
+            EXPECT_EQ(dir.snapshot(), before);
+        }
+    }
+}
+
+TEST(PluginCrash, AnAbortAtCloseIsNamedToo) {
+    ScratchDirectory dir;
+    writeAudio(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, testSignal(8000, 2));
+    const ToolRun run =
+        runTool({"render", dir / "in.wav", dir / "out.wav", "--plugin", fixture("crash_at_close")}, failingIn(""));
+    EXPECT_EQ(run.exitCode, kCrash) << run.err;
+    EXPECT_NE(run.err.find("the plug-in crashed with SIGABRT (aborted) in dispatcher(effClose, index 0, value 0)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.wav"});
+}
+
+TEST(PluginCrash, InfoNamesTheCallToo) {
+    for (const Failing& way : kWays) {
+        SCOPED_TRACE(way.plugin);
+        const ToolRun run = runTool({"info", "--plugin", fixture(way.plugin)}, failingIn("open"));
+        EXPECT_EQ(run.exitCode, kCrash) << run.err;
+        EXPECT_NE(run.err.find(std::string(way.how) + "dispatcher(effOpen"), std::string::npos) << run.err;
     }
 }
 

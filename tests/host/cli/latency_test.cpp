@@ -24,13 +24,13 @@ struct DelayCase {
 
 // Each fixture passes its input through unchanged, only later.
 const std::vector<DelayCase> kDelays{
-    {"fixture_latency_at_open", 512, "delay of 480 samples was cut from the start and made up at the end"},
-    {"fixture_latency_after_block", 512, "delay of 480 samples was cut"},
-    {"fixture_latency_after_block", 37, "delay of 480 samples was cut"},
-    {"fixture_latency_changing", 512,
+    {"latency_at_open", 512, "delay of 480 samples was cut from the start and made up at the end"},
+    {"latency_after_block", 512, "delay of 480 samples was cut"},
+    {"latency_after_block", 37, "delay of 480 samples was cut"},
+    {"latency_changing", 512,
      "delay of 300 samples was cut from the start and made up at the end (it "
      "changed 1 times"},
-    {"fixture_latency_changing", 1000, "delay of 300 samples"},
+    {"latency_changing", 1000, "delay of 300 samples"},
 };
 
 TEST(Latency, OutputLinesUpWithTheInputAndLosesNothing) {
@@ -52,8 +52,8 @@ TEST(Latency, OutputLinesUpWithTheInputAndLosesNothing) {
 TEST(Latency, CompensationCanBeTurnedOff) {
     ScratchDirectory dir;
     writeAudio(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, testSignal(kFrames, 2));
-    const ToolRun run = runTool({"render", dir / "in.wav", dir / "out.wav", "--plugin",
-                                 fixture("fixture_latency_at_open"), "--no-latency-compensation"});
+    const ToolRun run = runTool({"render", dir / "in.wav", dir / "out.wav", "--plugin", fixture("latency_at_open"),
+                                 "--no-latency-compensation"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.err.find("delay of 480 samples was left in the output (--no-latency-compensation)"),
               std::string::npos)
@@ -70,7 +70,7 @@ TEST(Latency, InfoShowsTheDelayOnceProcessing) {
         const char* plugin;
         int opened;
         int processing;
-    } cases[] = {{"fixture_latency_at_open", 480, 480}, {"fixture_latency_after_block", 0, 480}};
+    } cases[] = {{"latency_at_open", 480, 480}, {"latency_after_block", 0, 480}};
     for (const auto& c : cases) {
         const ToolRun run = runTool({"info", "--json", "--plugin", fixture(c.plugin)});
         ASSERT_EQ(run.exitCode, 0) << run.err;

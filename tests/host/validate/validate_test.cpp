@@ -18,7 +18,7 @@ constexpr bool kAllocationsCounted = false;
 constexpr bool kAllocationsCounted = true;
 #endif
 
-const std::string kBrokenDir = BROKEN_PLUGIN_DIR;
+const std::string kFixtureDir = FIXTURE_DIR;
 const std::string kThirdParty = "/usr/lib/vst/lsp-plugins/compressor-stereo.so";
 const std::vector<std::string> kGroups{"load",     "identity",  "lifecycle", "grid",     "transport", "parameters",
                                        "realtime", "denormals", "state",     "features", "editor"};
@@ -100,77 +100,77 @@ const char* const kCallLimit = "4";
 
 TEST(Validate, EachBrokenPluginIsCaughtByItsCheckAndTheOthersGoOn) {
     const std::vector<BrokenCase> cases{
-        {"broken-crashing.so", "10", {"identity.vendor"}, {}, {{"identity.vendor", {"dispatcher(effGetVendorString"}}}},
-        {"broken-overrunning_texts.so",
+        {"crashing.so", "10", {"identity.vendor"}, {}, {{"identity.vendor", {"dispatcher(effGetVendorString"}}}},
+        {"overrunning_texts.so",
          "5",
          {"identity.product", "identity.parameter-texts"},
          {"parameters.display-texts"},
          {{"identity.product", {"\"Bare effect\" has no terminating NUL"}},
           {"identity.parameter-texts", {"parameter 0 name", "writes 97 bytes where 9 are allowed"}},
           {"parameters.display-texts", {"\"half a signal\"", "writes 14 bytes where 9 are allowed"}}}},
-        {"broken-overrunning_texts.so",
+        {"overrunning_texts.so",
          "7",
          {"identity.product", "identity.parameter-texts", "parameters.display-texts"},
          {},
          {}},
-        {"broken-hanging.so",
+        {"hanging.so",
          "10",
          {"grid.rate-192000"},
          {},
          {{"grid.rate-192000", {"no answer within 4 s, in processReplacing(512 frames) at 192000 Hz"}}}},
-        {"broken-allocating.so",
+        {"allocating.so",
          "10",
          {"realtime.process-allocations"},
          {},
          {{"realtime.process-allocations", {"heap allocations in 48 processing calls"}}}},
-        {"broken-sloppy_blocks.so",
+        {"sloppy_blocks.so",
          "10",
          {"grid.block-sizes", "grid.zero-frames"},
          {},
          {{"grid.block-sizes", {"wrote past the end of a 1-frame output block"}},
           {"grid.zero-frames", {"a block of 0 frames wrote into the output"}}}},
-        {"broken-shared_state.so",
+        {"shared_state.so",
          "10",
          {"grid.two-instances"},
          {},
          {{"grid.two-instances", {"give other output than each gives alone", "they share state"}},
           {"grid.block-split", {"cannot be compared"}}}},
-        {"broken-block_ramps.so",
+        {"block_ramps.so",
          "10",
          {},
          {"grid.block-split"},
          {{"grid.block-split", {"although the plug-in claims no latency"}}}},
-        {"broken-unchecked_parameters.so",
+        {"unchecked_parameters.so",
          "5",
          {"parameters.read-back"},
          {"parameters.out-of-range"},
          {{"parameters.read-back", {"reads back 2, outside 0 to 1"}},
           {"parameters.out-of-range", {"non-finite output samples"}}}},
-        {"broken-unchecked_parameters.so", "7", {"parameters.read-back", "parameters.out-of-range"}, {}, {}},
+        {"unchecked_parameters.so", "7", {"parameters.read-back", "parameters.out-of-range"}, {}, {}},
         // Mended verdicts: what a careless validator faults, and how faults are named.
-        {"broken-random_by_design.so",
+        {"random_by_design.so",
          "10",
          {},
          {},
          {{"grid.two-instances", {"random by design"}}, {"grid.block-split", {"random by design"}}}},
-        {"broken-nan_crashing.so",
+        {"nan_crashing.so",
          "5",
          {},
          {"parameters.out-of-range"},
          {{"parameters.out-of-range",
            {"in setParameter(0, nan) with every parameter set to nan", "(a failure from strictness 7)"}}}},
-        {"broken-nan_crashing.so", "7", {"parameters.out-of-range"}, {}, {}},
-        {"broken-unwritten_outputs.so",
+        {"nan_crashing.so", "7", {"parameters.out-of-range"}, {}, {}},
+        {"unwritten_outputs.so",
          "10",
          {"grid.block-sizes"},
          {},
          {{"grid.block-sizes", {"outputs 2 to 4 (3 of 4) never written"}}}},
-        {"broken-throwing.so",
+        {"throwing.so",
          "10",
          {"identity.vst-version"},
          {},
          {{"identity.vst-version", {"dispatcher(effGetVstVersion) threw version not decided yet"}}}},
-        {"broken-heap_damage.so",
+        {"heap_damage.so",
          "5",
          {"grid.block-sizes"},
          {},
@@ -178,56 +178,52 @@ TEST(Validate, EachBrokenPluginIsCaughtByItsCheckAndTheOthersGoOn) {
            {"crashed with SIGABRT (Aborted): the C library found its heap corrupted (\"free(): invalid pointer\")",
             "; the calls before: ", "processReplacing(16384 frames) at 44100 Hz"}}}},
         // The checks of what plug-ins offer besides processing.
-        {"broken-lost_chunk.so",
+        {"lost_chunk.so",
          "10",
          {"state.restore"},
          {},
          {{"state.restore",
            {"saved as a bank chunk of 32 bytes", "1 of 1 parameters read back otherwise, the worst"}}}},
-        {"broken-stuck_programs.so",
+        {"stuck_programs.so",
          "10",
          {"state.programs"},
          {},
          {{"state.programs", {"effGetProgram answers 0 after program 1 was chosen (3 of 4 programs)"}}}},
-        {"broken-program_blowup.so",
+        {"program_blowup.so",
          "10",
          {"state.programs-processing"},
          {},
          {{"state.programs-processing", {"non-finite output samples"}}}},
-        {"broken-double_unprocessed.so",
+        {"double_unprocessed.so",
          "10",
          {"features.double-precision"},
          {},
          {{"features.double-precision", {"differs from the single-precision one"}}}},
-        {"broken-early_latency.so",
+        {"early_latency.so",
          "10",
          {"features.latency"},
          {},
          {{"features.latency", {"claims a latency of 512 frames, but an impulse comes out at frame 0"}},
           {"grid.block-split", {"claims a latency of 512 frames"}}}},
-        {"broken-fake_bypass.so",
+        {"fake_bypass.so",
          "10",
          {"features.bypass"},
          {},
          {{"features.bypass", {"differs from the input delayed by its latency of 0 frames"}}}},
-        {"broken-locale_changing.so",
+        {"locale_changing.so",
          "10",
          {"lifecycle.locale"},
          {},
          {{"lifecycle.locale", {"changed from \"C\" to \"C.UTF-8\" when the plug-in was opened"}}}},
-        {"broken-crashing_editor.so",
-         "10",
-         {"editor.open-close"},
-         {},
-         {{"editor.open-close", {"in dispatcher(effEditOpen"}}}},
+        {"crashing_editor.so", "10", {"editor.open-close"}, {}, {{"editor.open-close", {"in dispatcher(effEditOpen"}}}},
     };
     const bool display = std::filesystem::exists("/usr/bin/Xvfb");
     for (const BrokenCase& c : cases) {
         if (!kAllocationsCounted && c.failing.count("realtime.process-allocations") > 0) continue;
         if (!display && c.failing.count("editor.open-close") > 0) continue;
         SCOPED_TRACE(std::string(c.plugin) + " at strictness " + c.strictness);
-        const Report report = validate({"--plugin", kBrokenDir + "/" + c.plugin, "--strictness", c.strictness, "--seed",
-                                        "5", "--call-limit", kCallLimit});
+        const Report report = validate({"--plugin", kFixtureDir + "/" + c.plugin, "--strictness", c.strictness,
+                                        "--seed", "5", "--call-limit", kCallLimit});
         EXPECT_EQ(report.withVerdict("FAIL"), c.failing);
         std::set<std::string> warnings = report.withVerdict("WARN");
         warnings.erase("denormals.tail-cost");
@@ -246,7 +242,7 @@ TEST(Validate, EachBrokenPluginIsCaughtByItsCheckAndTheOthersGoOn) {
 }
 
 TEST(Validate, EverythingAPluginOffersCanPass) {
-    const Report report = validate({"--plugin", kBrokenDir + "/broken-complete.so", "--strictness", "10", "--seed", "2",
+    const Report report = validate({"--plugin", kFixtureDir + "/complete.so", "--strictness", "10", "--seed", "2",
                                     "--only", "state,features,editor"});
     const bool display = std::filesystem::exists("/usr/bin/Xvfb");
     for (const auto& [id, check] : report.checks)
@@ -261,8 +257,8 @@ TEST(Validate, EverythingAPluginOffersCanPass) {
 }
 
 TEST(Validate, ASlowPluginIsNoHang) {
-    const Report report = validate({"--plugin", kBrokenDir + "/broken-slow.so", "--seed", "5", "--call-limit", "1",
-                                    "--only", "lifecycle,parameters"});
+    const Report report = validate(
+        {"--plugin", kFixtureDir + "/slow.so", "--seed", "5", "--call-limit", "1", "--only", "lifecycle,parameters"});
     EXPECT_EQ(report.withVerdict("FAIL"), std::set<std::string>{});
     EXPECT_EQ(report.withVerdict("WARN"), std::set<std::string>{});
     // The loops stop when their time is spent, and say so.
@@ -275,8 +271,8 @@ TEST(Validate, ASlowPluginIsNoHang) {
 // call limit outlasts the overall one, so the overall limit runs out inside
 // that check however fast the machine is.
 TEST(Validate, TheOverallLimitCutsValidationShortWithoutBlame) {
-    const Report report = validate({"--plugin", kBrokenDir + "/broken-hanging_at_once.so", "--strictness", "10",
-                                    "--seed", "5", "--only", "grid,transport", "--call-limit", "60", "--timeout", "6"});
+    const Report report = validate({"--plugin", kFixtureDir + "/hanging_at_once.so", "--strictness", "10", "--seed",
+                                    "5", "--only", "grid,transport", "--call-limit", "60", "--timeout", "6"});
     EXPECT_EQ(report.withVerdict("FAIL"), std::set<std::string>{});
     EXPECT_EQ(report.verdict("grid.block-sizes"), "SKIP");
     EXPECT_TRUE(contains(report.message("grid.block-sizes"),
@@ -290,7 +286,7 @@ TEST(Validate, TheOverallLimitCutsValidationShortWithoutBlame) {
               "the overall time limit of 6 s ran out before every check ran");
     EXPECT_EQ(report.exitCode, 8);
 
-    const CommandRun text = run({"--plugin", kBrokenDir + "/broken-complete.so", "--timeout", "0.001"});
+    const CommandRun text = run({"--plugin", kFixtureDir + "/complete.so", "--timeout", "0.001"});
     EXPECT_TRUE(contains(text.out, "\nCut short: the overall time limit of 0.001 s ran out before every check ran\n"))
         << text.out;
     EXPECT_TRUE(contains(text.out, ": validation INCOMPLETE, cut short by the overall time limit\n")) << text.out;
@@ -298,9 +294,9 @@ TEST(Validate, TheOverallLimitCutsValidationShortWithoutBlame) {
 }
 
 TEST(Validate, WithoutADisplayTheEditorIsSkippedAndSaysWhy) {
-    const CommandRun result = runTool({"validate", "--plugin", kBrokenDir + "/broken-crashing_editor.so", "--only",
-                                       "editor", "--seed", "5", "--json"},
-                                      {{"PATH", "/nonexistent"}, {"DISPLAY", ""}});
+    const CommandRun result = runTool(
+        {"validate", "--plugin", kFixtureDir + "/crashing_editor.so", "--only", "editor", "--seed", "5", "--json"},
+        {{"PATH", "/nonexistent"}, {"DISPLAY", ""}});
     const nlohmann::json document = nlohmann::json::parse(result.out);
     const auto& editor = document.at("checks").at(1);
     EXPECT_EQ(editor.at("id"), "editor.open-close");
@@ -310,7 +306,7 @@ TEST(Validate, WithoutADisplayTheEditorIsSkippedAndSaysWhy) {
 }
 
 TEST(Validate, ThePluginsOwnOutputIsKeptApartOnceALine) {
-    const std::string plugin = kBrokenDir + "/broken-throwing.so";
+    const std::string plugin = kFixtureDir + "/throwing.so";
     const Report json = validate({"--plugin", plugin, "--seed", "5", "--only", "lifecycle"});
     const auto& groups = json.document.at("groups");
     ASSERT_EQ(groups.size(), 2u);
@@ -352,9 +348,10 @@ std::map<std::string, std::string> linesOf(const std::string& text) {
 }
 
 TEST(Validate, TheSameSeedGivesTheSameVerdictsInTextAndJson) {
-    for (const char* plugin : {"broken-shared_state.so", "broken-nan_crashing.so", "broken-complete.so"}) {
-        const std::vector<std::string> args{"--plugin", kBrokenDir + "/" + plugin, "--seed", "11", "--strictness", "10",
-                                            "--only",   "grid,parameters,state"};
+    for (const char* plugin : {"shared_state.so", "nan_crashing.so", "complete.so"}) {
+        const std::vector<std::string> args{
+            "--plugin", kFixtureDir + "/" + plugin, "--seed", "11", "--strictness", "10",
+            "--only",   "grid,parameters,state"};
         const Report json = validate(args);
         const CommandRun text = run(args);
         EXPECT_EQ(linesOf(text.out), linesOf(json)) << plugin;
@@ -363,7 +360,7 @@ TEST(Validate, TheSameSeedGivesTheSameVerdictsInTextAndJson) {
 }
 
 TEST(Validate, OutputTurningNanFailsTheProcessingGrid) {
-    const Report report = validate({"--plugin", kBrokenDir + "/broken-nan_output.so", "--strictness", "10"});
+    const Report report = validate({"--plugin", kFixtureDir + "/nan_output.so", "--strictness", "10"});
     std::vector<std::string> processing = kGridRates;
     processing.push_back("grid.block-sizes");
     for (const std::string& id : processing) {
@@ -378,7 +375,7 @@ TEST(Validate, OutputTurningNanFailsTheProcessingGrid) {
 
 TEST(Validate, AllocationsWarnBelowStrictness6AndFailFromIt) {
     if (!kAllocationsCounted) GTEST_SKIP() << "allocations are not counted under sanitizers";
-    const std::string plugin = kBrokenDir + "/broken-allocating.so";
+    const std::string plugin = kFixtureDir + "/allocating.so";
     const std::vector<std::pair<const char*, const char*>> expected{{"4", "WARN"}, {"5", "WARN"}, {"6", "FAIL"}};
     for (const auto& [strictness, verdict] : expected) {
         const Report report = validate({"--plugin", plugin, "--strictness", strictness, "--only", "realtime"});
@@ -442,7 +439,7 @@ TEST(Validate, AFileThatIsNoPluginIsRefusedWithoutAReport) {
 }
 
 TEST(Validate, ACrashInTheEntryNamesTheEntryCalledAndKeepsWhatWasPrintedJustBefore) {
-    const Report report = validate({"--plugin", kBrokenDir + "/broken-entry_crashing.so", "--seed", "5"});
+    const Report report = validate({"--plugin", kFixtureDir + "/entry_crashing.so", "--seed", "5"});
     EXPECT_EQ(report.verdict("load.entry"), "FAIL");
     // The sanitizers end the process themselves, after printing their own report.
     const std::string message = report.message("load.entry");
@@ -458,8 +455,8 @@ TEST(Validate, ACrashInTheEntryNamesTheEntryCalledAndKeepsWhatWasPrintedJustBefo
 
 TEST(Validate, ALibraryThatNoLongerLoadsFailsEachCheckLeftWithTheLoadersReason) {
     ScratchDirectory dir;
-    const std::string copy = dir / "broken-vanishing.so";
-    std::filesystem::copy_file(kBrokenDir + "/broken-vanishing.so", copy);
+    const std::string copy = dir / "vanishing.so";
+    std::filesystem::copy_file(kFixtureDir + "/vanishing.so", copy);
     const Report report = validate({"--plugin", copy, "--seed", "5", "--only", "identity"});
     std::size_t identityChecks = 0;
     for (const auto& [id, check] : report.checks) {
@@ -483,7 +480,7 @@ TEST(Validate, ALibraryThatNoLongerLoadsFailsEachCheckLeftWithTheLoadersReason) 
 // where only the validator should write.
 TEST(Validate, AResultLineThatDoesNotParseIsTheValidatorsOwnFault) {
     const CommandRun result =
-        run({"--plugin", kBrokenDir + "/broken-forging_results.so", "--seed", "5", "--only", "identity"});
+        run({"--plugin", kFixtureDir + "/forging_results.so", "--seed", "5", "--only", "identity"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(contains(result.err,
                          "internal fault: the process running the load checks reported a result line "
