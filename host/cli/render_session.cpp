@@ -3,7 +3,9 @@
 #include <sndfile.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <optional>
+#include <vector>
 
 #include "host/audio/audio_file_writer.h"
 #include "host/audio/audio_format.h"
