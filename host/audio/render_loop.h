@@ -14,14 +14,15 @@
 
 namespace vsthost {
 
-class PluginInstance;
-
 class AutomationPlan;
+class PluginInstance;
 class Song;
 
 // Called before every block with the position of its first frame and the
 // largest block allowed; answers how many frames this block takes (1 to
-// maxFrames), as a host that cuts its blocks irregularly would.
+// maxFrames), as a host that cuts its blocks irregularly would. For a source
+// of unknown length it is asked once more at the end, for a block that does
+// not happen; so is the automation.
 using BlockPlanner = std::function<std::int32_t(std::int64_t position, std::int32_t maxFrames)>;
 
 using RenderProgress = std::function<void(std::int64_t framesDone)>;
