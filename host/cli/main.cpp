@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "crash_handler.h"
 #include "exit_codes.h"
 #include "interruption.h"
 #include "output_paths.h"
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     // A file-size limit then fails a write with its reason instead of killing the process.
     std::signal(SIGXFSZ, SIG_IGN);
+    removeUnfinishedOnTerminate();
     try {
         const Command command = parseCommandLine(args);
         return std::visit(
@@ -75,6 +77,10 @@ int main(int argc, char** argv) {
         return exitCodeFor(failure);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "dravelkint: unexpected failure: %s\n", error.what());
+        return kExitUnexpected;
+    } catch (...) {
+        // Caught, not left to std::terminate, so that the stack unwinds and the temporary file goes.
+        std::fputs("dravelkint: unexpected failure of a kind this program does not know\n", stderr);
         return kExitUnexpected;
     }
 }
