@@ -5,28 +5,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <utility>
-#include <vector>
 
 #include "host/text/failure.h"
 #include "host/text/file_path.h"
+#include "host/text/replaced_file.h"
 
 namespace vsthost {
 
 namespace {
 
-constexpr std::size_t kLongestKeptName = 200;
-
 Failure outputFailure(const std::string& path, const std::string& what) {
     return Failure(FailureKind::output, "output '" + path + "' " + what);
-}
-
-mode_t currentUmask() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
 }
 
 // Atomic even against a file made by someone else after the render began.
@@ -39,7 +33,22 @@ bool renameWithoutReplacing(const std::string& from, const std::string& to) {
     return true;
 }
 
+// The unfinished temporary file, read by signal handlers: the name is
+// complete whenever `unfinishedReady` says so.
+char unfinishedName[4096];
+std::atomic<bool> unfinishedReady{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void publishUnfinished(const std::string& name) {
+    unfinishedReady.store(false);
+    if (name.size() >= sizeof unfinishedName) return;
+    std::memcpy(unfinishedName, name.c_str(), name.size() + 1);
+    unfinishedReady.store(true);
+}
+
 }  // namespace
+
+const char* AudioFileWriter::unfinishedFile() { return unfinishedReady.load() ? unfinishedName : ""; }
 
 AudioFileWriter::AudioFileWriter(std::string path, int format, int channels, int sampleRate) : path_(std::move(path)) {
     SF_INFO info{};
@@ -47,33 +56,31 @@ AudioFileWriter::AudioFileWriter(std::string path, int format, int channels, int
     info.channels = channels;
     info.samplerate = sampleRate;
     if (path_ == "-") {
-        // Standard output: no temporary file, and only formats that stream.
-        file = sf_open_fd(STDOUT_FILENO, SFM_WRITE, &info, SF_FALSE);
-        if (file == nullptr)
-            throw outputFailure(
-                path_, std::string("(standard output) cannot be written in this format: ") + sf_strerror(nullptr));
-        sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+        openStream(STDOUT_FILENO, false, "(standard output) ", info);
         return;
     }
-    // The name's own length must leave room for the temporary name's additions
-    // within the 255 bytes a file name may have.
-    std::string kept = fileNameOf(path_);
-    if (kept.size() > kLongestKeptName) kept.resize(kLongestKeptName);
-    std::string pattern = directoryOf(path_) + "/." + kept + ".XXXXXX.part";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = ::mkostemps(name.data(), 5, O_CLOEXEC);
+    struct stat existing {};
+    if (::stat(path_.c_str(), &existing) == 0 && (S_ISFIFO(existing.st_mode) || S_ISCHR(existing.st_mode))) {
+        // Neither can be replaced by a file; what is written goes where it leads.
+        const int fd = ::open(path_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) throw outputFailure(path_, std::string("cannot be written: ") + std::strerror(errno));
+        openStream(fd, true, "", info);
+        return;
+    }
+    const std::optional<std::string> followed = renameTarget(path_);
+    if (!followed)
+        throw outputFailure(path_, std::string("is a symbolic link that leads nowhere: ") + std::strerror(errno));
+    target = *followed;
+    const int fd = makeTemporaryBeside(target, temporary);
     if (fd < 0)
-        throw outputFailure(path_, "cannot be written in '" + directoryOf(path_) + "': " + std::strerror(errno));
-    temporary = name.data();
-    // mkstemp makes the file private; a finished audio file gets the usual rights.
-    ::fchmod(fd, 0666 & ~currentUmask());
+        throw outputFailure(path_, "cannot be written in '" + directoryOf(target) + "': " + std::strerror(errno));
+    publishUnfinished(temporary);
 
     file = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
     if (file == nullptr) {
         const std::string reason = sf_strerror(nullptr);
         ::close(fd);
-        ::unlink(temporary.c_str());
+        discard();
         throw outputFailure(path_, "cannot be written in this format: " + reason);
     }
     // Samples beyond full scale are clipped, not wrapped around.
@@ -83,6 +90,18 @@ AudioFileWriter::AudioFileWriter(std::string path, int format, int channels, int
     sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
 }
 
+// Standard output, a FIFO or a device: no temporary file, and only formats
+// that stream, since nothing written can be gone back to.
+void AudioFileWriter::openStream(int fd, bool closeWithFile, const std::string& what, SF_INFO& info) {
+    file = sf_open_fd(fd, SFM_WRITE, &info, closeWithFile ? SF_TRUE : SF_FALSE);
+    if (file == nullptr) {
+        const std::string reason = sf_strerror(nullptr);
+        if (closeWithFile) ::close(fd);
+        throw outputFailure(path_, what + "cannot be written in this format: " + reason);
+    }
+    sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+}
+
 AudioFileWriter::~AudioFileWriter() {
     if (!committed) discard();
 }
@@ -90,7 +109,9 @@ AudioFileWriter::~AudioFileWriter() {
 void AudioFileWriter::discard() {
     if (file != nullptr) sf_close(file);
     file = nullptr;
-    if (!temporary.empty()) ::unlink(temporary.c_str());
+    if (temporary.empty()) return;
+    unfinishedReady.store(false);
+    ::unlink(temporary.c_str());
 }
 
 void AudioFileWriter::setTags(const std::vector<std::pair<int, std::string>>& tags) {
@@ -113,12 +134,13 @@ void AudioFileWriter::commit(bool replace) {
         return;
     }
     if (replace) {
-        if (::rename(temporary.c_str(), path_.c_str()) != 0)
+        if (::rename(temporary.c_str(), target.c_str()) != 0)
             throw outputFailure(path_, std::string("could not be given its name: ") + std::strerror(errno));
-    } else if (!renameWithoutReplacing(temporary, path_)) {
+    } else if (!renameWithoutReplacing(temporary, target)) {
         if (errno == EEXIST) throw outputFailure(path_, "appeared while rendering; it was left as it was");
         throw outputFailure(path_, std::string("could not be given its name: ") + std::strerror(errno));
     }
+    unfinishedReady.store(false);
     committed = true;
 }
 

@@ -1,7 +1,9 @@
 // An audio file written block by block into a temporary file beside its
 // destination, which takes the destination's name only on commit(): a failed
-// or interrupted render leaves neither half a file nor a damaged old one.
-// "-" writes to standard output, in formats that stream, without either.
+// or interrupted render leaves neither half a file nor a damaged old one. A
+// symbolic link is followed: the file it names is replaced and keeps its
+// rights, as an older file does. "-" (standard output), a FIFO and a
+// character device are written into directly, in formats that stream.
 #pragma once
 
 #include <sndfile.h>
@@ -34,12 +36,18 @@ public:
     void commit(bool replace);
 
     const std::string& path() const { return path_; }
-    const std::string& temporaryPath() const { return temporary; }  // empty for standard output
+    const std::string& temporaryPath() const { return temporary; }  // empty when written directly
+
+    // The temporary file of the writer at work, for a handler that must end
+    // the process at once; empty when there is none. Safe in a signal handler.
+    static const char* unfinishedFile();
 
 private:
     void discard();
+    void openStream(int fd, bool closeWithFile, const std::string& what, SF_INFO& info);
 
     std::string path_;
+    std::string target;  // where the temporary file goes on commit
     std::string temporary;
     SNDFILE* file = nullptr;
     bool committed = false;

@@ -2,10 +2,14 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <vector>
 
 #include "exit_codes.h"
+#include "host/audio/audio_file_writer.h"
 
 namespace vsthost {
 
@@ -36,9 +40,26 @@ void say(const char* text) {
     std::size_t left = std::strlen(text);
     while (left > 0) {
         const ssize_t n = ::write(STDERR_FILENO, text, left);
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;
         text += n;
         left -= static_cast<std::size_t>(n);
+    }
+}
+
+// "in effClose", "after its last call, effClose", or while it was loaded.
+void sayWhichCall() {
+    const char* call = recorder->inProgress();
+    const char* last = recorder->last();
+    if (call[0] != '\0') {
+        say(" in ");
+        say(call);
+    } else if (last[0] != '\0') {
+        // The C library notices heap damage later than the call that did it.
+        say(" after its last call, ");
+        say(last);
+    } else {
+        say(" while it was loaded");
     }
 }
 
@@ -55,20 +76,51 @@ extern "C" void onCrash(int signal, siginfo_t*, void*) {
     if (clearLine) say("\r\033[K");
     say("dravelkint: the plug-in crashed with ");
     say(signalName(signal));
-    if (call[0] != '\0') {
-        say(" in ");
-        say(call);
-    } else {
-        // The C library notices heap damage later than the call that did it.
-        say(" after its last call, ");
-        say(last);
-    }
+    sayWhichCall();
     say(outcome);
     say("\n");
     ::_exit(kExitCrash);
 }
 
+// exit() while a plug-in is watched is the plug-in's doing (or that of a
+// library it uses), since this program ends by returning from main(). It
+// would leave the temporary file and no word: both are put right here.
+extern "C" void onExit() {
+    if (recorder == nullptr) return;
+    if (temporary[0] != '\0') ::unlink(temporary);
+    if (clearLine) say("\r\033[K");
+    say("dravelkint: the plug-in ended the process (exit)");
+    sayWhichCall();
+    say(outcome);
+    say("\n");
+    ::_exit(kExitCrash);
+}
+
+// An exception nothing catches (thrown in a plug-in's thread, out of a
+// destructor, while unwinding) ends in std::terminate without unwinding the
+// stack, so the temporary file is removed here. While a plug-in is watched,
+// the abort that follows names its last call.
+[[noreturn]] void onTerminate() {
+    const char* unfinished = AudioFileWriter::unfinishedFile();
+    if (unfinished[0] != '\0') ::unlink(unfinished);
+    if (recorder == nullptr) {
+        std::string what = "of a kind this program does not know";
+        if (const std::exception_ptr current = std::current_exception()) {
+            try {
+                std::rethrow_exception(current);
+            } catch (const std::exception& error) {
+                what = error.what();
+            } catch (...) {
+            }
+        }
+        say(("dravelkint: unexpected failure, left uncaught: " + what + "\n").c_str());
+    }
+    std::abort();
+}
+
 }  // namespace
+
+void removeUnfinishedOnTerminate() { std::set_terminate(onTerminate); }
 
 CrashHandler::CrashHandler(const CallRecorder& calls, const std::string& ending) {
     recorder = &calls;
@@ -76,6 +128,8 @@ CrashHandler::CrashHandler(const CallRecorder& calls, const std::string& ending)
     std::strncpy(outcome, ending.c_str(), sizeof outcome - 1);
     outcome[sizeof outcome - 1] = '\0';
     clearLine = ::isatty(STDERR_FILENO) == 1;
+    static const bool exitWatched = std::atexit(onExit) == 0;
+    (void)exitWatched;
     if (alternateStack.empty()) {
         alternateStack.resize(1 << 16);
         stack_t stack{};

@@ -1,7 +1,8 @@
 // While a plug-in is loaded: a crash of the process (a fault, an abort of the
-// C library after heap damage) removes the temporary file, says which call
-// into the plug-in crashed, and ends with the crash's own exit code instead
-// of leaving a half-made file and a bare signal behind.
+// C library after heap damage) or the plug-in calling exit() removes the
+// temporary file, says which call into the plug-in did it, and ends with the
+// crash's own exit code instead of leaving a half-made file and a bare signal
+// or exit status behind.
 #pragma once
 
 #include <array>
@@ -30,5 +31,9 @@ private:
     std::array<struct sigaction, kSignals.size()> previous{};
     bool armed = true;
 };
+
+// For the whole run: std::terminate removes the unfinished output before it
+// aborts, and says why when no plug-in is there to blame.
+void removeUnfinishedOnTerminate();
 
 }  // namespace vsthost

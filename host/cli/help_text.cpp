@@ -41,13 +41,15 @@ Exit codes:
   5    plug-in: missing, not loadable, no VSTPluginMain or main, no valid effect,
        channels it cannot be fed, or output that is not numbers or past +100 dBFS
        (nothing written)
-  6    the plug-in crashed (a fault, an abort or an exception) in the call the message
-       names; nothing was written and no temporary file is left
+  6    the plug-in crashed (a fault, an abort or an exception) or called exit() in the
+       call the message names; nothing was written and no temporary file is left
   7    validate: the plug-in was validated and a check failed
   8    validate: the overall time limit (--timeout) ran out before every check ran, and
        none that ran failed
-  130  interrupted by Ctrl-C (SIGINT); nothing was written. SIGTERM gives 143 and SIGHUP
-       129, likewise
+  130  interrupted by Ctrl-C (SIGINT); nothing was written. Every other signal that ends
+       a render gives 128 and its number likewise: 129 SIGHUP, 131 SIGQUIT, 138 SIGUSR1,
+       140 SIGUSR2, 141 SIGPIPE (standard output closed), 142 SIGALRM, 143 SIGTERM. The
+       render stops at its next block; a second signal ends it at once
 )";
 
 // The options render and demo share.
@@ -85,7 +87,9 @@ The output format follows OUT's extension: .wav, .flac, .aiff, .ogg, .opus, .mp3
 .rf64, .caf or .au. Opus holds 48 kHz and some lower rates, mp3 up to 48 kHz, Vorbis up
 to 192 kHz: other rates are resampled (libsoxr) and the render says so. Tags (title,
 artist, ...) are carried over where the format has a place for them. OUT "-" writes to
-standard output in a format that streams (--format au, ogg or opus).
+standard output in a format that streams (--format au, ogg or opus); so is a FIFO or a
+character device as OUT written into, never replaced. A symbolic link as OUT is followed
+to its file; a file that is replaced keeps its mode. Sockets and block devices are refused.
 
 OUT is written to a temporary file beside it and takes its name only when the render has
 succeeded, the plug-in has closed without crashing and its output is sound: output with
@@ -162,7 +166,8 @@ Usage:
 Shows the plug-in's name, vendor, product, unique identifier, VST version, category,
 channels (and which inputs are a side-chain), its latency once processing (it processes
 one block of silence at 44.1 kHz to learn it), flags and a table of its parameters.
-Given an audio file instead, shows its format, channels, rate, length and tags.
+Given an audio file instead, shows its format, channels, rate, length and tags; a damaged
+or unreadable one named as audio (.wav, .flac, ...) fails as an input, exit 3.
 
 Options:
   --plugin PATH           the plug-in (default: the Dravelkint plug-in beside this program,

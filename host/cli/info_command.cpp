@@ -88,8 +88,9 @@ std::string sidechainText(const InputPins& pins) {
     return " (side-chain: " + which + "; " + pins.basis + ")";
 }
 
-// Whether the file begins as an ELF object does: a plug-in to load. Anything
-// else may be an audio file given where a plug-in was expected.
+// Whether the file begins as an ELF object does: a plug-in to load, whatever
+// its name. Anything else may be an audio file given where a plug-in was
+// expected.
 bool isSharedLibrary(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     char magic[4] = {};
@@ -217,7 +218,10 @@ void runInfo(const InfoCommand& command) {
         try {
             audio.emplace(path);
         } catch (const Failure&) {
-            // Not audio either: loading it says what is wrong with it as a plug-in.
+            // Named as audio, it is a damaged or unreadable audio file, as
+            // render would say; otherwise loading it says what is wrong
+            // with it as a plug-in.
+            if (containerFor(path)) throw;
         }
         if (audio) {
             if (!command.settings.empty())

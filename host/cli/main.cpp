@@ -10,13 +10,44 @@
 #include <vector>
 
 #include "commands.h"
+#include "crash_handler.h"
 #include "exit_codes.h"
+#include "interruption.h"
+#include "output_paths.h"
+
+namespace vsthost {
+namespace {
+
+// A render from its first step, reading the input, to its summary, watched
+// for signals: a failure a signal caused is reported as the signal, and a
+// signal that came once OUT stood still ends the command as the signal would.
+template <typename Render>
+void renderWatched(const RenderSettingsOptions& options, const Render& render) {
+    const Interruption interruption;
+    try {
+        render();
+    } catch (const Failure& failure) {
+        if (failure.kind() == FailureKind::interrupted || !interruption.requested().load()) throw;
+        throw interruption.failure(nothingWrittenTo(options));
+    } catch (...) {
+        if (!interruption.requested().load()) throw;
+        throw interruption.failure(nothingWrittenTo(options));
+    }
+    if (interruption.requested().load())
+        throw interruption.failure(
+            " once " + (options.output == "-" ? std::string("standard output") : "'" + options.output + "'") +
+            " had been written in full");
+}
+
+}  // namespace
+}  // namespace vsthost
 
 int main(int argc, char** argv) {
     using namespace vsthost;
     const std::vector<std::string> args(argv + 1, argv + argc);
     // A file-size limit then fails a write with its reason instead of killing the process.
     std::signal(SIGXFSZ, SIG_IGN);
+    removeUnfinishedOnTerminate();
     try {
         const Command command = parseCommandLine(args);
         return std::visit(
@@ -27,9 +58,9 @@ int main(int argc, char** argv) {
                 else if constexpr (std::is_same_v<T, VersionCommand>)
                     std::puts("dravelkint " DRAVELKINT_VERSION);
                 else if constexpr (std::is_same_v<T, RenderCommand>)
-                    runRender(c);
+                    renderWatched(c.render, [&] { runRender(c); });
                 else if constexpr (std::is_same_v<T, DemoCommand>)
-                    runDemo(c);
+                    renderWatched(c.render, [&] { runDemo(c); });
                 else if constexpr (std::is_same_v<T, InfoCommand>)
                     runInfo(c);
                 else if constexpr (std::is_same_v<T, ValidateCommand>)
@@ -46,6 +77,10 @@ int main(int argc, char** argv) {
         return exitCodeFor(failure);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "dravelkint: unexpected failure: %s\n", error.what());
+        return kExitUnexpected;
+    } catch (...) {
+        // Caught, not left to std::terminate, so that the stack unwinds and the temporary file goes.
+        std::fputs("dravelkint: unexpected failure of a kind this program does not know\n", stderr);
         return kExitUnexpected;
     }
 }

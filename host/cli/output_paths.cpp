@@ -11,33 +11,47 @@
 #include "host/audio/audio_format.h"
 #include "host/text/failure.h"
 #include "host/text/file_path.h"
+#include "host/text/replaced_file.h"
 
 namespace vsthost {
 
 namespace {
 
-// Refuses a path that is a file the render reads, a directory, or that
-// exists without --overwrite. `fail` makes the failure that names the output.
-template <typename MakeFailure>
-void checkExisting(const std::string& path, bool overwrite, const std::vector<ReadFile>& reads,
-                   const MakeFailure& fail) {
-    struct stat out {};
-    if (::stat(path.c_str(), &out) == 0) {
-        for (const ReadFile& read : reads) {
-            struct stat in {};
-            if (read.path != "-" && ::stat(read.path.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
-                in.st_ino == out.st_ino)
-                throw fail("is the " + read.role + " file; the " + read.role + " is never overwritten");
-        }
-        if (S_ISDIR(out.st_mode)) throw fail("is a directory");
-        if (!overwrite) throw fail("already exists; add --overwrite to replace it");
-    }
+// What a path that is neither a regular file nor a directory is, for messages.
+std::string kindOf(mode_t mode) {
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
 }
 
-// Refuses a path whose directory does not take new files.
+// What stands at a path that is to be written, a symbolic link followed.
+// Refuses a file the render reads (by device and inode, so hard and
+// symbolic links to it too), a directory and a link that leads nowhere.
+template <typename MakeFailure>
+std::optional<struct stat> existing(const std::string& path, const std::vector<ReadFile>& reads,
+                                    const MakeFailure& fail) {
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0) return std::nullopt;
+    struct stat out {};
+    if (::stat(path.c_str(), &out) != 0)
+        throw fail(std::string("is a symbolic link that leads nowhere: ") + std::strerror(errno));
+    for (const ReadFile& read : reads) {
+        struct stat in {};
+        if (read.path != "-" && ::stat(read.path.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
+            in.st_ino == out.st_ino)
+            throw fail("is the " + read.role + " file; the " + read.role + " is never overwritten");
+    }
+    if (S_ISDIR(out.st_mode)) throw fail("is a directory");
+    return out;
+}
+
+// Refuses a path whose directory does not take new files; for a symbolic
+// link, the directory of the file it leads to, where the new file is made.
 template <typename MakeFailure>
 void checkDirectory(const std::string& path, const MakeFailure& fail) {
-    const std::string dir = directoryOf(path);
+    const std::string dir = directoryOf(renameTarget(path).value_or(path));
     struct stat d {};
     if (::stat(dir.c_str(), &d) != 0) throw fail("cannot be written: directory '" + dir + "': " + std::strerror(errno));
     if (!S_ISDIR(d.st_mode)) throw fail("cannot be written: '" + dir + "' is not a directory");
@@ -63,7 +77,23 @@ int checkOutput(const RenderSettingsOptions& options, const std::vector<ReadFile
                                                   streamingExtensions() + "), not ." + *options.format);
         return *container;
     }
-    checkExisting(output, options.overwrite, reads, fail);
+    if (const std::optional<struct stat> out = existing(output, reads, fail)) {
+        if (S_ISFIFO(out->st_mode) || S_ISCHR(out->st_mode)) {
+            // Written into as standard output is, never replaced, so nothing is lost by it.
+            const std::string what = "is " + kindOf(out->st_mode) +
+                                     ", which is written into as standard output is, in a format that streams (" +
+                                     streamingExtensions() + ")";
+            if (!container) throw fail(what + "; give one with --format");
+            if (!streams(*container))
+                throw fail(what + ", not ." +
+                           (options.format ? *options.format : output.substr(output.rfind('.') + 1)));
+            return *container;
+        }
+        if (!S_ISREG(out->st_mode))
+            throw fail("is " + kindOf(out->st_mode) +
+                       "; the output is written only as a regular file, a FIFO or a character device");
+        if (!options.overwrite) throw fail("already exists; add --overwrite to replace it");
+    }
     if (!container) throw fail("has no audio file extension this tool knows (" + knownExtensions() + ")");
     checkDirectory(output, fail);
     return *container;
@@ -78,7 +108,11 @@ void checkPictureOutput(const RenderSettingsOptions& options, const std::vector<
     std::string extension = dot == std::string::npos ? "" : output.substr(dot);
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (extension != ".png") throw fail("needs the extension .png");
-    checkExisting(output, options.overwrite, reads, fail);
+    if (const std::optional<struct stat> out = existing(output, reads, fail)) {
+        if (!S_ISREG(out->st_mode))
+            throw fail("is " + kindOf(out->st_mode) + "; the picture is written only as a regular file");
+        if (!options.overwrite) throw fail("already exists; add --overwrite to replace it");
+    }
     checkDirectory(output, fail);
 }
 

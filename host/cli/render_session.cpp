@@ -1,6 +1,7 @@
 #include "render_session.h"
 
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -74,7 +75,10 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options, Pl
     RenderFacts facts;
     facts.whereTo = options.output == "-" ? "standard output" : "'" + options.output + "'";
     facts.sourceName = job.sourceName;
-    facts.replaced = options.output != "-" && ::access(options.output.c_str(), F_OK) == 0;
+    // A FIFO or a device is written into, not replaced.
+    struct stat existing {};
+    facts.replaced =
+        options.output != "-" && ::stat(options.output.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
     facts.format = format;
     facts.channels = channels;
     facts.fileRate = fileRate;

@@ -1,8 +1,6 @@
 #include "raster_image.h"
 
-#include <fcntl.h>
 #include <png.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,10 +8,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "host/text/failure.h"
-#include "host/text/file_path.h"
+#include "host/text/replaced_file.h"
 
 namespace vsthost {
 
@@ -73,14 +72,11 @@ void RasterImage::writePng(const std::string& path) const {
         throw fail("could not be encoded: " + why);
     }
     // Beside its destination under a temporary name, renamed when complete.
-    std::string name = fileNameOf(path);
-    if (name.size() > 200) name.resize(200);
-    std::string pattern = directoryOf(path) + "/." + name + ".XXXXXX.part";
-    const int fd = ::mkostemps(pattern.data(), 5, O_CLOEXEC);
+    const std::optional<std::string> target = renameTarget(path);
+    if (!target) throw fail(std::string("is a symbolic link that leads nowhere: ") + std::strerror(errno));
+    std::string pattern;
+    const int fd = makeTemporaryBeside(*target, pattern);
     if (fd < 0) throw fail(std::string("could not be written: ") + std::strerror(errno));
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
     std::size_t done = 0;
     int error = 0;
     while (done < size && error == 0) {
@@ -93,7 +89,7 @@ void RasterImage::writePng(const std::string& path) const {
     }
     if (error == 0 && ::fsync(fd) != 0) error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(pattern.c_str(), path.c_str()) != 0) error = errno;
+    if (error == 0 && ::rename(pattern.c_str(), target->c_str()) != 0) error = errno;
     if (error != 0) {
         ::unlink(pattern.c_str());
         throw fail(std::string("could not be written: ") + std::strerror(error));

@@ -1,4 +1,4 @@
-// A plug-in that crashes, aborts or throws in any call, from its opening to
+// A plug-in that crashes, aborts, throws or exits in any call, from its opening to
 // its closing, ends the command with exit 6 and a message naming the call,
 // and leaves the output folder as it was: no output, no temporary file, an
 // older output untouched.
@@ -35,6 +35,7 @@ struct Failing {
 const std::vector<Failing> kWays{
     {"crashing_in_call", "the plug-in crashed with SIGSEGV (segmentation fault) in "},
     {"throwing_in_call", "the plug-in threw an exception (std::bad_alloc) in "},
+    {"exiting_in_call", "the plug-in ended the process (exit) in "},
 };
 
 // Under the sanitizers the fixtures' own faults are the point of the test.
