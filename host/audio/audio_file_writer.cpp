@@ -14,6 +14,7 @@
 #include "host/text/failure.h"
 #include "host/text/file_path.h"
 #include "host/text/replaced_file.h"
+#include "library_message.h"
 
 namespace vsthost {
 
@@ -78,7 +79,7 @@ AudioFileWriter::AudioFileWriter(std::string path, int format, int channels, int
 
     file = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
     if (file == nullptr) {
-        const std::string reason = sf_strerror(nullptr);
+        const std::string reason = libraryMessage(sf_strerror(nullptr));
         ::close(fd);
         discard();
         throw outputFailure(path_, "cannot be written in this format: " + reason);
@@ -95,7 +96,7 @@ AudioFileWriter::AudioFileWriter(std::string path, int format, int channels, int
 void AudioFileWriter::openStream(int fd, bool closeWithFile, const std::string& what, SF_INFO& info) {
     file = sf_open_fd(fd, SFM_WRITE, &info, closeWithFile ? SF_TRUE : SF_FALSE);
     if (file == nullptr) {
-        const std::string reason = sf_strerror(nullptr);
+        const std::string reason = libraryMessage(sf_strerror(nullptr));
         if (closeWithFile) ::close(fd);
         throw outputFailure(path_, what + "cannot be written in this format: " + reason);
     }
@@ -119,16 +120,25 @@ void AudioFileWriter::setTags(const std::vector<std::pair<int, std::string>>& ta
     for (const auto& [tag, text] : tags) sf_set_string(file, tag, text.c_str());
 }
 
+void AudioFileWriter::setQuality(double quality) {
+    // Variable bit rate spends bits where the music needs them; libsndfile's
+    // scale runs the other way, 0 being the least compression.
+    int mode = SF_BITRATE_MODE_VARIABLE;
+    sf_command(file, SFC_SET_BITRATE_MODE, &mode, sizeof mode);
+    double level = 1.0 - quality;
+    sf_command(file, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
+}
+
 void AudioFileWriter::write(const float* interleaved, std::int64_t frames) {
     if (sf_writef_float(file, interleaved, frames) != frames)
-        throw outputFailure(path_, std::string("could not be written: ") + sf_strerror(file));
+        throw outputFailure(path_, "could not be written: " + libraryMessage(sf_strerror(file)));
 }
 
 void AudioFileWriter::commit(bool replace) {
     sf_write_sync(file);
     const int closed = sf_close(file);
     file = nullptr;
-    if (closed != 0) throw outputFailure(path_, std::string("could not be finished: ") + sf_error_number(closed));
+    if (closed != 0) throw outputFailure(path_, "could not be finished: " + libraryMessage(sf_error_number(closed)));
     if (temporary.empty()) {
         committed = true;
         return;

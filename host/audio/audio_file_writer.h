@@ -30,6 +30,10 @@ public:
     // the first write. Tags the format has no place for are left out.
     void setTags(const std::vector<std::pair<int, std::string>>& tags);
 
+    // For mp3, Vorbis and Opus, before the first write: from 0 (smallest
+    // file) to 1 (best sound), at a variable bit rate.
+    void setQuality(double quality);
+
     // Finishes the file and gives it its name. Without `replace` an existing
     // file of that name, even one made while rendering, is left alone and the
     // commit fails.

@@ -145,14 +145,48 @@ bool holdsPastFullScale(int format) {
     return subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
 }
 
-std::string describeFormat(int format) {
+std::string sampleFormatsHeld(int container, int channels, int sampleRate) {
+    std::vector<std::string> held;
+    for (const char* name : {"8", "16", "24", "32", "float", "double"})
+        if (outputFormatWith(container, *sampleFormatsNamed(name), channels, sampleRate) != 0) held.emplace_back(name);
+    std::string text;
+    for (std::size_t i = 0; i < held.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == held.size() ? " or " : ", ") + held[i];
+    return text;
+}
+
+bool takesQuality(int format) {
+    const int codec = format & SF_FORMAT_SUBMASK;
+    return codec == SF_FORMAT_MPEG_LAYER_III || codec == SF_FORMAT_VORBIS || codec == SF_FORMAT_OPUS;
+}
+
+double defaultQuality(int format) {
+    // Each about 200 kbit/s or more for music, the level producers share at:
+    // mp3 then keeps up to about 19.5 kHz (lower settings cut from 17 kHz).
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_MPEG_LAYER_III: return 0.9;
+        case SF_FORMAT_VORBIS: return 0.6;
+        default: return 0.4;  // Opus
+    }
+}
+
+std::string formatName(int format) {
+    // The extension users know: libsndfile calls mp3 "m1a" and Ogg Vorbis "oga".
+    for (const Container& c : kContainers)
+        if (c.format == (format & (SF_FORMAT_TYPEMASK | SF_FORMAT_SUBMASK))) return std::string(c.extension);
+    for (const Container& c : kContainers)
+        if (c.format == (format & SF_FORMAT_TYPEMASK)) return std::string(c.extension);
     SF_FORMAT_INFO major{};
     major.format = format & SF_FORMAT_TYPEMASK;
     sf_command(nullptr, SFC_GET_FORMAT_INFO, &major, sizeof major);
+    return major.extension != nullptr ? lowercase(major.extension) : "audio";
+}
+
+std::string describeFormat(int format) {
     SF_FORMAT_INFO sub{};
     sub.format = format & SF_FORMAT_SUBMASK;
     sf_command(nullptr, SFC_GET_FORMAT_INFO, &sub, sizeof sub);
-    std::string text = major.extension != nullptr ? lowercase(major.extension) : "audio";
+    std::string text = formatName(format);
     if (sub.name != nullptr) text += std::string(", ") + sub.name;
     return text;
 }

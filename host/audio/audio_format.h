@@ -43,7 +43,17 @@ std::string streamingExtensions();
 // Float formats keep samples past full scale; every other one clips them.
 bool holdsPastFullScale(int format);
 
-// The extension and libsndfile's name of the sample format: "wav, 32 bit float",
+// The --sample-format names the container holds, for messages: "8, 16 or 24".
+std::string sampleFormatsHeld(int container, int channels, int sampleRate);
+
+// Whether the format's codec takes --quality (mp3, Vorbis, Opus).
+bool takesQuality(int format);
+// Its --quality when none is given.
+double defaultQuality(int format);
+
+// The format as users know it, by its usual extension: "wav", "mp3", "ogg", "opus".
+std::string formatName(int format);
+// That and libsndfile's name of the sample format: "wav, 32 bit float",
 // "flac, Signed 24 bit PCM".
 std::string describeFormat(int format);
 

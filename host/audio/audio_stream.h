@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace vsthost {
 
@@ -14,6 +15,9 @@ public:
     virtual std::int64_t frames() const = 0;  // total length, or -1 when unknown
     // Fills up to `frames` frames; answers fewer only at the end.
     virtual std::int64_t read(float* interleaved, std::int64_t frames) = 0;
+    // Once read to its end, what a damaged source could not give, as a
+    // sentence naming it; empty when nothing was lost.
+    virtual std::string damage() const { return {}; }
 };
 
 class AudioSink {

@@ -1,25 +1,33 @@
 #include "output_check.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vsthost {
 
 void OutputCheck::write(const float* interleaved, std::int64_t frames) {
     const std::int64_t count = frames * channels_;
+    const float* passed = interleaved;
     for (std::int64_t i = 0; i < count; ++i) {
-        const double x = std::fabs(static_cast<double>(interleaved[i]));
-        const bool finite = std::isfinite(x);
-        if (!finite || x > kAbsurd) {
-            if (findings_.unusable++ == 0) findings_.firstUnusable = frame_ + i / channels_;
-            if (!finite) ++findings_.nonFinite;
+        const float x = interleaved[i];
+        if (!UnusableSamples::usable(x)) {
+            findings_.unusable.add(x, frame_ + i / channels_);
+            if (replace_) {
+                if (passed == interleaved) {
+                    mended_.assign(interleaved, interleaved + count);
+                    passed = mended_.data();
+                }
+                mended_[static_cast<std::size_t>(i)] = std::isnan(x) ? 0.0f : std::copysign(1.0f, x);
+            }
         }
-        if (!finite) continue;
-        if (x > findings_.peak) findings_.peak = x;
-        if (x > 1.0) ++findings_.pastFullScale;
+        if (!std::isfinite(x)) continue;
+        const double magnitude = std::fabs(static_cast<double>(x));
+        findings_.peak = std::max(findings_.peak, magnitude);
+        if (magnitude > 1.0) ++findings_.pastFullScale;
     }
     findings_.samples += count;
     frame_ += frames;
-    next_.write(interleaved, frames);
+    next_.write(passed, frames);
 }
 
 }  // namespace vsthost

@@ -1,38 +1,44 @@
-// Looks at every sample a render writes: the peak, samples past full scale,
-// and samples no file should hold (not a number, infinite, or louder than
-// +100 dBFS, which no signal path reaches by design).
+// Looks at every sample a render writes before any encoder sees it: the
+// peak, samples past full scale, and unusable samples. Into a format that
+// cannot hold those (anything but float and double), they go on as silence
+// (not a number) or full scale (infinite or absurdly loud): encoders abort
+// or fail on them, and a file kept with --keep-bad-output must still play.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "audio_stream.h"
+#include "unusable_samples.h"
 
 namespace vsthost {
 
 struct OutputFindings {
-    std::int64_t unusable = 0;        // non-finite or past +100 dBFS
-    std::int64_t firstUnusable = -1;  // its frame
-    std::int64_t nonFinite = 0;       // of those, not finite
-    std::int64_t pastFullScale = 0;   // finite samples beyond -1 to 1
-    double peak = 0.0;                // largest finite magnitude
+    UnusableSamples unusable;
+    bool replaced = false;           // unusable samples went on as silence or full scale
+    std::int64_t pastFullScale = 0;  // finite samples beyond -1 to 1
+    double peak = 0.0;               // largest finite magnitude
     std::int64_t samples = 0;
 
-    bool usable() const { return unusable == 0; }
+    bool usable() const { return unusable.count == 0; }
 };
 
 class OutputCheck : public AudioSink {
 public:
-    static constexpr double kAbsurd = 1e5;  // +100 dBFS
-
-    OutputCheck(AudioSink& next, std::int32_t channels) : next_(next), channels_(channels) {}
+    OutputCheck(AudioSink& next, std::int32_t channels, bool replaceUnusable)
+        : next_(next), channels_(channels), replace_(replaceUnusable) {
+        findings_.replaced = replaceUnusable;
+    }
     void write(const float* interleaved, std::int64_t frames) override;
     const OutputFindings& findings() const { return findings_; }
 
 private:
     AudioSink& next_;
     std::int32_t channels_;
+    bool replace_;
     std::int64_t frame_ = 0;
     OutputFindings findings_;
+    std::vector<float> mended_;
 };
 
 }  // namespace vsthost

@@ -77,8 +77,8 @@ std::int64_t render(PluginInstance& plugin, AudioSource& source, AudioSink& sink
     std::int64_t position = 0;  // frames fed to the plug-in
     std::int64_t written = 0;
     std::int64_t tailLeft = settings.tailFrames;
-    // The output is as long as the source and its tail; for a source of
-    // unknown length that is known once it ends.
+    // The output is as long as the source and its tail, which is known for
+    // sure once the source ends.
     std::int64_t target = source.frames() >= 0 ? source.frames() + settings.tailFrames : -1;
     for (;;) {
         if (target >= 0 && written >= target) break;
@@ -91,8 +91,10 @@ std::int64_t render(PluginInstance& plugin, AudioSource& source, AudioSink& sink
         if (settings.automation != nullptr) wanted = settings.automation->play(position, wanted, plugin);
         if (settings.planner) wanted = std::clamp(settings.planner(position, wanted), std::int32_t{1}, wanted);
 
+        const bool endedBefore = main.hasEnded();
         const std::int64_t got = main.read(wanted);
-        if (main.hasEnded() && target < 0) target = position + got + settings.tailFrames;
+        // A damaged source may end before the length its header promised.
+        if (main.hasEnded() && !endedBefore) target = position + got + settings.tailFrames;
         const std::int64_t silence = std::min<std::int64_t>(wanted - got, tailLeft);
         tailLeft -= silence;
         std::int64_t frames = got + silence;

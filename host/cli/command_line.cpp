@@ -190,6 +190,12 @@ bool renderOption(Arguments& a, const std::string& option, RenderSettingsOptions
         if (!sampleFormatsNamed(name))
             throw usage("option --sample-format takes 8, 16, 24, 32, float or double, not '" + name + "'");
         r.sampleFormat = name;
+    } else if (option == "--quality") {
+        const std::string text = a.value(option);
+        const double quality = number(text, option);
+        if (!(quality >= 0.0 && quality <= 1.0))
+            throw usage("option --quality takes a number from 0 (smallest file) to 1 (best sound), not '" + text + "'");
+        r.quality = quality;
     } else if (option == "--format") {
         std::string extension = a.value(option);
         if (!extension.empty() && extension.front() == '.') extension.erase(0, 1);

@@ -39,6 +39,7 @@ struct RenderSettingsOptions {
     std::int32_t channels = 0;                // the plug-in's first N outputs; 0 for all
     std::optional<std::string> sampleFormat;  // --sample-format: 16, 24, 32, float, double, 8
     std::optional<std::string> format;        // --format: an extension, for "-" or against OUT's own
+    std::optional<double> quality;            // --quality: 0 to 1, for mp3, ogg and opus
 };
 
 struct RenderCommand {

@@ -78,10 +78,14 @@ constexpr const char* kRenderingOptions =
                           input's where the format holds it; float, or 24 bit, for mp3, ogg
                           and opus input)
   --format EXT            the output format regardless of OUT's name; needed for OUT "-"
+  --quality Q             mp3, ogg and opus at a variable bit rate, from 0 (smallest) to 1
+                          (best); default mp3 0.9, ogg 0.6, opus 0.4: about 200 kbit/s or
+                          more for music, mp3 keeping up to about 19.5 kHz
   --no-latency-compensation
                           leave the plug-in's reported delay in the output
   --keep-bad-output       write output that is not numbers, infinite or past +100 dBFS,
-                          with a warning, instead of refusing it
+                          with a warning, instead of refusing it; formats other than float
+                          and double get silence for NaN and full scale for the rest
 
 The output format follows OUT's extension: .wav, .flac, .aiff, .ogg, .opus, .mp3, .w64,
 .rf64, .caf or .au. Opus holds 48 kHz and some lower rates, mp3 up to 48 kHz, Vorbis up
@@ -94,8 +98,11 @@ to its file; a file that is replaced keeps its mode. Sockets and block devices a
 OUT is written to a temporary file beside it and takes its name only when the render has
 succeeded, the plug-in has closed without crashing and its output is sound: output with
 samples that are not numbers, infinite or past +100 dBFS is refused (exit 5) with their
-count and the moment of the first. The summary gives the peak; samples past full scale
-in a format that clips them (anything but float and double) are counted in a warning.
+count and the moment of the first; such samples already in the input are refused as the
+input's (exit 3) before the plug-in sees them. The summary gives the peak; samples past
+full scale in a format that clips them (anything but float and double) are counted in a
+warning. A damaged input (cut short, or not decodable to its end) is rendered as far as
+it reads, with a warning saying what was lost.
 
 The plug-in's delay (its latency, read once it is processing and again after every
 block, since many report it only then and may change it) is cut from the start of the

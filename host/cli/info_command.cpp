@@ -119,7 +119,11 @@ void describeAudio(const AudioFileReader& audio, bool json) {
     std::printf("Format         %s\n", describeFormat(audio.format()).c_str());
     std::printf("Channels       %d\n", audio.channels());
     std::printf("Sample rate    %g Hz\n", audio.sampleRate());
-    std::printf("Length         %lld frames, %.3f s\n", static_cast<long long>(audio.frames()), seconds);
+    if (audio.frames() >= 0)
+        std::printf("Length         %lld frames, %.3f s\n", static_cast<long long>(audio.frames()), seconds);
+    else
+        std::printf("Length         unknown (the file does not record it)\n");
+    if (const std::string damage = audio.damage(); !damage.empty()) std::printf("Damage         %s\n", damage.c_str());
     for (const auto& [tag, text] : audio.tags()) std::printf("%s%s\n", padded(tagName(tag), 15).c_str(), text.c_str());
     std::printf("This is an audio file, not a plug-in: render it with dravelkint render %s OUT\n",
                 audio.path().c_str());

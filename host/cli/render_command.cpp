@@ -72,13 +72,6 @@ void refuseSetAndAutomated(const PluginInstance& plugin, const std::vector<std::
 
 void runRender(const RenderCommand& command) {
     AudioFileReader reader(command.input);
-    if (reader.promisedFrames() > reader.frames())
-        tellUser(
-            "warning: input '" + command.input + "' is cut short: its header promises " +
-            withoutTrailingZeros(std::to_string(static_cast<double>(reader.promisedFrames()) / reader.sampleRate())) +
-            " s, the file holds " +
-            withoutTrailingZeros(std::to_string(static_cast<double>(reader.frames()) / reader.sampleRate())) +
-            " s; rendering what is there");
     std::vector<ReadFile> reads{{"input", command.input}};
     std::optional<AudioFileReader> sidechain;
     if (command.sidechain) {

@@ -60,15 +60,15 @@ std::string channelsText(int channels) {
     return std::to_string(channels) + " channels";
 }
 
-std::string unusableText(const OutputFindings& found, double sampleRate) {
-    std::string what = std::to_string(found.unusable) + " of its " + std::to_string(found.samples) + " samples ";
-    if (found.nonFinite == found.unusable)
-        what += "are not numbers or infinite";
-    else if (found.nonFinite == 0)
-        what += "are louder than +100 dBFS";
-    else
-        what += "are not numbers, infinite or louder than +100 dBFS";
-    return what + ", the first at " + clockTime(static_cast<double>(found.firstUnusable) / sampleRate, 3);
+std::string keptAs(const OutputFindings& found) {
+    const UnusableSamples& bad = found.unusable;
+    if (!found.replaced) return "; they are in the file as they are";
+    std::string text;
+    if (bad.notANumber > 0) text += "the " + std::to_string(bad.notANumber) + " that are not numbers as silence";
+    if (const std::int64_t loud = bad.count - bad.notANumber; loud > 0)
+        text += (text.empty() ? "the " : " and the ") + std::to_string(loud) +
+                " infinite or louder than +100 dBFS at full scale";
+    return "; this format cannot hold them: " + text;
 }
 
 std::string renderTitle(const std::string& sourceName, const PluginInstance* plugin, const AutomationPlan* automation,
@@ -93,6 +93,8 @@ std::string renderTitle(const std::string& sourceName, const PluginInstance* plu
 }
 
 void warnOfWhatHappened(const RenderFacts& facts, const RenderSettingsOptions& options) {
+    for (const std::string& damage : facts.damage)
+        if (!damage.empty()) tellUser("warning: " + damage + "; what it holds was rendered");
     warnOfClipping(facts);
     tellOfLatency(facts.latency, options);
 }

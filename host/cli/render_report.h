@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "command_line.h"
 #include "host/audio/output_check.h"
@@ -17,8 +18,9 @@ void tellUser(const std::string& text);
 // "mono", "stereo", "6 channels".
 std::string channelsText(int channels);
 
-// Why output no file should hold is refused: its count and first moment.
-std::string unusableText(const OutputFindings& found, double sampleRate);
+// How unusable output kept with --keep-bad-output went into the file:
+// "; the 12 that are not numbers as silence".
+std::string keptAs(const OutputFindings& found);
 
 class AutomationPlan;
 class PluginInstance;
@@ -44,9 +46,11 @@ struct RenderFacts {
     double elapsedSeconds = 0.0;
     OutputFindings found;
     LatencyReport latency;
+    std::vector<std::string> damage;  // what each damaged source lost; empty for an intact one
 };
 
-// Once OUT stands: the clipping warning and the notes on the plug-in's delay.
+// Once OUT stands: what damaged input lost, the clipping warning and the
+// notes on the plug-in's delay.
 void warnOfWhatHappened(const RenderFacts& facts, const RenderSettingsOptions& options);
 // The summary line, last.
 void summarise(const RenderFacts& facts, const RenderSettingsOptions& options);

@@ -31,20 +31,30 @@ namespace {
 // The format of the file: the source's sample format where the container
 // holds it, or the one --sample-format names.
 int chooseFormat(const RenderJob& job, const RenderSettingsOptions& options, std::int32_t channels, int rate) {
-    const auto refuse = [&](const std::string& what) {
-        return Failure(FailureKind::output, "output '" + options.output + "' cannot hold " + what);
-    };
     if (options.sampleFormat) {
         if ((job.container & SF_FORMAT_SUBMASK) != 0)
             throw Failure(FailureKind::usage,
                           "option --sample-format: output '" + options.output +
                               "' is in a format with a codec of its own; it takes no sample format");
         const int format = outputFormatWith(job.container, *sampleFormatsNamed(*options.sampleFormat), channels, rate);
-        if (format == 0) throw refuse(*options.sampleFormat + " samples in this format");
+        if (format == 0) {
+            const std::string held = sampleFormatsHeld(job.container, channels, rate);
+            const std::string name = *options.sampleFormat;
+            const bool bits = name != "float" && name != "double";
+            // The same mistake as a name the option does not know: the command line's.
+            throw Failure(FailureKind::usage,
+                          "option --sample-format: output '" + options.output + "' (" + formatName(job.container) +
+                              ") cannot hold " + name + (bits ? " bit" : "") + " samples; " +
+                              (held.empty() ? "it holds none of these for " + channelsText(channels) + " audio at " +
+                                                  std::to_string(rate) + " Hz"
+                                            : "it takes --sample-format " + held));
+        }
         return format;
     }
     const int format = outputFormat(job.container, job.sampleFormat, channels, rate);
-    if (format == 0) throw refuse(channelsText(channels) + " audio at " + std::to_string(rate) + " Hz in this format");
+    if (format == 0)
+        throw Failure(FailureKind::output, "output '" + options.output + "' cannot hold " + channelsText(channels) +
+                                               " audio at " + std::to_string(rate) + " Hz in this format");
     return format;
 }
 
@@ -92,6 +102,12 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options, Pl
     AudioFileWriter writer(options.output, format, channels, fileRate);
     if (session != nullptr) session->removeOnCrash(writer.temporaryPath());
     writer.setTags(job.tags);
+    if (takesQuality(format)) {
+        writer.setQuality(options.quality.value_or(defaultQuality(format)));
+    } else if (options.quality) {
+        throw Failure(FailureKind::usage, "option --quality sets the sound of mp3, ogg and opus; " +
+                                              formatName(format) + " output keeps every sample as it is");
+    }
 
     // On its way to the file the output is checked, drawn and resampled.
     AudioSink* sink = &writer;
@@ -105,7 +121,7 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options, Pl
         sink = &tap.emplace(*sink, *spectrogram);
         title = renderTitle(job.sourceName, plugin, automation, job.song->tempo());
     }
-    OutputCheck check(*sink, channels);
+    OutputCheck check(*sink, channels, !holdsPastFullScale(format));
 
     const std::int64_t total = source.frames() >= 0 ? source.frames() + job.tailFrames : -1;
     ProgressMeter meter(!options.quiet && ::isatty(STDERR_FILENO) == 1, total, source.sampleRate());
@@ -125,6 +141,7 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options, Pl
         try {
             facts.frames = render(*plugin, source, check, settings);
         } catch (const Failure& failure) {
+            if (failure.kind() == FailureKind::input) throw Failure(failure.kind(), failure.what() + nothingWritten);
             if (failure.kind() != FailureKind::interrupted) throw;
             throw interruption.failure(nothingWritten);
         }
@@ -132,25 +149,35 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options, Pl
         session->close();
     } else {
         std::vector<float> buffer(static_cast<std::size_t>(options.blockSize) * channels);
-        for (std::int64_t got; (got = source.read(buffer.data(), options.blockSize)) > 0;) {
-            if (interruption.requested().load()) throw interruption.failure(nothingWritten);
-            check.write(buffer.data(), got);
-            facts.frames += got;
-            meter.update(facts.frames);
+        try {
+            for (std::int64_t got; (got = source.read(buffer.data(), options.blockSize)) > 0;) {
+                if (interruption.requested().load()) throw interruption.failure(nothingWritten);
+                check.write(buffer.data(), got);
+                facts.frames += got;
+                meter.update(facts.frames);
+            }
+        } catch (const Failure& failure) {
+            if (failure.kind() != FailureKind::input) throw;
+            throw Failure(failure.kind(), failure.what() + nothingWritten);
         }
     }
     if (resampler) resampler->finish();
     meter.finish();
     facts.elapsedSeconds = meter.elapsedSeconds();
 
+    // The source was read to its end: what a damaged one lost is known now.
+    for (const AudioSource* read : {job.source, job.sidechain})
+        if (read != nullptr) facts.damage.push_back(read->damage());
+
+    // Unusable input was refused while it was read, so what is unusable here came from the plug-in.
     facts.found = check.findings();
     if (!facts.found.usable()) {
-        const std::string what =
-            "the output" + facts.through + " is unusable: " + unusableText(facts.found, source.sampleRate());
+        const std::string what = "the output" + facts.through + " is unusable: " +
+                                 unusableText(facts.found.unusable, facts.found.samples, source.sampleRate());
         if (!options.keepBadOutput)
             throw Failure(FailureKind::plugin,
                           what + nothingWritten + "; add --keep-bad-output to write it all the same");
-        tellUser("warning: " + what + "; written all the same (--keep-bad-output)");
+        tellUser("warning: " + what + "; written all the same (--keep-bad-output)" + keptAs(facts.found));
     }
     writer.commit(options.overwrite);
     if (session != nullptr) session->disarm();
