@@ -2,6 +2,7 @@
 
 #include "host/song/beat_list.h"
 #include "host/text/decimal_number.h"
+#include "host/text/excerpt.h"
 #include "host/text/failure.h"
 #include "host/text/trimmed.h"
 
@@ -15,7 +16,7 @@ std::string keyframeBeatProblem(const std::vector<KeyframeText>& keyframes) {
 
 LaneText parseAutomate(std::string_view text) {
     const auto refuse = [&](const std::string& why) {
-        return Failure(FailureKind::usage, "--automate '" + std::string(text) + "': " + why);
+        return Failure(FailureKind::usage, "--automate '" + excerpt(text) + "': " + why);
     };
     const auto equals = text.find('=');
     if (equals == std::string_view::npos) throw refuse("expected NAME=BEAT:VALUE,BEAT:VALUE,...");

@@ -3,6 +3,7 @@
 // become host values.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "automation_lane.h"
@@ -13,8 +14,12 @@ namespace vsthost {
 class PluginInstance;
 
 // Looks up every lane's parameter and value on the plug-in and leaves the
-// plug-in's parameters as they were. Throws Failure (usage) for an unknown
-// parameter, a parameter automated twice, or a value no setting shows.
-std::vector<AutomationLane> resolveAutomation(PluginInstance& plugin, const std::vector<LaneText>& lanes);
+// plug-in's parameters as they were. A lane's display is scanned once and
+// each distinct value text found once, however many keyframes repeat it.
+// Throws Failure (usage) for an unknown parameter, a parameter automated
+// twice, or a value no setting shows. `notes`, if given, receives a line for
+// each value whose display shows another number than was typed.
+std::vector<AutomationLane> resolveAutomation(PluginInstance& plugin, const std::vector<LaneText>& lanes,
+                                              std::vector<std::string>* notes = nullptr);
 
 }  // namespace vsthost

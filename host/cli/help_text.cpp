@@ -63,7 +63,7 @@ constexpr const char* kRenderingOptions =
                           Repeatable, once per parameter; `dravelkint info` lists names,
                           current values and (with --set) what a setting lands on.
                           Dravelkint's Period takes 1/1, 1/2, 1/3, 1/4, 1/6, 1/8, 1/12,
-                          1/16, 1/24, 1/32, 1/48 and 1/64.
+                          1/16, 1/24, 1/32, 1/48 and 1/64; no dotted note (1/8. is 3/16).
   --set-normalized NAME=X set a parameter to its raw host value X, from 0 to 1
   --block N               frames per processing call, 1 to 1048576 (default 512)
   --plugin PATH           another VST 2.4 plug-in (default: the Dravelkint plug-in beside
@@ -117,7 +117,9 @@ Usage:
 
 Options:
   --bpm N                 tempo in beats per minute (default 120)
-  --start-beat B          song position of the first sample, in quarter notes (default 0)
+  --start-beat B          song position of the first sample, in quarter notes (default 0);
+                          a negative B is a pre-roll: keyframes and tempo changes may
+                          start there
   --time-sig N/D          time signature (default 4/4)
   --tail SECONDS          feed this much silence after the input ends (default 0)
   --automate "NAME=BEAT:VALUE,BEAT:VALUE,..."

@@ -10,7 +10,9 @@
 #include "host/automation/resolved_automation.h"
 #include "host/plugin/display_value.h"
 #include "host/plugin/plugin_instance.h"
+#include "host/song/beat_list.h"
 #include "host/text/decimal_number.h"
+#include "host/text/excerpt.h"
 #include "host/text/failure.h"
 #include "host/text/trimmed.h"
 #include "output_paths.h"
@@ -32,9 +34,26 @@ double fastestTempo(const RenderCommand& command) {
     return bpm;
 }
 
+// The samples a note value lasts at `bpm`, when `shown` is a note value.
+std::optional<double> noteSamples(const std::string& shown, double bpm, double sampleRate) {
+    if (shown.rfind("1/", 0) != 0) return std::nullopt;
+    const std::optional<DisplayValue> note = parseDisplayValue(shown);
+    if (!note || note->value <= 0.0) return std::nullopt;
+    return note->value * 4.0 * 60.0 / bpm * sampleRate;
+}
+
+// `what` names the note value and leads into "lasts": "Period 1/64".
+void warnOfStandStill(const std::string& what, double bpm, double samples) {
+    tellUser("warning: at " + numberText(bpm) + " BPM " + what + " lasts " +
+             withoutTrailingZeros(std::to_string(samples)) +
+             " samples, a modulation at audio rate that a tempo-synced sweep does not follow "
+             "(Dravelkint's stands still under 64); choose a longer note value or a lower tempo");
+}
+
 // Warns of what the command asks for but the render will not do.
 void warnOfIneffectiveOptions(const RenderCommand& command, const TempoMap& tempo, const AudioFileReader& reader,
-                              std::int64_t tailFrames, PluginInstance& plugin) {
+                              std::int64_t tailFrames, PluginInstance& plugin,
+                              const std::vector<AutomationLane>& lanes) {
     if (reader.frames() >= 0) {
         const double endBeat = tempo.beatAt(reader.frames() + tailFrames);
         for (const TempoChange& change : command.tempoChanges)
@@ -44,17 +63,48 @@ void warnOfIneffectiveOptions(const RenderCommand& command, const TempoMap& temp
                          withoutTrailingZeros(std::to_string(endBeat)) + ") and changes nothing");
     }
     const double bpm = fastestTempo(command);
+    const double rate = reader.sampleRate();
     for (std::int32_t i = 0; i < plugin.parameterCount(); ++i) {
+        // An automated parameter never plays the value it holds now.
+        if (std::any_of(lanes.begin(), lanes.end(), [i](const AutomationLane& lane) { return lane.parameter == i; }))
+            continue;
         const std::string shown = trimmed(plugin.parameterDisplay(i));
-        if (shown.rfind("1/", 0) != 0) continue;
-        const std::optional<DisplayValue> note = parseDisplayValue(shown);
-        if (!note || note->value <= 0.0) continue;
-        const double samples = note->value * 4.0 * 60.0 / bpm * reader.sampleRate();
-        if (samples < kShortestSweep)
-            tellUser("warning: at " + numberText(bpm) + " BPM " + trimmed(plugin.parameterName(i)) + " " + shown +
-                     " lasts " + withoutTrailingZeros(std::to_string(samples)) +
-                     " samples, a modulation at audio rate that a tempo-synced sweep does not follow "
-                     "(Dravelkint's stands still under 64); choose a longer note value or a lower tempo");
+        if (const auto samples = noteSamples(shown, bpm, rate); samples && *samples < kShortestSweep)
+            warnOfStandStill(trimmed(plugin.parameterName(i)) + " " + shown, bpm, *samples);
+    }
+    // The shortest note value each stepped lane reaches.
+    for (const AutomationLane& lane : lanes) {
+        if (!lane.stepped) continue;
+        const float before = plugin.parameter(lane.parameter);
+        std::vector<float> values;
+        for (const Keyframe& keyframe : lane.keyframes) values.push_back(keyframe.value);
+        std::sort(values.begin(), values.end());
+        values.erase(std::unique(values.begin(), values.end()), values.end());
+        std::optional<double> shortest;
+        std::string shortestShown;
+        for (const float value : values) {
+            plugin.setParameter(lane.parameter, value);
+            const std::string shown = trimmed(plugin.parameterDisplay(lane.parameter));
+            const auto samples = noteSamples(shown, bpm, rate);
+            if (samples && (!shortest || *samples < *shortest)) shortest = samples, shortestShown = shown;
+        }
+        plugin.setParameter(lane.parameter, before);
+        if (shortest && *shortest < kShortestSweep)
+            warnOfStandStill("the automation of " + trimmed(plugin.parameterName(lane.parameter)) + " reaches " +
+                                 shortestShown + ", which",
+                             bpm, *shortest);
+    }
+}
+
+// Keyframes before the song starts; where it starts is known only now that
+// the whole command line is read.
+void refuseEarlyKeyframes(const std::vector<LaneText>& lanes, double startBeat) {
+    for (const LaneText& lane : lanes) {
+        std::vector<double> beats;
+        beats.reserve(lane.keyframes.size());
+        for (const KeyframeText& keyframe : lane.keyframes) beats.push_back(keyframe.beat);
+        if (const std::string problem = beatBeforeStartProblem(beats, startBeat); !problem.empty())
+            throw Failure(FailureKind::usage, "automation of '" + excerpt(lane.parameter) + "': " + problem);
     }
 }
 
@@ -88,6 +138,7 @@ void runRender(const RenderCommand& command) {
         std::vector<LaneText> lanes = readAutomationFile(file);
         automation.insert(automation.end(), lanes.begin(), lanes.end());
     }
+    refuseEarlyKeyframes(automation, command.startBeat);
     Song song(TempoMap(reader.sampleRate(), command.bpm, command.tempoChanges, command.startBeat),
               command.timeSignature);
     const int container = checkOutput(command.render, reads);
@@ -105,9 +156,11 @@ void runRender(const RenderCommand& command) {
     job.song = &song;
     renderThroughPlugin(job, command.render, [&](PluginInstance& plugin) {
         const std::vector<std::int32_t> set = applySettings(plugin, command.render.settings);
-        std::vector<AutomationLane> lanes = resolveAutomation(plugin, automation);
+        std::vector<std::string> notes;
+        std::vector<AutomationLane> lanes = resolveAutomation(plugin, automation, &notes);
         refuseSetAndAutomated(plugin, set, lanes);
-        warnOfIneffectiveOptions(command, song.tempo(), reader, tailFrames, plugin);
+        for (const std::string& note : notes) tellUser(note);
+        warnOfIneffectiveOptions(command, song.tempo(), reader, tailFrames, plugin, lanes);
         return lanes;
     });
 }

@@ -49,6 +49,24 @@ std::optional<Decimal> scanDecimal(std::string_view text) {
     return Decimal{std::strtod(std::string(text.substr(0, i)).c_str(), nullptr), decimals, i};
 }
 
+// A note value's "T" (a triplet, two thirds as long), "." or "D" (dotted,
+// half as long again) right after its fraction, as in "1/8T", "1/8.", "1/4D";
+// answers where the text goes on.
+std::size_t noteModifier(std::string_view text, std::size_t at, double& value) {
+    if (at >= text.size()) return at;
+    const char c = text[at];
+    const bool ends = at + 1 == text.size() || !std::isalnum(static_cast<unsigned char>(text[at + 1]));
+    if ((c == 'T' || c == 't') && ends) {
+        value = value * 2.0 / 3.0;
+        return at + 1;
+    }
+    if ((c == 'D' || c == 'd' || c == '.') && ends) {
+        value *= 1.5;
+        return at + 1;
+    }
+    return at;
+}
+
 }  // namespace
 
 bool DisplayValue::shows(double number) const {
@@ -79,10 +97,13 @@ std::optional<DisplayValue> parseDisplayValue(std::string_view text) {
         used = number->length;
         result = {sign * number->value, 0.5 * std::pow(10.0, -number->decimals)};
         if (used + 1 < rest.size() && rest[used] == '/') {
-            const std::optional<Decimal> denominator = scanDecimal(rest.substr(used + 1));
-            if (denominator && denominator->value != 0.0) {
-                result = {result.value / denominator->value, 0.0};
-                used += 1 + denominator->length;
+            // A note value's denominator is whole: the point of "1/8." makes it dotted.
+            std::size_t digits = 0;
+            while (used + 1 + digits < rest.size() && isDigit(rest[used + 1 + digits])) ++digits;
+            const double denominator = std::strtod(std::string(rest.substr(used + 1, digits)).c_str(), nullptr);
+            if (digits > 0 && denominator != 0.0) {
+                result = {result.value / denominator, 0.0};
+                used = noteModifier(rest, used + 1 + digits, result.value);
             }
         }
     }

@@ -1,6 +1,7 @@
 // Reading a number back out of a parameter's display text: "300", "-6.0 dB",
-// "1/8", "4.000000", "50 %", "-inf dB". A text with digits after its number
-// ("1:2", "Band 3 Q") is not a single number.
+// "1/8", "1/8T" (a triplet), "1/8." (dotted), "4.000000", "50 %", "-inf dB".
+// A text with digits after its number ("1:2", "Band 3 Q") is not a single
+// number.
 #pragma once
 
 #include <optional>

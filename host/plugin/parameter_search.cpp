@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "display_value.h"
 #include "host/text/decimal_number.h"
+#include "host/text/excerpt.h"
 #include "host/text/failure.h"
 #include "host/text/trimmed.h"
 #include "host/text/typed_value.h"
@@ -24,20 +23,32 @@ constexpr int kGrid = 1024;
 // A display with at most this many texts is a choice among steps (a note
 // value, a mode, a switch) rather than a continuous value.
 constexpr std::size_t kMostSteps = 24;
+// Plug-ins cut names and displays to buffers of eight or nine bytes with the
+// terminating zero; a text this long may be the start of a longer one.
+constexpr std::size_t kMaybeCut = 7;
+// Up to this many names an unknown one is answered with all of them.
+constexpr std::size_t kNamesListed = 12;
+constexpr std::size_t kNearNames = 5;
 
-class DisplayProbe {
-public:
-    DisplayProbe(PluginInstance& plugin, std::int32_t index) : plugin(plugin), index(index) {}
+// Whether `shown` (canonical) is `typed` (canonical) as the plug-in cut it short.
+bool cutShortFrom(const std::string& shown, const std::string& typed) {
+    return shown.size() >= kMaybeCut && typed.size() > shown.size() && typed.compare(0, shown.size(), shown) == 0;
+}
 
-    std::string at(float x) {
-        plugin.setParameter(index, x);
-        return plugin.parameterDisplay(index);
+std::size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
     }
-
-private:
-    PluginInstance& plugin;
-    std::int32_t index;
-};
+    return row[b.size()];
+}
 
 // The first float in (a, b] at which `holds` is true, given that it is false
 // at a and true at b. Non-negative floats order like their bit patterns.
@@ -55,198 +66,240 @@ float firstWhere(float a, float b, Predicate holds) {
     return std::bit_cast<float>(hi);
 }
 
-struct Scan {
-    std::vector<float> x;
-    std::vector<std::string> text;
-    std::vector<std::optional<DisplayValue>> value;
-};
-
-Scan scan(DisplayProbe& probe) {
-    Scan s;
-    for (int i = 0; i <= kGrid; ++i) {
-        const float x = static_cast<float>(i) / kGrid;
-        s.x.push_back(x);
-        s.text.push_back(probe.at(x));
-        s.value.push_back(parseDisplayValue(s.text.back()));
-    }
-    return s;
-}
-
 int side(const DisplayValue& shown, double wanted) {
     if (shown.shows(wanted)) return 0;
     return shown.value < wanted ? -1 : 1;
 }
 
-std::optional<float> findNumber(DisplayProbe& probe, const Scan& s, double wanted, std::string& nearest) {
+}  // namespace
+
+std::vector<std::string> nearestNames(const std::vector<std::string>& names, std::string_view typed, std::size_t most) {
+    const std::string wanted = canonicalText(typed);
+    std::vector<std::pair<std::size_t, std::size_t>> distances;  // distance, index
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string own = canonicalText(names[i]);
+        const bool begins = !own.empty() && !wanted.empty() && (own.rfind(wanted, 0) == 0 || wanted.rfind(own, 0) == 0);
+        const std::size_t distance = begins ? 0 : editDistance(own, wanted);
+        // A third of the letters wrong, or two in a short name, is still a slip of the hand.
+        if (distance <= std::max<std::size_t>(2, wanted.size() / 3)) distances.emplace_back(distance, i);
+    }
+    std::stable_sort(distances.begin(), distances.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> near;
+    for (std::size_t k = 0; k < distances.size() && k < most; ++k) near.push_back(names[distances[k].second]);
+    return near;
+}
+
+std::int32_t findParameter(const PluginInstance& plugin, std::string_view name) {
+    const std::string wanted = canonicalText(name);
+    std::vector<std::string> names;
+    std::vector<std::int32_t> cut;
+    for (std::int32_t i = 0; i < plugin.parameterCount(); ++i) {
+        names.push_back(trimmed(plugin.parameterName(i)));
+        const std::string own = canonicalText(names.back());
+        if (own == wanted) return i;
+        if (cutShortFrom(own, wanted)) cut.push_back(i);
+    }
+    if (cut.size() == 1) return cut.front();
+    const std::string unknown = "unknown parameter '" + excerpt(name) + "'";
+    if (names.empty()) throw Failure(FailureKind::usage, unknown + "; the plug-in has no parameters");
+    auto listed = [](const std::vector<std::string>& list) {
+        std::string text;
+        for (const std::string& n : list) text += (text.empty() ? "" : ", ") + n;
+        return text;
+    };
+    if (names.size() <= kNamesListed)
+        throw Failure(FailureKind::usage, unknown + "; the plug-in has: " + listed(names));
+    const std::vector<std::string> near = nearestNames(names, name, kNearNames);
+    const std::string count = std::to_string(names.size());
+    if (near.empty())
+        throw Failure(FailureKind::usage, unknown + "; none of its " + count + " names comes near (info lists them)");
+    throw Failure(FailureKind::usage,
+                  unknown + "; the nearest of its " + count + " names (info lists them all): " + listed(near));
+}
+
+DisplaySearch::DisplaySearch(PluginInstance& plugin, std::int32_t index)
+    : plugin_(plugin),
+      index_(index),
+      original_(plugin.parameter(index)),
+      name_(trimmed(plugin.parameterName(index))),
+      label_(trimmed(plugin.parameterLabel(index))) {
+    for (int i = 0; i <= kGrid; ++i) {
+        const float x = static_cast<float>(i) / kGrid;
+        x_.push_back(x);
+        text_.push_back(display(x));
+        canonical_.push_back(canonicalText(text_.back()));
+        value_.push_back(parseDisplayValue(text_.back()));
+    }
+    plugin_.setParameter(index_, original_);
+}
+
+std::string DisplaySearch::display(float x) {
+    plugin_.setParameter(index_, x);
+    return plugin_.parameterDisplay(index_);
+}
+
+std::optional<float> DisplaySearch::findNumber(double wanted, std::string& nearest) {
     auto sideAt = [&](float x) -> std::optional<int> {
-        const std::optional<DisplayValue> shown = parseDisplayValue(probe.at(x));
+        const std::optional<DisplayValue> shown = parseDisplayValue(display(x));
         if (!shown) return std::nullopt;
         return side(*shown, wanted);
     };
     for (int i = 0; i <= kGrid; ++i) {
-        if (!s.value[i]) continue;
-        const int here = side(*s.value[i], wanted);
+        if (!value_[i]) continue;
+        const int here = side(*value_[i], wanted);
         if (here == 0) {
-            if (i == 0) return s.x[0];
-            return firstWhere(s.x[i - 1], s.x[i], [&](float x) { return sideAt(x) == 0; });
+            if (i == 0) return x_[0];
+            return firstWhere(x_[i - 1], x_[i], [&](float x) { return sideAt(x) == 0; });
         }
-        if (i == 0 || !s.value[i - 1]) continue;
-        const int before = side(*s.value[i - 1], wanted);
+        if (i == 0 || !value_[i - 1]) continue;
+        const int before = side(*value_[i - 1], wanted);
         if (before == here) continue;
         // The display crosses the wanted number between two grid points.
-        const float x = firstWhere(s.x[i - 1], s.x[i], [&](float x) { return sideAt(x) != before; });
-        const std::string shown = probe.at(x);
+        const float x = firstWhere(x_[i - 1], x_[i], [&](float x) { return sideAt(x) != before; });
+        const std::string shown = display(x);
         const std::optional<DisplayValue> value = parseDisplayValue(shown);
         if (value && value->shows(wanted)) return x;
         if (nearest.empty())
             nearest =
-                trimmed(probe.at(std::bit_cast<float>(std::bit_cast<std::uint32_t>(x) - 1))) + " and " + trimmed(shown);
+                trimmed(display(std::bit_cast<float>(std::bit_cast<std::uint32_t>(x) - 1))) + " and " + trimmed(shown);
     }
     return std::nullopt;
 }
 
-std::optional<float> findText(DisplayProbe& probe, const Scan& s, const std::string& wanted) {
-    auto showsWanted = [&](float x) { return canonicalText(probe.at(x)) == wanted; };
+std::optional<float> DisplaySearch::findText(const std::string& wanted) {
+    auto showsWanted = [&](float x) { return canonicalText(display(x)) == wanted; };
     for (int i = 0; i <= kGrid; ++i) {
-        if (canonicalText(s.text[i]) != wanted) continue;
+        if (canonical_[i] != wanted) continue;
         // The middle of the run of values that show it, for a choice among named settings.
         int last = i;
-        while (last < kGrid && canonicalText(s.text[last + 1]) == wanted) ++last;
-        const float low = i == 0 ? 0.0f : firstWhere(s.x[i - 1], s.x[i], showsWanted);
+        while (last < kGrid && canonical_[last + 1] == wanted) ++last;
+        const float low = i == 0 ? 0.0f : firstWhere(x_[i - 1], x_[i], showsWanted);
         const float high =
-            last == kGrid ? 1.0f : firstWhere(s.x[last], s.x[last + 1], [&](float x) { return !showsWanted(x); });
+            last == kGrid ? 1.0f : firstWhere(x_[last], x_[last + 1], [&](float x) { return !showsWanted(x); });
         const float middle = low + (high - low) / 2.0f;
         return showsWanted(middle) ? middle : low;
     }
     return std::nullopt;
 }
 
-std::string rangeText(const Scan& s, const std::string& label) {
+std::string DisplaySearch::rangeText() const {
     int low = -1;
     int high = -1;
     for (int i = 0; i <= kGrid; ++i) {
-        if (!s.value[i]) continue;
-        if (low < 0 || s.value[i]->value < s.value[low]->value) low = i;
-        if (high < 0 || s.value[i]->value > s.value[high]->value) high = i;
+        if (!value_[i]) continue;
+        if (low < 0 || value_[i]->value < value_[low]->value) low = i;
+        if (high < 0 || value_[i]->value > value_[high]->value) high = i;
     }
     if (low < 0) return "";
     // In the order the normalised range runs through them.
     if (low > high) std::swap(low, high);
-    std::string text =
-        withoutTrailingZeros(trimmed(s.text[low])) + " to " + withoutTrailingZeros(trimmed(s.text[high]));
-    if (!label.empty()) text += " " + label;
+    std::string text = withoutTrailingZeros(trimmed(text_[low])) + " to " + withoutTrailingZeros(trimmed(text_[high]));
+    if (!label_.empty()) text += " " + label_;
     return text;
 }
 
 // The texts in the order the normalised range runs through them.
-std::vector<std::string> steps(const Scan& s) {
+std::vector<std::string> DisplaySearch::steps() const {
     std::vector<std::string> seen;
-    for (const std::string& t : s.text) {
+    for (const std::string& t : text_) {
         const std::string shown = trimmed(t);
         if (seen.empty() || seen.back() != shown) seen.push_back(shown);
     }
     return seen;
 }
 
-std::string shownTexts(const Scan& s) {
+bool DisplaySearch::stepped() const { return steps().size() <= kMostSteps; }
+
+std::string DisplaySearch::shownTexts() const {
     std::string list;
     std::size_t count = 0;
-    for (const std::string& shown : steps(s)) {
+    for (const std::string& shown : steps()) {
         if (++count > kMostSteps) return list + ", ...";
         list += (list.empty() ? "" : ", ") + shown;
     }
     return list;
 }
 
-bool showsNoteValues(const Scan& s) {
-    for (const std::string& t : s.text)
-        if (t.find('/') != std::string::npos && parseDisplayValue(t)) return true;
-    return false;
-}
-
 // What a number for this parameter may look like, for messages.
-std::string forms(const Scan& s, const std::string& label) {
-    if (showsNoteValues(s))
-        return "a note value such as 1/8, 1/8T (a triplet) or 1/8. (dotted); it shows " + shownTexts(s);
-    return acceptedForms(label);
+std::string DisplaySearch::forms() const {
+    for (std::size_t i = 0; i < text_.size(); ++i)
+        if (value_[i] && text_[i].find('/') != std::string::npos)
+            return "a note value in whole numbers such as 1/8, 1/8T (a triplet) or 1/8. (dotted); it shows " +
+                   shownTexts();
+    return acceptedForms(label_);
 }
 
-}  // namespace
-
-std::int32_t findParameter(const PluginInstance& plugin, std::string_view name) {
-    const std::string wanted = canonicalText(name);
-    std::string names;
-    for (std::int32_t i = 0; i < plugin.parameterCount(); ++i) {
-        const std::string own = plugin.parameterName(i);
-        if (canonicalText(own) == wanted) return i;
-        names += (names.empty() ? "" : ", ") + trimmed(own);
-    }
-    throw Failure(FailureKind::usage,
-                  "unknown parameter '" + std::string(name) + "'" +
-                      (names.empty() ? "; the plug-in has no parameters" : "; the plug-in has: " + names));
-}
-
-bool isStepped(PluginInstance& plugin, std::int32_t index) {
-    const float original = plugin.parameter(index);
-    DisplayProbe probe(plugin, index);
-    const std::size_t count = steps(scan(probe)).size();
-    plugin.setParameter(index, original);
-    return count <= kMostSteps;
-}
-
-float setParameterByDisplay(PluginInstance& plugin, std::int32_t index, std::string_view wanted,
-                            std::string* landedOn) {
-    const float original = plugin.parameter(index);
-    const std::string name = trimmed(plugin.parameterName(index));
-    const std::string label = trimmed(plugin.parameterLabel(index));
-    DisplayProbe probe(plugin, index);
-    const Scan s = scan(probe);
+float DisplaySearch::find(std::string_view wanted, std::string* landedOn) {
+    // Every probe moves the parameter; it ends where it was, found or not.
+    struct Restore {
+        DisplaySearch& search;
+        ~Restore() { search.plugin_.setParameter(search.index_, search.original_); }
+    } restore{*this};
 
     auto fail = [&](const std::string& why) {
-        plugin.setParameter(index, original);
         return Failure(FailureKind::usage,
-                       "parameter '" + name + "' cannot be set to '" + std::string(wanted) + "': " + why);
+                       "parameter '" + name_ + "' cannot be set to '" + excerpt(wanted) + "': " + why);
     };
 
     bool anyText = false;
-    for (const std::string& t : s.text) anyText = anyText || !trimmed(t).empty();
+    for (const std::string& t : canonical_) anyText = anyText || !t.empty();
     if (!anyText) throw fail("it shows no value texts; give a normalised value with --set-normalized");
 
     bool numericDisplay = false;
-    for (const auto& v : s.value) numericDisplay = numericDisplay || v.has_value();
+    for (const auto& v : value_) numericDisplay = numericDisplay || v.has_value();
     const std::optional<TypedValue> typed = parseTypedValue(wanted);
     // A plain double beside a flag: GCC takes an optional's value for unset here.
-    const std::optional<double> inUnits = typed && numericDisplay ? inLabelUnits(*typed, label) : std::nullopt;
+    const std::optional<double> inUnits = typed && numericDisplay ? inLabelUnits(*typed, label_) : std::nullopt;
     const bool number = inUnits.has_value();
     const double typedNumber = inUnits.value_or(0.0);
 
     std::optional<float> found;
     std::string nearest;
-    if (number) found = findNumber(probe, s, typedNumber, nearest);
+    if (number) found = findNumber(typedNumber, nearest);
     // Named settings ("On", "2x") match their own text, whatever a number in them says.
-    if (!found) found = findText(probe, s, canonicalText(wanted));
+    const std::string canonical = canonicalText(wanted);
+    if (!found) found = findText(canonical);
     if (!found) {
-        const std::string range = rangeText(s, label);
+        // "External" for a setting the plug-in shows cut short as "Externa".
+        std::vector<std::string> cut;
+        for (std::size_t i = 0; i < canonical_.size(); ++i)
+            if (!value_[i] && cutShortFrom(canonical_[i], canonical) &&
+                std::find(cut.begin(), cut.end(), canonical_[i]) == cut.end())
+                cut.push_back(canonical_[i]);
+        if (cut.size() == 1) found = findText(cut.front());
+    }
+    if (!found) {
+        const std::string range = rangeText();
         if (typed && numericDisplay && !number)
-            throw fail("'" + typed->unit + "' is not a unit it takes; give " + forms(s, label) + " (range " + range +
+            throw fail("'" + excerpt(typed->unit) + "' is not a unit it takes; give " + forms() + " (range " + range +
                        ")");
-        if (!typed && numericDisplay) throw fail("give " + forms(s, label) + "; its range is " + range);
+        if (!typed && numericDisplay) throw fail("give " + forms() + "; its range is " + range);
+        if (number && typed->note && stepped())
+            throw fail("no setting lasts " + noteFraction(*typed) + " of a whole note" +
+                       (nearest.empty() ? "" : "; the nearest show " + nearest) + "; it shows " + shownTexts());
         if (number) {
-            if (steps(s).size() <= kMostSteps) throw fail("it shows " + shownTexts(s));
+            if (stepped()) throw fail("it shows " + shownTexts());
             if (!nearest.empty()) throw fail("the nearest settings show " + nearest + " (range " + range + ")");
             throw fail("its range is " + range);
         }
-        throw fail("it shows " + shownTexts(s));
+        throw fail("it shows " + shownTexts());
     }
-    plugin.setParameter(index, *found);
     if (landedOn != nullptr && number) {
-        const std::string shown = trimmed(plugin.parameterDisplay(index));
+        const std::string shown = trimmed(display(*found));
         const std::optional<DisplayValue> landed = parseDisplayValue(shown);
         const double slack = 1e-9 * std::max(1.0, std::fabs(typedNumber));
         if (landed && std::fabs(landed->value - typedNumber) > slack)
-            *landedOn = withoutTrailingZeros(shown) + (label.empty() ? "" : " " + label);
+            *landedOn = withoutTrailingZeros(shown) + (label_.empty() ? "" : " " + label_);
     }
     return *found;
+}
+
+float setParameterByDisplay(PluginInstance& plugin, std::int32_t index, std::string_view wanted,
+                            std::string* landedOn) {
+    const float found = DisplaySearch(plugin, index).find(wanted, landedOn);
+    plugin.setParameter(index, found);
+    return found;
 }
 
 }  // namespace vsthost

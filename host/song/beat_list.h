@@ -24,7 +24,13 @@ enum class BeatOrder {
     rising,        // tempo changes
 };
 
-// What is wrong with the order of these beats, or an empty text.
+// What is wrong with the order of these beats, or an empty text. Known
+// when the list is read; where the song starts is known only with the
+// whole command, so beatBeforeStartProblem() checks that.
 std::string beatOrderProblem(const std::vector<double>& beats, BeatOrder order);
+
+// The first of these beats that lies before the song's first beat (the start
+// beat when it is negative, a pre-roll, else beat 0) named, or an empty text.
+std::string beatBeforeStartProblem(const std::vector<double>& beats, double startBeat);
 
 }  // namespace vsthost

@@ -7,6 +7,7 @@
 
 #include "beat_list.h"
 #include "host/text/decimal_number.h"
+#include "host/text/excerpt.h"
 #include "host/text/failure.h"
 #include "transport.h"
 
@@ -32,7 +33,7 @@ void checkTempo(double bpm, double beat) {
 
 std::vector<TempoChange> parseTempoMap(std::string_view text) {
     const auto refuse = [&](const std::string& why) {
-        return Failure(FailureKind::usage, "--tempo-map '" + std::string(text) + "': " + why);
+        return Failure(FailureKind::usage, "--tempo-map '" + excerpt(text) + "': " + why);
     };
     std::string problem;
     const std::vector<BeatEntry> entries = splitBeatList(text, "BEAT:BPM", problem);
@@ -42,7 +43,7 @@ std::vector<TempoChange> parseTempoMap(std::string_view text) {
     for (const BeatEntry& entry : entries) {
         const auto bpm = parseDecimal(entry.text);
         if (!bpm || !std::isfinite(entry.beat))
-            throw refuse("'" + numberText(entry.beat) + ":" + std::string(entry.text) +
+            throw refuse("'" + numberText(entry.beat) + ":" + excerpt(entry.text) +
                          "' is not BEAT:BPM with two numbers");
         if (!(*bpm > 0.0))
             throw refuse("tempo " + numberText(*bpm) + " at beat " + numberText(entry.beat) +
@@ -60,6 +61,10 @@ TempoMap::TempoMap(double sampleRate, double bpm, const std::vector<TempoChange>
         throw Failure(FailureKind::usage, "sample rate " + numberText(sampleRate) + " Hz: must be above zero");
     if (!std::isfinite(startBeat)) throw Failure(FailureKind::usage, "the start beat must be a finite number");
     checkTempo(bpm, startBeat);
+    std::vector<double> beats;
+    for (const TempoChange& change : changes) beats.push_back(change.beat);
+    if (const std::string problem = beatBeforeStartProblem(beats, startBeat); !problem.empty())
+        throw Failure(FailureKind::usage, "--tempo-map: the change at " + problem);
     stretches_.push_back({startBeat, 0.0, 0, startBeat, bpm, quarterNotesPerSample(sampleRate, bpm)});
     double previousBeat = -std::numeric_limits<double>::infinity();
     for (const TempoChange& change : changes) {

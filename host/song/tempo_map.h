@@ -17,8 +17,9 @@ struct TempoChange {
     double bpm;
 };
 
-// "BEAT:BPM,BEAT:BPM,...": beats from 0 on in rising order, tempos above
-// zero. Throws Failure (usage) naming what is wrong.
+// "BEAT:BPM,BEAT:BPM,...": beats in rising order, tempos above zero. Throws
+// Failure (usage) naming what is wrong. Where the song starts, and so which
+// beats come too early, the TempoMap checks.
 std::vector<TempoChange> parseTempoMap(std::string_view text);
 
 class TempoMap {
@@ -27,7 +28,8 @@ public:
 
     // Sample 0 lies at `startBeat`. `bpm` holds there unless a change at or
     // before the start replaces it. Throws Failure (usage) for a tempo that
-    // is not above zero or beats that do not rise.
+    // is not above zero, beats that do not rise, or a change before the song
+    // starts (at `startBeat` when that is negative, else at beat 0).
     TempoMap(double sampleRate, double bpm, const std::vector<TempoChange>& changes = {}, double startBeat = 0.0);
 
     double sampleRate() const { return sampleRate_; }

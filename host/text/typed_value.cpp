@@ -3,6 +3,8 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <limits>
+#include <numeric>
 
 #include "trimmed.h"
 
@@ -26,13 +28,8 @@ std::size_t decimalLength(std::string_view text) {
     while (i < text.size() && isDigit(text[i])) ++i, ++digits;
     if (i < text.size() && text[i] == '.') {
         std::size_t j = i + 1;
-        std::size_t fraction = 0;
-        while (j < text.size() && isDigit(text[j])) ++j, ++fraction;
-        // "1/8." is a dotted note: the point belongs to the note, not the number.
-        if (fraction > 0 || digits > 0) {
-            digits += fraction;
-            i = j;
-        }
+        while (j < text.size() && isDigit(text[j])) ++j, ++digits;
+        if (digits > 0) i = j;
     }
     if (digits == 0) return 0;
     // An exponent only when digits follow, so "2e" stays a number and a unit.
@@ -45,6 +42,29 @@ std::size_t decimalLength(std::string_view text) {
         }
     }
     return i;
+}
+
+std::size_t wholeLength(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && isDigit(text[i])) ++i;
+    return i;
+}
+
+// A note value's numerator or denominator; far past any note, so that a
+// dotted or triplet fraction of it stays exact.
+std::optional<std::uint64_t> wholeValue(std::string_view digits) {
+    constexpr std::uint64_t kMost = 1'000'000'000'000;
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc{} || end != digits.data() + digits.size() || value > kMost) return std::nullopt;
+    return value;
+}
+
+// "inf" or "infinity" at the start of `text`, any case; answers its length.
+std::size_t infinityLength(std::string_view text) {
+    const std::string lower = lowercase(text.substr(0, 8));
+    if (lower == "infinity") return 8;
+    return lower.rfind("inf", 0) == 0 ? 3 : 0;
 }
 
 double decimalValue(std::string_view text) {
@@ -112,29 +132,58 @@ std::optional<TypedValue> parseTypedValue(std::string_view text) {
         sign = text[i] == '-' ? -1.0 : 1.0;
         ++i;
     }
-    const std::size_t length = decimalLength(text.substr(i));
-    if (length == 0) return std::nullopt;
-    TypedValue value{sign * decimalValue(text.substr(i, length)), "", false};
-    i += length;
-    if (i < text.size() && text[i] == '/') {
-        const std::size_t denominatorLength = decimalLength(text.substr(i + 1));
-        const double denominator = decimalValue(text.substr(i + 1, denominatorLength));
-        if (denominatorLength > 0 && denominator != 0.0) {
-            value.number /= denominator;
-            value.note = true;
-            i += 1 + denominatorLength;
+    // "-inf dB": the bottom of a level's range as its display shows it.
+    if (const std::size_t length = infinityLength(text.substr(i)); length > 0) {
+        if (i + length < text.size() && std::isalpha(static_cast<unsigned char>(text[i + length]))) return std::nullopt;
+        return TypedValue{sign * std::numeric_limits<double>::infinity(),
+                          std::string(trimmed(text.substr(i + length)))};
+    }
+    const std::size_t whole = wholeLength(text.substr(i));
+    if (whole > 0 && i + whole < text.size() && text[i + whole] == '/') {
+        const std::size_t below = i + whole + 1;
+        const std::size_t denominatorLength = wholeLength(text.substr(below));
+        const auto numerator = wholeValue(text.substr(i, whole));
+        const auto denominator = wholeValue(text.substr(below, denominatorLength));
+        if (denominatorLength > 0 && numerator && denominator && *denominator != 0) {
+            TypedValue value{sign * static_cast<double>(*numerator) / static_cast<double>(*denominator), "", true,
+                             *numerator, *denominator};
+            std::size_t end = below + denominatorLength;
             // A triplet lasts two thirds of the note, a dotted note half as long again.
-            if (i < text.size() && (text[i] == 'T' || text[i] == 't')) {
+            if (end < text.size() && (text[end] == 'T' || text[end] == 't')) {
+                value.kind = TypedValue::Kind::triplet;
                 value.number = value.number * 2.0 / 3.0;
-                ++i;
-            } else if (i < text.size() && text[i] == '.') {
+                value.numerator *= 2;
+                value.denominator *= 3;
+                ++end;
+            } else if (end < text.size() && text[end] == '.') {
+                value.kind = TypedValue::Kind::dotted;
                 value.number = value.number * 1.5;
-                ++i;
+                value.numerator *= 3;
+                value.denominator *= 2;
+                ++end;
             }
+            // "1/8.0" or "1/8.5": a decimal in a note value, read neither as 1/8 nor as dotted.
+            if (end < text.size() && (isDigit(text[end]) || text[end] == '.')) return std::nullopt;
+            const std::uint64_t common = std::gcd(value.numerator, value.denominator);
+            value.numerator /= common;
+            value.denominator /= common;
+            value.unit = std::string(trimmed(text.substr(end)));
+            return value;
         }
     }
-    value.unit = std::string(trimmed(text.substr(i)));
+    const std::size_t length = decimalLength(text.substr(i));
+    if (length == 0) return std::nullopt;
+    // "1.5/8": a note value is whole numbers.
+    if (i + length < text.size() && text[i + length] == '/' && length != whole &&
+        wholeLength(text.substr(i + length + 1)) > 0)
+        return std::nullopt;
+    TypedValue value{sign * decimalValue(text.substr(i, length)), "", false};
+    value.unit = std::string(trimmed(text.substr(i + length)));
     return value;
+}
+
+std::string noteFraction(const TypedValue& value) {
+    return std::to_string(value.numerator) + "/" + std::to_string(value.denominator);
 }
 
 std::optional<double> inLabelUnits(const TypedValue& value, std::string_view label) {

@@ -1,9 +1,12 @@
 // A parameter value as a musician types it: a number with the unit of the
 // parameter's label or a multiple of it ("20kHz", "4 kHz", "1.5k", "-6 dB",
-// "50%", "250 ms"), or a note value ("1/8", "1/8T" for a triplet, "1/8."
-// dotted). Text that is neither, such as "On", is left to the caller.
+// "-inf dB", "50%", "250 ms"), or a note value: whole numbers N/M, "T" after
+// them for a triplet, "." for dotted ("1/8", "3/16", "1/8T", "1/8."). Text
+// that is neither, such as "On", is left to the caller; so is "1/8.0", which
+// could mean 1/8 or a mistyped dotted 1/8, and is refused rather than guessed.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,10 +17,19 @@ struct TypedValue {
     double number;     // a note value as its fraction of a whole note
     std::string unit;  // what followed the number, spaces around it removed
     bool note = false;
+    // A note value as a reduced fraction of a whole note, for messages: a
+    // dotted 1/8 is 3/16.
+    std::uint64_t numerator = 0;
+    std::uint64_t denominator = 0;
+    enum class Kind { plain, triplet, dotted } kind = Kind::plain;
 };
 
-// Nothing when the text does not begin with a number (after a sign).
+// Nothing when the text does not begin with a number (after a sign), or
+// begins with a note value followed by more of a number ("1/8.0", "1.5/8").
 std::optional<TypedValue> parseTypedValue(std::string_view text);
+
+// What a note value lasts as a fraction of a whole note: "3/16" for "1/8.".
+std::string noteFraction(const TypedValue& value);
 
 // The number in the units of `label`: "20kHz" under "Hz" is 20000, "250 ms"
 // under "s" is 0.25, a bare number is already in them. Nothing when the

@@ -58,6 +58,8 @@ TEST(AutomationText, ReadsKeyframesOfOneParameter) {
         {" Freq 1 = 0 : 200 , 8:2000 ", "Freq 1", {{0.0, "200"}, {8.0, "2000"}}},
         {"Mix=4:0n,4:1n", "Mix", {{4.0, "0n"}, {4.0, "1n"}}},
         {"Period=2.5:1/16", "Period", {{2.5, "1/16"}}},
+        // Before beat 0 for a pre-roll; the render, knowing the start beat, decides.
+        {"Mix=-4:0,-2:1/8.", "Mix", {{-4.0, "0"}, {-2.0, "1/8."}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -76,11 +78,10 @@ TEST(AutomationText, RefusesWhatIsNotAnAutomation) {
         const char* text;
         const char* complaint;
     };
-    for (const Case c :
-         {Case{"Mix", "expected NAME=BEAT:VALUE"}, Case{"=0:1", "no parameter name"},
-          Case{"Mix=4", "'4' is not BEAT:VALUE"}, Case{"Mix=x:1", "'x' is not a beat number"},
-          Case{"Mix=4:", "no value after beat 4"}, Case{"Mix=0:1,", "'' is not BEAT:VALUE"},
-          Case{"Mix=8:1,4:2", "beat 4 comes after beat 8"}, Case{"Mix=-1:3", "beat -1 lies before the start"}}) {
+    for (const Case c : {Case{"Mix", "expected NAME=BEAT:VALUE"}, Case{"=0:1", "no parameter name"},
+                         Case{"Mix=4", "'4' is not BEAT:VALUE"}, Case{"Mix=x:1", "'x' is not a beat number"},
+                         Case{"Mix=4:", "no value after beat 4"}, Case{"Mix=0:1,", "'' is not BEAT:VALUE"},
+                         Case{"Mix=8:1,4:2", "beat 4 comes after beat 8"}}) {
         SCOPED_TRACE(c.text);
         EXPECT_REFUSED(vsthost::parseAutomate(c.text), FailureKind::usage, c.complaint);
         EXPECT_REFUSED(vsthost::parseAutomate(c.text), FailureKind::usage, "--automate");
@@ -114,6 +115,7 @@ TEST(AutomationJson, RefusesFilesThatAreNotAutomation) {
              Case{"{\"Mix\": [{\"beat\": 0, ", "not readable as JSON"},
              Case{"", "not readable as JSON"},
              Case{"[]", "expected an object"},
+             Case{"{}", "holds no parameters"},
              Case{R"({"Mix": 3})", "non-empty array"},
              Case{R"({"Mix": []})", "non-empty array"},
              Case{R"({"Mix": [{"beat": "4", "value": 1}]})", "beat \"4\" is not a number"},
@@ -150,6 +152,31 @@ TEST(AutomationOnThePlugin, ResolvesNamesAndDisplayValuesAndLeavesParametersAsTh
     LoadedForTest fresh;
     vsthost::resolveAutomation(fresh.plugin, {vsthost::parseAutomate("Period=0:1/8,4:1/16")});
     EXPECT_EQ(fresh.plugin.parameter(0), periodBefore);
+}
+
+// Keyframes repeat a few texts: each resolves as it would alone, and a text
+// that lands on another display is noted once, a lane's notes capped.
+TEST(AutomationOnThePlugin, RepeatedTextsResolveAsAloneAndAreNotedOnce) {
+    LoadedForTest t;
+    const std::vector<const char*> texts = {"0.5", "50%", "0.5", "1.5", "50%",  "2.5", "3.5",
+                                            "4.5", "5.5", "6.5", "0.5", "0.3n", "0.3n"};
+    LaneText lane{"Mix", {}};
+    for (std::size_t i = 0; i < texts.size(); ++i) lane.keyframes.push_back({static_cast<double>(i), texts[i]});
+    std::vector<std::string> notes;
+    const auto lanes = vsthost::resolveAutomation(t.plugin, {lane}, &notes);
+    ASSERT_EQ(lanes.at(0).keyframes.size(), texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        SCOPED_TRACE(texts[i]);
+        const auto alone = vsthost::resolveAutomation(t.plugin, {LaneText{"Mix", {{0.0, texts[i]}}}});
+        EXPECT_EQ(lanes[0].keyframes[i].value, alone.at(0).keyframes.at(0).value);
+        EXPECT_EQ(lanes[0].keyframes[i].beat, static_cast<double>(i));
+    }
+    // Seven texts land elsewhere: five named, the other two counted.
+    ASSERT_EQ(notes.size(), 6u);
+    EXPECT_EQ(notes[0],
+              "note: automation of 'Mix' at beat 0: 0.5 landed on 0 %, the nearest setting the plug-in shows");
+    EXPECT_NE(notes[1].find("at beat 3: 1.5 landed on 1 %"), std::string::npos) << notes[1];
+    EXPECT_EQ(notes[5], "note: 2 more values in the automation of 'Mix' landed on another setting than typed");
 }
 
 TEST(AutomationOnThePlugin, RefusesUnknownParametersAndValuesNoSettingShows) {

@@ -59,7 +59,38 @@ const std::vector<BadInput> kBadInputs{
      kInput,
      "parameter 'Mix': beat 2 comes after beat 4"},
     {"JSON with an unknown parameter", {"--automation", "{dir}/unknown.json"}, kUsage, "unknown parameter 'Resonance'"},
-    {"missing JSON", {"--automation", "{dir}/none.json"}, kInput, "cannot open automation file '{dir}/none.json'"},
+    {"missing JSON",
+     {"--automation", "{dir}/none.json"},
+     kInput,
+     "cannot open automation file '{dir}/none.json': No such file or directory"},
+    {"JSON of no parameters", {"--automation", "{dir}/empty.json"}, kInput, "'{dir}/empty.json': holds no parameters"},
+    {"a directory as JSON", {"--automation", "{dir}"}, kInput, "automation file '{dir}' is a directory"},
+    {"a long keyframe quoted short",
+     {"--automation", "{dir}/long.json"},
+     kUsage,
+     "cannot be set to 'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx... (100000 characters)'"},
+    {"dotted note in a file",
+     {"--automation", "{dir}/dotted.json"},
+     kUsage,
+     "automation of 'Period' at beat 2: parameter 'Period' cannot be set to '1/8.': no setting lasts 3/16"},
+    {"dotted note in --automate",
+     {"--automate", "Period=0:1/4,2:1/16."},
+     kUsage,
+     "cannot be set to '1/16.': no setting lasts 3/32 of a whole note"},
+    {"decimal note in --automate", {"--automate", "Period=0:1/8.0"}, kUsage, "give a note value in whole numbers"},
+    {"keyframe before the song", {"--automate", "Mix=-1:3"}, kUsage, "beat -1 lies before the start of the song"},
+    {"keyframe before the pre-roll",
+     {"--start-beat", "-4", "--automate", "Mix=-6:0%,2:100%"},
+     kUsage,
+     "automation of 'Mix': beat -6 lies before the start of the render at beat -4"},
+    {"keyframe in a file before the pre-roll",
+     {"--automation", "{dir}/early.json", "--start-beat", "-2"},
+     kUsage,
+     "automation of 'Mix': beat -3 lies before the start of the render at beat -2"},
+    {"tempo change before the pre-roll",
+     {"--tempo-map", "-6:120", "--start-beat", "-4"},
+     kUsage,
+     "--tempo-map: the change at beat -6 lies before the start of the render at beat -4"},
     {"picture not PNG",
      {"--spectrogram", "{dir}/out.jpg"},
      kOutput,
@@ -114,6 +145,10 @@ void prepare(const ScratchDirectory& dir) {
     writeBytes(dir / "huge.json", R"({"Mix": [{"beat": 1e999, "value": 20}]})");
     writeBytes(dir / "twice.json", R"({"Mix": [{"beat": 0, "value": 20}], "Mix": [{"beat": 4, "value": 30}]})");
     writeBytes(dir / "twice-beat.json", R"({"Mix": [{"beat": 0, "beat": 2, "value": 20}]})");
+    writeBytes(dir / "empty.json", "{}");
+    writeBytes(dir / "long.json", R"({"Mix": [{"beat": 0, "value": ")" + std::string(100000, 'x') + "\"}]}");
+    writeBytes(dir / "dotted.json", R"({"Period": [{"beat": 0, "value": "1/8"}, {"beat": 2, "value": "1/8."}]})");
+    writeBytes(dir / "early.json", R"({"Mix": [{"beat": -3, "value": "10%"}, {"beat": 0, "value": "20%"}]})");
 }
 
 }  // namespace
@@ -131,6 +166,7 @@ TEST(AutomationCommand, BadAutomationTempoOrPictureIsRefusedBeforeAnythingIsWrit
         EXPECT_EQ(run.err.rfind("dravelkint: ", 0), 0u) << run.err;
         EXPECT_NE(run.err.find(dir.expand(c.message)), std::string::npos) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_LT(run.err.size(), 1000u) << "a message for a person, not an echo of the input";
         EXPECT_EQ(dir.snapshot(), before);
     }
 }
@@ -183,6 +219,12 @@ const std::vector<Warning> kWarnings{
     {"a tempo that stops the sweep",
      {"--bpm", "3000", "--set", "Period=1/64"},
      "warning: at 3000 BPM Period 1/64 lasts 55.125 samples, a modulation at audio rate"},
+    {"an automated note value that stops the sweep",
+     {"--bpm", "3000", "--automate", "Period=0:1/8,0.1:1/64,0.2:1/48"},
+     "warning: at 3000 BPM the automation of Period reaches 1/64, which lasts 55.125 samples"},
+    {"a keyframe that lands on another value",
+     {"--automate", "Mix=0:50%,0.1:0.5"},
+     "note: automation of 'Mix' at beat 0.1: 0.5 landed on 0 %, the nearest setting the plug-in shows"},
 };
 
 }  // namespace
@@ -216,4 +258,40 @@ TEST(AutomationCommand, SteppedParameterStepsAtItsKeyframes) {
     const auto beat8 = static_cast<std::ptrdiff_t>(2 * frames);
     EXPECT_TRUE(std::equal(a.samples.begin(), a.samples.begin() + beat8, h.samples.begin()));
     EXPECT_FALSE(std::equal(a.samples.begin() + beat8, a.samples.end(), h.samples.begin() + beat8));
+}
+
+// A negative start beat is a pre-roll: the song starts there, so keyframes
+// and tempo changes from it on are placed where they fall; a later start
+// still hears the changes of the song before it.
+TEST(AutomationCommand, PreRollTakesKeyframesAndTempoChanges) {
+    struct Same {
+        const char* what;
+        std::vector<std::string> arranged;
+        std::vector<std::string> plain;  // renders the same samples
+    };
+    const std::vector<Same> cases{
+        {"keyframes in the pre-roll",
+         {"--start-beat", "-4", "--automate", "Mix=-4:0%,-3:0%,-3:100%"},
+         {"--start-beat", "-4", "--set", "Mix=0%"}},
+        {"a tempo change at the start of the pre-roll",
+         {"--tempo-map", "-4:90", "--start-beat", "-4"},
+         {"--start-beat", "-4", "--bpm", "90"}},
+        {"a change before a start in mid-song",
+         {"--start-beat", "4", "--tempo-map", "0:90"},
+         {"--start-beat", "4", "--bpm", "90"}},
+    };
+    for (const Same& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchDirectory dir;
+        prepare(dir);
+        std::vector<std::string> arranged = {"render", dir / "in.wav", dir / "arranged.wav", "--quiet"};
+        std::vector<std::string> plain = {"render", dir / "in.wav", dir / "plain.wav", "--quiet"};
+        arranged.insert(arranged.end(), c.arranged.begin(), c.arranged.end());
+        plain.insert(plain.end(), c.plain.begin(), c.plain.end());
+        const ToolRun a = runTool(arranged);
+        const ToolRun p = runTool(plain);
+        ASSERT_EQ(a.exitCode, 0) << a.err;
+        ASSERT_EQ(p.exitCode, 0) << p.err;
+        EXPECT_TRUE(readAudio(dir / "arranged.wav").samples == readAudio(dir / "plain.wav").samples);
+    }
 }

@@ -31,6 +31,8 @@ const std::vector<Landing> kLandings{
     {"Period=1/8T", 0, "1/12", ""},
     {"Period=1/4T", 0, "1/6", ""},
     {"Period=1/16", 0, "1/16", ""},
+    {"Period=2/16", 0, "1/8", ""},
+    {"Period=1/2T", 0, "1/3", ""},
     {"Mix=50%", 4, "50", ""},
     {"Mix=50 %", 4, "50", ""},
     {"Q=4", 3, "4.000000", ""},
@@ -64,7 +66,16 @@ const std::vector<Refusal> kRefusals{
     {"Q=4abc", "parameter 'Q' cannot be set to '4abc': 'abc' is not a unit it takes; give a plain number"},
     {"Q=99", "its range is 0.14 to 14.14"},
     {"Period=1/5", "it shows 1/1, 1/2, 1/3, 1/4, 1/6, 1/8, 1/12, 1/16, 1/24, 1/32, 1/48, 1/64"},
-    {"Period=1/8x", "give a note value such as 1/8, 1/8T (a triplet) or 1/8. (dotted)"},
+    {"Period=1/8x", "give a note value in whole numbers such as 1/8, 1/8T (a triplet) or 1/8. (dotted)"},
+    // Dotted notes Dravelkint does not have, never read as the plain note.
+    {"Period=1/8.", "cannot be set to '1/8.': no setting lasts 3/16 of a whole note; the nearest show 1/4 and 1/6"},
+    {"Period=1/4.", "no setting lasts 3/8 of a whole note; the nearest show 1/2 and 1/3"},
+    {"Period=1/16.", "no setting lasts 3/32 of a whole note; the nearest show 1/8 and 1/12"},
+    {"Period=3/16", "no setting lasts 3/16 of a whole note; the nearest show 1/4 and 1/6"},
+    {"Period=1/64.", "no setting lasts 3/128 of a whole note; the nearest show 1/32 and 1/48"},
+    // A decimal in a note value is neither 1/8 nor a dotted 1/8.
+    {"Period=1/8.0", "cannot be set to '1/8.0': give a note value in whole numbers"},
+    {"Period=1.5/8", "cannot be set to '1.5/8': give a note value in whole numbers"},
     {"Mix=half", "give a number in %, as 50, 50 % or 50%; its range is 0 to 100 %"},
 };
 

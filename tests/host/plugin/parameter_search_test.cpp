@@ -117,8 +117,9 @@ TEST(ParameterSearch, NamesMatchWithoutRegardToCaseAndSpacing) {
     }
 }
 
-// Displays of other shapes: rounded with a unit, named settings, falling
-// numbers, numbers the display cannot be read as, and infinity.
+// Displays of other shapes: rounded with a unit, named settings (typed in
+// full where the display cuts them short), falling numbers, numbers the
+// display cannot be read as, and infinity.
 TEST(ParameterSearch, WorksForDisplaysOfOtherStyles) {
     struct Style {
         const char* name;
@@ -128,11 +129,13 @@ TEST(ParameterSearch, WorksForDisplaysOfOtherStyles) {
         float high;
     };
     const std::vector<Style> styles{
-        {"Gain", "-6", "-6.0", 0.7058f, 0.7100f},          {"Gain", "-6 dB", "-6.0", 0.7058f, 0.7100f},
-        {"Gain", "-12.0", "-12.0", 0.4995f, 0.5025f},      {"Gain", "-inf", "-inf", 0.0f, 0.0f},
-        {"Mode", "square", "Square", 0.45f, 0.55f},        {"Mode", "Saw", "Saw", 0.80f, 0.86f},
-        {"Time", "250", "250", 0.749f, 0.7501f},           {"Time", "1000", "1000", 0.0f, 0.0f},
-        {"Ratio", "1:4", "1:4", 3.0f / 7.0f, 4.0f / 7.0f}, {"Switch", "on", "on", 0.5f, 1.0f},
+        {"Gain", "-6", "-6.0", 0.7058f, 0.7100f},     {"Gain", "-6 dB", "-6.0", 0.7058f, 0.7100f},
+        {"Gain", "-12.0", "-12.0", 0.4995f, 0.5025f}, {"Gain", "-inf", "-inf", 0.0f, 0.0f},
+        {"Mode", "square", "Square", 0.45f, 0.55f},   {"Mode", "Sawtooth", "Sawtoot", 0.80f, 0.86f},
+        {"Mode", "sawtoot", "Sawtoot", 0.80f, 0.86f}, {"Gain", "-inf dB", "-inf", 0.0f, 0.0f},
+        {"Gain", "-Infinity", "-inf", 0.0f, 0.0f},    {"Time", "250", "250", 0.749f, 0.7501f},
+        {"Time", "1000", "1000", 0.0f, 0.0f},         {"Ratio", "1:4", "1:4", 3.0f / 7.0f, 4.0f / 7.0f},
+        {"Switch", "on", "on", 0.5f, 1.0f},
     };
     PluginModule module(FIXTURE_DISPLAYS_PATH);
     HostCallback host;
@@ -148,3 +151,42 @@ TEST(ParameterSearch, WorksForDisplaysOfOtherStyles) {
 }
 
 }  // namespace
+
+// A text the display cuts short is matched only when it is long enough to
+// have been cut: "Saw" is not "Sawtoot", nor "Squares" "Square" (too
+// short to have been cut).
+TEST(ParameterSearch, TextsCutShortAreMatchedOnlyInFull) {
+    PluginModule module(FIXTURE_DISPLAYS_PATH);
+    HostCallback host;
+    PluginInstance plugin(module, host);
+    for (const auto& [name, wanted] :
+         std::vector<std::pair<const char*, const char*>>{{"Mode", "Saw"}, {"Mode", "Squares"}}) {
+        SCOPED_TRACE(wanted);
+        const std::int32_t index = findParameter(plugin, name);
+        const float before = plugin.parameter(index);
+        EXPECT_THROW(setParameterByDisplay(plugin, index, wanted), Failure);
+        EXPECT_EQ(plugin.parameter(index), before);
+    }
+}
+
+// Among many names an unknown one is answered with the few nearest.
+TEST(ParameterSearch, NearestNamesAreTheFewThatComeNear) {
+    std::vector<std::string> names;
+    for (int i = 1; i <= 320; ++i) names.push_back("Band " + std::to_string(i) + " Gain");
+    names.insert(names.end(), {"Sidechain Source", "Output", "Outputs", "Input Trim"});
+    struct Case {
+        const char* typed;
+        std::vector<std::string> near;
+    };
+    const std::vector<Case> cases{
+        {"output", {"Output", "Outputs"}},
+        {"Outptu", {"Output", "Outputs"}},
+        {"sidechain", {"Sidechain Source"}},
+        {"band 3 gian", {"Band 3 Gain", "Band 1 Gain", "Band 2 Gain", "Band 4 Gain", "Band 5 Gain"}},
+        {"Resonance", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        EXPECT_EQ(nearestNames(names, c.typed, 5), c.near);
+    }
+}

@@ -55,7 +55,7 @@ TEST(TempoMapText, ReadsStepsAndRefusesWhatIsNotATempoMap) {
         {"4:120,", {}, "'' is not BEAT:BPM"},
         {"4:0", {}, "tempo 0 at beat 4: a tempo must be above zero"},
         {"4:-120", {}, "tempo -120 at beat 4: a tempo must be above zero"},
-        {"-1:120", {}, "before the start"},
+        {"-1:120", {{-1.0, 120.0}}, ""},  // a pre-roll's; the map, knowing the start, decides
         {"8:120,4:100", {}, "beat 4 comes after beat 8"},
         {"4:120,4:100", {}, "beat 4 comes after beat 4"},
     };
@@ -88,6 +88,31 @@ TEST(TempoMap, RefusesTemposThatAreNotAboveZeroAndBeatsThatDoNotRise) {
     EXPECT_THROW(TempoMap(kRate, 120.0, {{4.0, 100.0}, {2.0, 90.0}}), Failure);
     EXPECT_THROW(TempoMap(kRate, 120.0, {{4.0, 100.0}, {4.0, 90.0}}), Failure);
     EXPECT_NO_THROW(TempoMap(kRate, 120.0, {{0.0, 100.0}, {4.0, 90.0}}));
+}
+
+// The song starts at a negative start beat (a pre-roll), else at beat 0.
+TEST(TempoMap, RefusesChangesBeforeTheSongStarts) {
+    struct Case {
+        double startBeat;
+        double beat;
+        const char* complaint;  // "" when taken
+    };
+    for (const Case c : {Case{-4.0, -4.0, ""}, Case{-4.0, -2.0, ""}, Case{4.0, 0.0, ""}, Case{0.0, 0.0, ""},
+                         Case{-4.0, -4.5, "beat -4.5 lies before the start of the render at beat -4"},
+                         Case{0.0, -1.0, "beat -1 lies before the start of the song at beat 0"},
+                         Case{4.0, -0.5, "beat -0.5 lies before the start of the song at beat 0"}}) {
+        SCOPED_TRACE(std::to_string(c.startBeat) + " " + std::to_string(c.beat));
+        if (c.complaint[0] == '\0') {
+            EXPECT_NO_THROW(TempoMap(kRate, 120.0, {{c.beat, 90.0}}, c.startBeat));
+            continue;
+        }
+        try {
+            TempoMap(kRate, 120.0, {{c.beat, 90.0}}, c.startBeat);
+            ADD_FAILURE() << "accepted";
+        } catch (const Failure& e) {
+            EXPECT_NE(std::string(e.what()).find(c.complaint), std::string::npos) << e.what();
+        }
+    }
 }
 
 TEST(TempoMap, PlacesBeatsOnSamplesAcrossChanges) {
