@@ -18,13 +18,14 @@ Usage:
   dravelkint render IN OUT [options]   stream the audio file IN through the plug-in into OUT
   dravelkint info [PATH] [options]     describe a VST 2.4 plug-in and list its parameters (or
                                        an audio file: its format, length and tags)
-  dravelkint validate [options]        put a VST 2.4 plug-in through a catalogue of checks
+  dravelkint validate [PATH] [options] put a VST 2.4 plug-in through a catalogue of checks
   dravelkint COMMAND --help            the options of one command (or dravelkint help COMMAND)
   dravelkint --help                    show this text
-  dravelkint --version                 show the version
+  dravelkint --version, -V             show the version
 
 Every command takes an option's value joined with '=' or as the next argument,
-and "--" ends the options (for file names that begin with '-').
+and "--" ends the options (for file names that begin with '-'). An option that
+holds one value is refused when given twice.
 
 Example:
   dravelkint render loop.wav loop-wobble.wav --bpm 128 --set Period=1/8 --set "Freq 1=300" --set Mix=50
@@ -119,7 +120,8 @@ Options:
                            "Period": [{"beat": 0, "value": "1/8"}, {"beat": 8, "value": "1/16"}]}
   --tempo-map "BEAT:BPM,BEAT:BPM,..."
                           tempo steps at the given beats, e.g. "0:120,32:140"; --bpm holds
-                          until the first of them
+                          until the first of them, so both are refused when the first
+                          lies at or before the start beat
   --sidechain FILE        audio for the plug-in's side-chain inputs, at the input's rate
                           (silence after its end); without it they get silence
 )";
@@ -152,6 +154,7 @@ dravelkint-demo.wav).
 Options:
   --bars N                length in bars (default 8)
   --dry                   write the test signal without the plug-in, e.g. as an input for render
+                          (so --plugin and --set are refused with it)
 )";
 
 constexpr const char* kInfo = R"(dravelkint info - describe a VST 2.4 plug-in
@@ -175,12 +178,12 @@ Options:
 constexpr const char* kValidate = R"(dravelkint validate - put a VST 2.4 plug-in through a catalogue of checks
 
 Usage:
-  dravelkint validate [--plugin PATH] [--strictness 1..10] [--seed N] [--only GROUPS]
+  dravelkint validate [PATH] [--plugin PATH] [--strictness 1..10] [--seed N] [--only GROUPS]
                       [--call-limit SECONDS] [--timeout SECONDS] [--json]
 
 Options:
   --plugin PATH          the plug-in file (default: the Dravelkint plug-in beside this program,
-                         in ../lib/vst, or in ~/.vst)
+                         in ../lib/vst, or in ~/.vst); PATH may also stand alone
   --strictness N         1 to 10 (default 5): checks that need more are skipped and say so,
                          and some findings are warnings below a level and failures from it
   --seed N               seed of every random value, for reproducing a report (default: a
