@@ -17,6 +17,7 @@
 #include "host/plugin/channel_buffers.h"
 #include "host/plugin/pin_layout.h"
 #include "host/plugin/plugin_location.h"
+#include "host/text/counted.h"
 #include "host/text/decimal_number.h"
 #include "host/text/failure.h"
 #include "parameter_settings.h"
@@ -118,7 +119,7 @@ void describeAudio(const AudioFileReader& audio, bool json) {
     std::printf("Format         %s\n", describeFormat(audio.format()).c_str());
     std::printf("Channels       %d\n", audio.channels());
     std::printf("Sample rate    %g Hz\n", audio.sampleRate());
-    std::printf("Length         %lld frames, %.3f s\n", static_cast<long long>(audio.frames()), seconds);
+    std::printf("Length         %s, %.3f s\n", counted(audio.frames(), "frame").c_str(), seconds);
     for (const auto& [tag, text] : audio.tags()) std::printf("%s%s\n", padded(tagName(tag), 15).c_str(), text.c_str());
     std::printf("This is an audio file, not a plug-in: render it with dravelkint render %s OUT\n",
                 audio.path().c_str());
@@ -194,9 +195,10 @@ void printText(const std::string& path, const PluginInstance& plugin, Latency la
     std::printf("Outputs        %d\n", plugin.outputs());
     std::printf("Programs       %d\n", plugin.programCount());
     if (latency.opened == latency.processing)
-        std::printf("Latency        %d samples\n", latency.processing);
+        std::printf("Latency        %s\n", counted(latency.processing, "sample").c_str());
     else
-        std::printf("Latency        %d samples once processing (%d when opened)\n", latency.processing, latency.opened);
+        std::printf("Latency        %s once processing (%d when opened)\n",
+                    counted(latency.processing, "sample").c_str(), latency.opened);
     std::printf("Flags          %s\n", joined(effectFlagNames(plugin.flags())).c_str());
     std::printf("Parameters     %d\n", plugin.parameterCount());
     const std::vector<ParameterRow> rows = parameterRows(plugin);

@@ -519,6 +519,8 @@ TEST(Validate, TextReportHasOneLinePerCheckAndASummary) {
     ASSERT_EQ(lines.size(), json.checks.size() + 3);
     EXPECT_TRUE(contains(lines.front(), "seed 9"));
     EXPECT_TRUE(contains(lines[1], "Plug-in \"Dravelkint\""));
+    // Dravelkint has one program: a count of one takes the singular.
+    EXPECT_TRUE(lines[1].size() > 11 && lines[1].substr(lines[1].size() - 11) == ", 1 program") << lines[1];
     std::size_t i = 2;
     for (const auto& check : json.document.at("checks")) {
         const std::string expected = check.at("verdict").get<std::string>() + "  " + check.at("id").get<std::string>();
