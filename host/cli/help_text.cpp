@@ -213,7 +213,9 @@ burst that costs more than 1.5 times a normal signal are only ever warnings.
 
 Exit codes: 0 every check ran and none failed, 7 a check failed, 8 the time limit of
 --timeout ran out before every check ran (none failed so far), 5 the file is missing or
-no plug-in (nothing exported as VSTPluginMain or main), 2 a bad command line.
+no plug-in (nothing exported as VSTPluginMain or main), 2 a bad command line, 128 and the
+signal's number when a signal stopped it (130 for Ctrl-C): the check running then and the
+processes it started are ended, and the report says which checks ran.
 
 Checks (lowest strictness that runs them):
 )";

@@ -74,13 +74,14 @@ void TextReport::end(const Report& report) {
     }
     if (!report.notRun().empty()) std::fprintf(out, "Nothing else was run: %s\n", report.notRun().c_str());
     if (!report.cutShortBy().empty()) std::fprintf(out, "Cut short: %s\n", report.cutShortBy().c_str());
-    const char* outcome = report.anyFailed()             ? "validation FAILED"
-                          : !report.cutShortBy().empty() ? "validation INCOMPLETE, cut short by the overall time limit"
-                                                         : "validation passed";
+    const std::string outcome = report.anyFailed() ? "validation FAILED"
+                                : !report.cutShortBy().empty()
+                                    ? "validation INCOMPLETE, cut short by " + report.cutShortCause()
+                                    : "validation passed";
     std::fprintf(out, "Summary: %s, %d PASS, %d FAIL, %d WARN, %d SKIP in %.1f s: %s\n",
                  counted(static_cast<std::int64_t>(report.results().size()), "check").c_str(),
                  report.count(Verdict::pass), report.count(Verdict::fail), report.count(Verdict::warn),
-                 report.count(Verdict::skip), report.seconds(), outcome);
+                 report.count(Verdict::skip), report.seconds(), outcome.c_str());
     std::fflush(out);
 }
 
