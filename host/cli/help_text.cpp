@@ -164,7 +164,8 @@ Usage:
 
 Shows the plug-in's name, vendor, product, unique identifier, VST version, category,
 channels (and which inputs are a side-chain), its latency once processing (it processes
-one block of silence at 44.1 kHz to learn it), flags and a table of its parameters.
+one block of silence at 44.1 kHz to learn it), flags and a table of its parameters (with
+the range their displays show from 0 to 1, where those are numbers).
 Given an audio file instead, shows its format, channels, rate, length and tags.
 
 Options:
