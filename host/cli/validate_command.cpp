@@ -106,7 +106,7 @@ ValidationOutcome runValidate(const ValidateCommand& command) {
         const std::string how = interruption.failure("").what();  // "stopped by SIGTERM"
         const std::string ran =
             counted(report.count(Verdict::pass) + report.count(Verdict::warn) + report.count(Verdict::fail), "check") +
-            " had run (" + ranGroups + ", and " + stoppedIn + " in part)";
+            " had run (" + ranGroups + ")";
         report.cutShort(how + " during the " + stoppedIn + " checks; " + ran, how.substr(how.rfind(' ') + 1));
         report.finish(secondsSince(start));
         throw interruption.failure(" during the " + stoppedIn + " checks; " + ran + ", the rest did not");

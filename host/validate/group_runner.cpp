@@ -316,7 +316,11 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
         endProcessGroup(pid);
         const int status = waitForProcess(pid);
         run.output.finish();
-        if (run.stopped) break;
+        // A process stopped after it reported its last check ended the group in full.
+        if (run.stopped) {
+            run.stopped = next < runnable.size();
+            break;
+        }
         if (!malformed.empty())
             throw std::logic_error("internal fault: the process running the " + group.name +
                                    " checks reported a result line that does not parse: \"" + malformed + "\"");
