@@ -71,7 +71,8 @@ constexpr const char* kRenderingOptions =
   --quiet, -q             no progress bar and no summary line
   --spectrogram OUT.png   also draw a spectrogram of the output: frequency up, time in bars
                           across with a line at every bar and the tempo above, level as colour
-  --spectrogram-size WxH  its size in pixels (default 1200x600); needs --spectrogram
+  --spectrogram-size WxH  its size in pixels, 400x240 to 3840x2160 (default 1200x600; below
+                          640x360 its labels are drawn at half size); needs --spectrogram
   --channels N            write the plug-in's first N outputs (default: all of them)
   --sample-format F       the output's samples: 8, 16, 24, 32, float or double (default: the
                           input's where the format holds it; float, or 24 bit, for mp3, ogg
