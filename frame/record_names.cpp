@@ -177,7 +177,9 @@ std::vector<std::string> effectFlagNames(std::int32_t flags) {
     for (int bit = 0; bit < 32; ++bit) {
         const auto mask = static_cast<std::int32_t>(std::uint32_t{1} << bit);
         if ((flags & mask) == 0) continue;
-        std::string name = "bit" + std::to_string(bit);
+        char unnamed[32];
+        std::snprintf(unnamed, sizeof unnamed, "unnamed flag 0x%x", static_cast<unsigned>(mask));
+        std::string name = unnamed;
         for (const Named& entry : kEffectFlags)
             if (entry.value == mask) name = std::string_view(entry.name).substr(kPrefix.size());
         names.push_back(std::move(name));

@@ -12,7 +12,8 @@ std::string effectOpcodeName(std::int32_t opcode);
 std::string hostOpcodeName(std::int32_t opcode);
 
 // The names of the flags set in a record's flags without their "effFlags"
-// prefix ("CanReplacing"), in bit order; bits without a name as "bitN".
+// prefix ("CanReplacing"), in bit order; a bit without a name as
+// "unnamed flag 0x40".
 std::vector<std::string> effectFlagNames(std::int32_t flags);
 
 // The four characters of a code, most significant first ("kZrn"), with

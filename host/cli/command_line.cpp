@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include <algorithm>
+#include <set>
 #include <string_view>
 
 #include "host/audio/audio_format.h"
@@ -61,11 +62,20 @@ public:
         return args[next++];
     }
 
+    // The value of an option that holds one value: a second one would
+    // silently replace the first.
+    std::string single(const std::string& option) {
+        if (!given.insert(option).second) throw usage("option " + option + " is given twice; give it once");
+        return value(option);
+    }
+    bool wasGiven(const std::string& option) const { return given.count(option) != 0; }
+
     void noValue(const std::string& option) const {
         if (pending) throw usage("option " + option + " takes no value");
     }
 
 private:
+    std::set<std::string> given;
     const std::vector<std::string>& args;
     std::size_t next;
     std::optional<std::string> pending;
@@ -163,9 +173,9 @@ bool settingOption(Arguments& a, const std::string& option, std::vector<Paramete
 bool renderOption(Arguments& a, const std::string& option, RenderSettingsOptions& r, bool& sizeGiven) {
     if (settingOption(a, option, r.settings)) {
     } else if (option == "--plugin") {
-        r.plugin = a.value(option);
+        r.plugin = a.single(option);
     } else if (option == "--block") {
-        r.blockSize = static_cast<std::int32_t>(wholeInRange(a.value(option), option, "a size", 1, kLargestBlock));
+        r.blockSize = static_cast<std::int32_t>(wholeInRange(a.single(option), option, "a size", 1, kLargestBlock));
     } else if (option == "--overwrite") {
         a.noValue(option);
         r.overwrite = true;
@@ -173,9 +183,9 @@ bool renderOption(Arguments& a, const std::string& option, RenderSettingsOptions
         a.noValue(option);
         r.quiet = true;
     } else if (option == "--spectrogram") {
-        r.spectrogram = a.value(option);
+        r.spectrogram = a.single(option);
     } else if (option == "--spectrogram-size") {
-        r.spectrogramSize = pictureSize(a.value(option));
+        r.spectrogramSize = pictureSize(a.single(option));
         sizeGiven = true;
     } else if (option == "--keep-bad-output") {
         a.noValue(option);
@@ -184,9 +194,9 @@ bool renderOption(Arguments& a, const std::string& option, RenderSettingsOptions
         a.noValue(option);
         r.compensateLatency = false;
     } else if (option == "--channels") {
-        r.channels = static_cast<std::int32_t>(wholeInRange(a.value(option), option, "a count", 1, kMostChannels));
+        r.channels = static_cast<std::int32_t>(wholeInRange(a.single(option), option, "a count", 1, kMostChannels));
     } else if (option == "--sample-format") {
-        const std::string name = a.value(option);
+        const std::string name = a.single(option);
         if (!sampleFormatsNamed(name))
             throw usage("option --sample-format takes 8, 16, 24, 32, float or double, not '" + name + "'");
         r.sampleFormat = name;
@@ -197,7 +207,7 @@ bool renderOption(Arguments& a, const std::string& option, RenderSettingsOptions
             throw usage("option --quality takes a number from 0 (smallest file) to 1 (best sound), not '" + text + "'");
         r.quality = quality;
     } else if (option == "--format") {
-        std::string extension = a.value(option);
+        std::string extension = a.single(option);
         if (!extension.empty() && extension.front() == '.') extension.erase(0, 1);
         if (!containerFor("x." + extension))
             throw usage("option --format takes an extension (" + knownExtensions() + "), not '" + extension + "'");
@@ -220,32 +230,37 @@ RenderCommand parseRender(Arguments& a) {
     const std::vector<std::string> files = walk(a, [&](const std::string& arg) {
         if (renderOption(a, arg, c.render, sizeGiven)) {
         } else if (arg == "--bpm") {
-            const std::string text = a.value(arg);
+            const std::string text = a.single(arg);
             c.bpm = number(text, arg);
             if (c.bpm <= 0.0) throw usage("option --bpm needs a positive tempo, not '" + text + "'");
         } else if (arg == "--start-beat") {
-            c.startBeat = number(a.value(arg), arg);
+            c.startBeat = number(a.single(arg), arg);
         } else if (arg == "--time-sig") {
-            c.timeSignature = timeSignature(a.value(arg));
+            c.timeSignature = timeSignature(a.single(arg));
         } else if (arg == "--automate") {
             c.automation.push_back(parseAutomate(a.value(arg)));
         } else if (arg == "--automation") {
             c.automationFiles.push_back(a.value(arg));
         } else if (arg == "--tempo-map") {
-            if (!c.tempoChanges.empty()) throw usage("option --tempo-map is given twice; give all changes in one");
-            c.tempoChanges = parseTempoMap(a.value(arg));
+            if (a.wasGiven(arg)) throw usage("option --tempo-map is given twice; give all changes in one");
+            c.tempoChanges = parseTempoMap(a.single(arg));
         } else if (arg == "--tail") {
-            const std::string text = a.value(arg);
+            const std::string text = a.single(arg);
             c.tailSeconds = number(text, arg);
             if (c.tailSeconds < 0.0 || c.tailSeconds > 3600.0)
                 throw usage("option --tail needs seconds from 0 to 3600, not '" + text + "'");
         } else if (arg == "--sidechain") {
-            c.sidechain = a.value(arg);
+            c.sidechain = a.single(arg);
         } else {
             throw usage("unknown option '" + arg + "' for render; see dravelkint render --help");
         }
     });
     checkRenderOptions(c.render, sizeGiven);
+    // --bpm is the tempo until the map's first change: a map that starts at
+    // the first sample leaves it nothing to say.
+    if (a.wasGiven("--bpm") && !c.tempoChanges.empty() && c.tempoChanges.front().beat <= c.startBeat)
+        throw usage("options --bpm and --tempo-map both give the tempo at the start (beat " + numberText(c.startBeat) +
+                    "); give it once, in the tempo map or with --bpm");
     if (files.size() != 2)
         throw usage("render needs an input and an output file (dravelkint render IN OUT [options]), got " +
                     std::to_string(files.size()));
@@ -261,7 +276,7 @@ DemoCommand parseDemo(Arguments& a) {
     const std::vector<std::string> files = walk(a, [&](const std::string& arg) {
         if (renderOption(a, arg, c.render, sizeGiven)) {
         } else if (arg == "--bars") {
-            c.bars = static_cast<std::int32_t>(wholeInRange(a.value(arg), arg, "a count", 1, 10000));
+            c.bars = static_cast<std::int32_t>(wholeInRange(a.single(arg), arg, "a count", 1, 10000));
         } else if (arg == "--dry") {
             a.noValue(arg);
             c.dry = true;
@@ -270,6 +285,9 @@ DemoCommand parseDemo(Arguments& a) {
         }
     });
     checkRenderOptions(c.render, sizeGiven);
+    if (c.dry && !c.render.settings.empty())
+        throw usage("demo --dry runs no plug-in, so there is nothing to set; leave out --dry or the settings");
+    if (c.dry && c.render.plugin) throw usage("demo --dry runs no plug-in; leave out --dry or --plugin");
     if (files.size() > 1) throw usage("demo takes at most one output file");
     if (!files.empty()) c.render.output = files[0];
     return c;
@@ -280,7 +298,7 @@ InfoCommand parseInfo(Arguments& a) {
     const std::vector<std::string> files = walk(a, [&](const std::string& arg) {
         if (settingOption(a, arg, c.settings)) {
         } else if (arg == "--plugin") {
-            c.plugin = a.value(arg);
+            c.plugin = a.single(arg);
         } else if (arg == "--json") {
             a.noValue(arg);
             c.json = true;
@@ -315,16 +333,16 @@ ValidateCommand parseValidate(Arguments& a) {
     ValidateCommand c;
     const std::vector<std::string> files = walk(a, [&](const std::string& arg) {
         if (arg == "--plugin") {
-            c.plugin = a.value(arg);
+            c.plugin = a.single(arg);
         } else if (arg == "--strictness") {
             c.strictness = static_cast<int>(
-                wholeInRange(a.value(arg), arg, "a level", validate::kMinStrictness, validate::kMaxStrictness));
+                wholeInRange(a.single(arg), arg, "a level", validate::kMinStrictness, validate::kMaxStrictness));
         } else if (arg == "--seed") {
-            c.seed = integer<std::uint64_t>(a.value(arg), arg);
+            c.seed = integer<std::uint64_t>(a.single(arg), arg);
         } else if (arg == "--only") {
             for (std::string& name : chosenGroups(arg, a.value(arg))) c.only.push_back(std::move(name));
         } else if (arg == "--timeout" || arg == "--call-limit") {
-            const std::string text = a.value(arg);
+            const std::string text = a.single(arg);
             const std::optional<double> seconds = parseDecimal(text);
             // Past a week the deadline no longer fits the clock's range.
             constexpr double kLongestSeconds = 7 * 24 * 3600;
@@ -333,7 +351,7 @@ ValidateCommand parseValidate(Arguments& a) {
                             text + "'");
             (arg == "--timeout" ? c.timeoutSeconds : c.callLimitSeconds) = *seconds;
         } else if (arg == "--child") {
-            c.child = a.value(arg);
+            c.child = a.single(arg);
         } else if (arg == "--json") {
             a.noValue(arg);
             c.json = true;
@@ -341,8 +359,9 @@ ValidateCommand parseValidate(Arguments& a) {
             throw usage("unknown option '" + arg + "' for validate; see dravelkint validate --help");
         }
     });
-    if (!files.empty())
-        throw usage("validate takes no file ('" + files.front() + "'); give the plug-in with --plugin PATH");
+    if (files.size() > 1 || (!files.empty() && c.plugin))
+        throw usage("validate takes one plug-in, as PATH or --plugin PATH, not '" + files.back() + "' as well");
+    if (!files.empty()) c.plugin = files.front();
     return c;
 }
 
@@ -361,7 +380,7 @@ Command parseCommandLine(const std::vector<std::string>& args) {
     if (args.empty()) throw usage("no command given; see dravelkint --help");
     const std::string& command = args[0];
     if (command == "--help" || command == "-h") return HelpCommand{};
-    if (command == "--version") return VersionCommand{};
+    if (command == "--version" || command == "-V") return VersionCommand{};
     if (command == "help") {
         if (args.size() == 1) return HelpCommand{};
         if (std::find(kCommands.begin(), kCommands.end(), args[1]) == kCommands.end())

@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "host/audio/demo_signal.h"
 #include "host/plugin/parameter_search.h"
+#include "host/plugin/pin_layout.h"
 #include "host/text/failure.h"
 #include "output_paths.h"
 #include "parameter_settings.h"
@@ -41,6 +42,17 @@ void applyDemoSettings(PluginInstance& plugin, bool ownPlugin) {
     }
 }
 
+// The demo signal is stereo; a plug-in of one main input needs a file of the user's.
+void checkTakesTheDemoSignal(const PluginInstance& plugin) {
+    const InputPins pins = inputPins(plugin);
+    // Where every input is a side-chain, they are fed as main inputs.
+    const std::int32_t mains = pins.mainCount() > 0 ? pins.mainCount() : pins.sidechainCount();
+    if (mains == 1)
+        throw Failure(FailureKind::plugin,
+                      "the plug-in takes 1 main input and the demo signal is stereo; give it a mono file of your own "
+                      "with dravelkint render IN OUT --plugin PATH");
+}
+
 }  // namespace
 
 void runDemo(const DemoCommand& command) {
@@ -59,6 +71,7 @@ void runDemo(const DemoCommand& command) {
         return;
     }
     renderThroughPlugin(job, command.render, [&](PluginInstance& plugin) {
+        checkTakesTheDemoSignal(plugin);
         applyDemoSettings(plugin, !command.render.plugin.has_value());
         applySettings(plugin, command.render.settings);
         return std::vector<AutomationLane>{};

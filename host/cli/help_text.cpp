@@ -18,13 +18,14 @@ Usage:
   dravelkint render IN OUT [options]   stream the audio file IN through the plug-in into OUT
   dravelkint info [PATH] [options]     describe a VST 2.4 plug-in and list its parameters (or
                                        an audio file: its format, length and tags)
-  dravelkint validate [options]        put a VST 2.4 plug-in through a catalogue of checks
+  dravelkint validate [PATH] [options] put a VST 2.4 plug-in through a catalogue of checks
   dravelkint COMMAND --help            the options of one command (or dravelkint help COMMAND)
   dravelkint --help                    show this text
-  dravelkint --version                 show the version
+  dravelkint --version, -V             show the version
 
 Every command takes an option's value joined with '=' or as the next argument,
-and "--" ends the options (for file names that begin with '-').
+and "--" ends the options (for file names that begin with '-'). An option that
+holds one value is refused when given twice.
 
 Example:
   dravelkint render loop.wav loop-wobble.wav --bpm 128 --set Period=1/8 --set "Freq 1=300" --set Mix=50
@@ -72,7 +73,8 @@ constexpr const char* kRenderingOptions =
   --quiet, -q             no progress bar and no summary line
   --spectrogram OUT.png   also draw a spectrogram of the output: frequency up, time in bars
                           across with a line at every bar and the tempo above, level as colour
-  --spectrogram-size WxH  its size in pixels (default 1200x600); needs --spectrogram
+  --spectrogram-size WxH  its size in pixels, 400x240 to 3840x2160 (default 1200x600; below
+                          640x360 its labels are drawn at half size); needs --spectrogram
   --channels N            write the plug-in's first N outputs (default: all of them)
   --sample-format F       the output's samples: 8, 16, 24, 32, float or double (default: the
                           input's where the format holds it; float, or 24 bit, for mp3, ogg
@@ -132,7 +134,8 @@ Options:
                            "Period": [{"beat": 0, "value": "1/8"}, {"beat": 8, "value": "1/16"}]}
   --tempo-map "BEAT:BPM,BEAT:BPM,..."
                           tempo steps at the given beats, e.g. "0:120,32:140"; --bpm holds
-                          until the first of them
+                          until the first of them, so both are refused when the first
+                          lies at or before the start beat
   --sidechain FILE        audio for the plug-in's side-chain inputs, at the input's rate
                           (silence after its end); without it they get silence
 )";
@@ -165,6 +168,7 @@ dravelkint-demo.wav).
 Options:
   --bars N                length in bars (default 8)
   --dry                   write the test signal without the plug-in, e.g. as an input for render
+                          (so --plugin and --set are refused with it)
 )";
 
 constexpr const char* kInfo = R"(dravelkint info - describe a VST 2.4 plug-in
@@ -174,7 +178,8 @@ Usage:
 
 Shows the plug-in's name, vendor, product, unique identifier, VST version, category,
 channels (and which inputs are a side-chain), its latency once processing (it processes
-one block of silence at 44.1 kHz to learn it), flags and a table of its parameters.
+one block of silence at 44.1 kHz to learn it), flags and a table of its parameters (with
+the range their displays show from 0 to 1, where those are numbers).
 Given an audio file instead, shows its format, channels, rate, length and tags; a damaged
 or unreadable one named as audio (.wav, .flac, ...) fails as an input, exit 3.
 
@@ -189,12 +194,12 @@ Options:
 constexpr const char* kValidate = R"(dravelkint validate - put a VST 2.4 plug-in through a catalogue of checks
 
 Usage:
-  dravelkint validate [--plugin PATH] [--strictness 1..10] [--seed N] [--only GROUPS]
+  dravelkint validate [PATH] [--plugin PATH] [--strictness 1..10] [--seed N] [--only GROUPS]
                       [--call-limit SECONDS] [--timeout SECONDS] [--json]
 
 Options:
   --plugin PATH          the plug-in file (default: the Dravelkint plug-in beside this program,
-                         in ../lib/vst, or in ~/.vst)
+                         in ../lib/vst, or in ~/.vst); PATH may also stand alone
   --strictness N         1 to 10 (default 5): checks that need more are skipped and say so,
                          and some findings are warnings below a level and failures from it
   --seed N               seed of every random value, for reproducing a report (default: a
@@ -224,7 +229,9 @@ burst that costs more than 1.5 times a normal signal are only ever warnings.
 
 Exit codes: 0 every check ran and none failed, 7 a check failed, 8 the time limit of
 --timeout ran out before every check ran (none failed so far), 5 the file is missing or
-no plug-in (nothing exported as VSTPluginMain or main), 2 a bad command line.
+no plug-in (nothing exported as VSTPluginMain or main), 2 a bad command line, 128 and the
+signal's number when a signal stopped it (130 for Ctrl-C): the check running then and the
+processes it started are ended, and the report says which checks ran.
 
 Checks (lowest strictness that runs them):
 )";

@@ -15,10 +15,13 @@
 #include "host/audio/audio_file_reader.h"
 #include "host/audio/audio_format.h"
 #include "host/plugin/channel_buffers.h"
+#include "host/plugin/display_value.h"
 #include "host/plugin/pin_layout.h"
 #include "host/plugin/plugin_location.h"
+#include "host/text/counted.h"
 #include "host/text/decimal_number.h"
 #include "host/text/failure.h"
+#include "host/text/trimmed.h"
 #include "parameter_settings.h"
 #include "plugin_session.h"
 
@@ -53,12 +56,18 @@ std::string categoryName(std::int32_t category) {
     return "category " + std::to_string(category);
 }
 
-// Text padded to `width` columns as a terminal shows it: a UTF-8 character
-// ("°") takes one column, however many bytes it has.
-std::string padded(const std::string& text, std::size_t width) {
+// How many columns a terminal gives the text: one per UTF-8 character.
+std::size_t columnsOf(const std::string& text) {
     std::size_t columns = 0;
     for (char c : text)
         if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++columns;
+    return columns;
+}
+
+// Text padded to `width` columns as a terminal shows it: a UTF-8 character
+// ("°") takes one column, however many bytes it has.
+std::string padded(const std::string& text, std::size_t width) {
+    const std::size_t columns = columnsOf(text);
     return columns >= width ? text : text + std::string(width - columns, ' ');
 }
 
@@ -120,7 +129,7 @@ void describeAudio(const AudioFileReader& audio, bool json) {
     std::printf("Channels       %d\n", audio.channels());
     std::printf("Sample rate    %g Hz\n", audio.sampleRate());
     if (audio.frames() >= 0)
-        std::printf("Length         %lld frames, %.3f s\n", static_cast<long long>(audio.frames()), seconds);
+        std::printf("Length         %s, %.3f s\n", counted(audio.frames(), "frame").c_str(), seconds);
     else
         std::printf("Length         unknown (the file does not record it)\n");
     if (const std::string damage = audio.damage(); !damage.empty()) std::printf("Damage         %s\n", damage.c_str());
@@ -135,23 +144,37 @@ struct ParameterRow {
     std::string label;
     std::string display;
     float value;
+    std::string range;  // "20 to 20000", or empty where the displays at 0 and 1 are no numbers
 };
 
-std::vector<ParameterRow> parameterRows(const PluginInstance& plugin) {
+// What the parameter shows at either end of its normalised range, when both
+// ends show a number; the parameter is left as it was.
+std::string rangeOf(PluginInstance& plugin, std::int32_t index) {
+    const float value = plugin.parameter(index);
+    plugin.setParameter(index, 0.0f);
+    const std::string low = trimmed(plugin.parameterDisplay(index));
+    plugin.setParameter(index, 1.0f);
+    const std::string high = trimmed(plugin.parameterDisplay(index));
+    plugin.setParameter(index, value);
+    if (!parseDisplayValue(low) || !parseDisplayValue(high)) return "";
+    return withoutTrailingZeros(low) + " to " + withoutTrailingZeros(high);
+}
+
+std::vector<ParameterRow> parameterRows(PluginInstance& plugin) {
     std::vector<ParameterRow> rows;
     for (std::int32_t i = 0; i < plugin.parameterCount(); ++i)
-        rows.push_back(
-            {i, plugin.parameterName(i), plugin.parameterLabel(i), plugin.parameterDisplay(i), plugin.parameter(i)});
+        rows.push_back({i, plugin.parameterName(i), plugin.parameterLabel(i), plugin.parameterDisplay(i),
+                        plugin.parameter(i), rangeOf(plugin, i)});
     return rows;
 }
 
 std::string joined(const std::vector<std::string>& words) {
     std::string text;
-    for (const std::string& w : words) text += (text.empty() ? "" : " ") + w;
+    for (const std::string& w : words) text += (text.empty() ? "" : ", ") + w;
     return text.empty() ? "none" : text;
 }
 
-void printJson(const std::string& path, const PluginInstance& plugin, Latency latency, const InputPins& pins) {
+void printJson(const std::string& path, PluginInstance& plugin, Latency latency, const InputPins& pins) {
     nlohmann::ordered_json info;
     info["path"] = path;
     info["effectName"] = plugin.effectName();
@@ -179,12 +202,13 @@ void printJson(const std::string& path, const PluginInstance& plugin, Latency la
                                       {"name", row.name},
                                       {"label", row.label},
                                       {"display", row.display},
-                                      {"value", row.value}});
+                                      {"value", row.value},
+                                      {"range", row.range}});
     // Texts from a plug-in need not be valid UTF-8.
     std::puts(info.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
 }
 
-void printText(const std::string& path, const PluginInstance& plugin, Latency latency, const InputPins& pins) {
+void printText(const std::string& path, PluginInstance& plugin, Latency latency, const InputPins& pins) {
     std::printf("Plug-in        %s\n", path.c_str());
     std::printf("Effect name    %s\n", plugin.effectName().c_str());
     std::printf("Vendor         %s\n", plugin.vendor().c_str());
@@ -199,18 +223,36 @@ void printText(const std::string& path, const PluginInstance& plugin, Latency la
     std::printf("Outputs        %d\n", plugin.outputs());
     std::printf("Programs       %d\n", plugin.programCount());
     if (latency.opened == latency.processing)
-        std::printf("Latency        %d samples\n", latency.processing);
+        std::printf("Latency        %s\n", counted(latency.processing, "sample").c_str());
     else
-        std::printf("Latency        %d samples once processing (%d when opened)\n", latency.processing, latency.opened);
+        std::printf("Latency        %s once processing (%d when opened)\n",
+                    counted(latency.processing, "sample").c_str(), latency.opened);
     std::printf("Flags          %s\n", joined(effectFlagNames(plugin.flags())).c_str());
     std::printf("Parameters     %d\n", plugin.parameterCount());
     const std::vector<ParameterRow> rows = parameterRows(plugin);
     if (rows.empty()) return;
-    std::printf("  %5s  %s  %s  %s  %s\n", "Index", padded("Name", 24).c_str(), padded("Label", 8).c_str(),
-                padded("Display", 16).c_str(), "Value");
+    // Each column as wide as its widest text.
+    std::size_t name = columnsOf("Name");
+    std::size_t label = columnsOf("Label");
+    std::size_t display = columnsOf("Display");
+    std::size_t value = columnsOf("Value");
+    for (const ParameterRow& row : rows) {
+        name = std::max(name, columnsOf(row.name));
+        label = std::max(label, columnsOf(row.label));
+        display = std::max(display, columnsOf(row.display));
+        value = std::max(value, numberText(row.value).size());
+    }
+    auto line = [&](const std::string& index, const std::string& n, const std::string& l, const std::string& d,
+                    const std::string& v, const std::string& r) {
+        std::string text = "  " + std::string(index.size() < 5 ? 5 - index.size() : 0, ' ') + index + "  " +
+                           padded(n, name) + "  " + padded(l, label) + "  " + padded(d, display) + "  " +
+                           padded(v, value) + "  " + r;
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+        std::puts(text.c_str());
+    };
+    line("Index", "Name", "Label", "Display", "Value", "Range");
     for (const ParameterRow& row : rows)
-        std::printf("  %5d  %s  %s  %s  %s\n", row.index, padded(row.name, 24).c_str(), padded(row.label, 8).c_str(),
-                    padded(row.display, 16).c_str(), numberText(row.value).c_str());
+        line(std::to_string(row.index), row.name, row.label, row.display, numberText(row.value), row.range);
 }
 
 }  // namespace

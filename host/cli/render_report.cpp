@@ -9,6 +9,7 @@
 #include "host/plugin/plugin_instance.h"
 #include "host/song/tempo_map.h"
 #include "host/text/clock_time.h"
+#include "host/text/counted.h"
 #include "host/text/decimal_number.h"
 
 namespace vsthost {
@@ -29,8 +30,9 @@ void warnOfClipping(const RenderFacts& facts) {
     std::snprintf(share, sizeof share, "%.2f",
                   100.0 * static_cast<double>(found.pastFullScale) /
                       static_cast<double>(std::max<std::int64_t>(found.samples, 1)));
-    tellUser("warning: " + std::to_string(found.pastFullScale) + " samples (" + share +
-             " %) were past full scale and are clipped in " + facts.whereTo + " (peak " + decibels(found.peak) +
+    tellUser("warning: " + counted(found.pastFullScale, "sample") + " (" + share +
+             (found.pastFullScale == 1 ? " %) was" : " %) were") + " past full scale and are clipped in " +
+             facts.whereTo + " (peak " + decibels(found.peak) +
              "); lower the level, or keep them with --sample-format float in a format that holds it (wav, w64, "
              "rf64, caf, aiff, au)");
 }
@@ -38,16 +40,15 @@ void warnOfClipping(const RenderFacts& facts) {
 void tellOfLatency(const LatencyReport& latency, const RenderSettingsOptions& options) {
     const bool tell = !options.quiet;
     if (tell && latency.compensated > 0)
-        tellUser(
-            "note: the plug-in's delay of " + std::to_string(latency.compensated) +
-            " samples was cut from the start and made up at the end" +
-            (latency.changes > 0 ? " (it changed " + std::to_string(latency.changes) + " times while rendering)" : ""));
+        tellUser("note: the plug-in's delay of " + counted(latency.compensated, "sample") +
+                 " was cut from the start and made up at the end" +
+                 (latency.changes > 0 ? " (it changed " + counted(latency.changes, "time") + " while rendering)" : ""));
     if (latency.ignored > 0)
-        tellUser("warning: the plug-in reports a delay of " + std::to_string(latency.ignored) +
-                 " samples, too long to be meant; it was not compensated");
+        tellUser("warning: the plug-in reports a delay of " + counted(latency.ignored, "sample") +
+                 ", too long to be meant; it was not compensated");
     if (tell && !options.compensateLatency && latency.reported > 0)
-        tellUser("note: the plug-in's delay of " + std::to_string(latency.reported) +
-                 " samples was left in the output (--no-latency-compensation)");
+        tellUser("note: the plug-in's delay of " + counted(latency.reported, "sample") +
+                 " was left in the output (--no-latency-compensation)");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "commands.h"
 #include "host/plugin/plugin_location.h"
+#include "host/text/counted.h"
 #include "host/text/failure.h"
 #include "host/validate/catalogue.h"
 #include "host/validate/elapsed_seconds.h"
@@ -15,6 +16,7 @@
 #include "host/validate/probe.h"
 #include "host/validate/report.h"
 #include "host/validate/virtual_display.h"
+#include "interruption.h"
 #include "json_report.h"
 
 namespace vsthost {
@@ -42,6 +44,9 @@ ValidationOutcome runValidate(const ValidateCommand& command) {
     if (command.child && command.child->rfind("probe:", 0) == 0) runProbeChild(command.child->substr(6), settings);
     if (command.child) runChild(*command.child, settings);
 
+    // A signal ends the check running then, and the processes it started,
+    // and the report with what ran so far.
+    const Interruption interruption;
     const Deadline deadline =
         start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(settings.timeLimitSeconds));
     // Loading first: whether there is a plug-in at all, and what it calls
@@ -57,7 +62,9 @@ ValidationOutcome runValidate(const ValidateCommand& command) {
     GroupRun load =
         runGroup(loadGroup(), settings, deadline,
                  {[&](CheckResult r) { loadResults.push_back(std::move(r)); },
-                  [&](const std::string& key, const std::string& value) { heading.facts.emplace_back(key, value); }});
+                  [&](const std::string& key, const std::string& value) { heading.facts.emplace_back(key, value); }},
+                 &interruption.requested());
+    if (load.stopped) throw interruption.failure(" while loading the plug-in; no check ran");
     if (!load.notPlugin.empty()) throw Failure(FailureKind::plugin, load.notPlugin);
 
     TextReport text(stdout);
@@ -66,6 +73,8 @@ ValidationOutcome runValidate(const ValidateCommand& command) {
     for (CheckResult& result : loadResults) report.add(std::move(result));
     report.addGroup({load.group, load.seconds, std::move(load.output)});
     bool cutShort = load.cutShort;
+    std::string ranGroups = load.group;
+    std::string stoppedIn;
     if (report.anyFailed()) {
         report.finish(secondsSince(start), "the plug-in gave no usable record");
         return ValidationOutcome::failed;
@@ -83,9 +92,24 @@ ValidationOutcome runValidate(const ValidateCommand& command) {
             groupSettings.display = display->name();
             groupSettings.noDisplay = display->problem();
         }
-        GroupRun run = runGroup(group, groupSettings, deadline, {[&](CheckResult r) { report.add(std::move(r)); }, {}});
+        GroupRun run = runGroup(group, groupSettings, deadline, {[&](CheckResult r) { report.add(std::move(r)); }, {}},
+                                &interruption.requested());
         report.addGroup({run.group, run.seconds, std::move(run.output)});
         cutShort |= run.cutShort;
+        if (run.stopped) {
+            stoppedIn = group.name;
+            break;
+        }
+        ranGroups += ", " + group.name;
+    }
+    if (!stoppedIn.empty()) {
+        const std::string how = interruption.failure("").what();  // "stopped by SIGTERM"
+        const std::string ran =
+            counted(report.count(Verdict::pass) + report.count(Verdict::warn) + report.count(Verdict::fail), "check") +
+            " had run (" + ranGroups + ")";
+        report.cutShort(how + " during the " + stoppedIn + " checks; " + ran, how.substr(how.rfind(' ') + 1));
+        report.finish(secondsSince(start));
+        throw interruption.failure(" during the " + stoppedIn + " checks; " + ran + ", the rest did not");
     }
     if (cutShort) {
         char why[96];

@@ -21,15 +21,20 @@ std::string shortNumber(double value) {
 }
 
 std::vector<AxisMark> frequencyMarks(double highest, double pixelsPerOctave, std::int32_t textHeight) {
+    // Half a line of space between two labels keeps them apart.
+    const double apart = 1.5 * textHeight / pixelsPerOctave;  // in octaves
+    // 1, 2 and 5 lie an octave or more apart; where that is too close, the
+    // powers of ten and the bottom of the axis.
+    const bool all = apart <= 1.0;
     std::vector<AxisMark> marks;
     for (const double hz :
          {20.0, 50.0, 100.0, 200.0, 500.0, 1000.0, 2000.0, 5000.0, 10000.0, 20000.0, 50000.0, 100000.0, 200000.0}) {
         if (hz > highest) break;
+        const bool powerOfTen = hz == 100.0 || hz == 1000.0 || hz == 10000.0 || hz == 100000.0;
+        if (!marks.empty() && ((!all && !powerOfTen) || std::log2(hz / marks.back().at) < apart)) continue;
         marks.push_back({hz, hertzText(hz)});
     }
-    // Half a line of space between the two labels keeps them apart.
-    if (std::log2(highest / marks.back().at) * pixelsPerOctave >= 1.5 * textHeight)
-        marks.push_back({highest, hertzText(highest)});
+    if (std::log2(highest / marks.back().at) >= apart) marks.push_back({highest, hertzText(highest)});
     return marks;
 }
 

@@ -18,11 +18,11 @@ struct AxisMark {
     std::string text;  // empty for a line or tick without a number
 };
 
-// Round frequencies (1, 2 and 5 times a power of ten) from 20 Hz up to
-// `highest` (20 Hz or more), then `highest` itself where it stands far enough
-// above the last of them to be read apart: at high rates the top of the plot
-// says how far it reaches. `pixelsPerOctave` and `textHeight` say what is far
-// enough.
+// Round frequencies (1, 2 and 5 times a power of ten, or only the powers of
+// ten where those crowd) from 20 Hz up to `highest` (20 Hz or more), then
+// `highest` itself where it stands far enough above the last of them to be
+// read apart: at high rates the top of the plot says how far it reaches.
+// `pixelsPerOctave` and `textHeight` say what is far enough.
 std::vector<AxisMark> frequencyMarks(double highest, double pixelsPerOctave, std::int32_t textHeight);
 
 // Bars numbered from 1 as musicians count them. A line at every bar, or at

@@ -17,12 +17,13 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// Margins around the plot, sized for the labels at font scale 2.
-constexpr std::int32_t kFontScale = 2;
-constexpr std::int32_t kLeft = 76;
-constexpr std::int32_t kRight = 100;
-constexpr std::int32_t kTop = 84;
-constexpr std::int32_t kBottom = 66;
+// Margins around the plot in dots of the font: they grow with its scale.
+constexpr std::int32_t kLeft = 42;  // "22.05k" and its tick
+constexpr std::int32_t kRight = 50;
+constexpr std::int32_t kTop = 42;
+constexpr std::int32_t kBottom = 33;
+// From this size on the font is drawn at twice its size.
+constexpr PictureSize kLargeFontFrom{640, 360};
 
 constexpr Colour kBackground{17, 17, 23};
 constexpr Colour kFrame{88, 88, 102};
@@ -92,8 +93,13 @@ struct Spectrogram::FourierTransform {
     fftwf_plan plan;
 };
 
+std::int32_t Spectrogram::fontScale(PictureSize size) {
+    return size.width >= kLargeFontFrom.width && size.height >= kLargeFontFrom.height ? 2 : 1;
+}
+
 PlotArea Spectrogram::plotArea(PictureSize size) {
-    return {kLeft, kTop, size.width - kLeft - kRight, size.height - kTop - kBottom};
+    const std::int32_t s = fontScale(size);
+    return {kLeft * s, kTop * s, size.width - (kLeft + kRight) * s, size.height - (kTop + kBottom) * s};
 }
 
 Spectrogram::Spectrogram(double sampleRate, std::int32_t channels, PictureSize size)
@@ -101,6 +107,7 @@ Spectrogram::Spectrogram(double sampleRate, std::int32_t channels, PictureSize s
       channels_(channels),
       size_(size),
       area_(plotArea(size)),
+      font_(fontScale(size)),
       fftSize_(fftSizeFor(sampleRate)),
       hop_(fftSize_ / 8),
       window_(static_cast<std::size_t>(fftSize_)),
@@ -229,21 +236,38 @@ std::vector<double> Spectrogram::pixelColumn(double fromSample, double toSample)
     return levels;
 }
 
-RasterImage Spectrogram::picture(const TempoMap& tempo, TimeSignature signature, const std::string& title) {
-    finish();
-    RasterImage image(size_.width, size_.height, kBackground);
-    const BitmapFont font(kFontScale);
+Spectrogram::TimeSpan Spectrogram::timeSpan(const TempoMap& tempo) const {
     TimeSpan span{tempo.beatAt(0), tempo.beatAt(framesIn_), 0.0};
     if (!(span.endBeat > span.startBeat)) span.endBeat = span.startBeat + 1.0;
     span.beatsPerPixel = (span.endBeat - span.startBeat) / area_.width;
+    return span;
+}
+
+RasterImage Spectrogram::picture(const TempoMap& tempo, TimeSignature signature, const std::string& title) {
+    finish();
+    RasterImage image(size_.width, size_.height, kBackground);
+    const TimeSpan span = timeSpan(tempo);
     drawSpectrum(image, tempo, span);
-    drawBars(image, font, span, signature);
-    drawTempo(image, font, tempo, span);
-    drawFrequencies(image, font);
+    drawBars(image, span, signature);
+    drawTempo(image, tempo, span);
+    drawFrequencies(image);
     drawFrame(image);
-    drawColourScale(image, font);
-    drawTitle(image, font, title);
+    drawColourScale(image);
+    for (const PictureLabel& label : labels(tempo, signature, title))
+        font_.draw(image, label.x, label.y, label.text, label.colour);
     return image;
+}
+
+std::vector<PictureLabel> Spectrogram::labels(const TempoMap& tempo, TimeSignature signature,
+                                              const std::string& title) const {
+    std::vector<PictureLabel> labels;
+    const TimeSpan span = timeSpan(tempo);
+    const bool unitAbove = tempoLabels(labels, tempo, span);
+    barLabels(labels, span, signature, !unitAbove);
+    frequencyLabels(labels);
+    scaleLabels(labels);
+    titleLabels(labels, title);
+    return labels;
 }
 
 void Spectrogram::drawSpectrum(RasterImage& image, const TempoMap& tempo, const TimeSpan& span) const {
@@ -259,73 +283,159 @@ void Spectrogram::drawSpectrum(RasterImage& image, const TempoMap& tempo, const 
     }
 }
 
-// Bars across; axis_marks.h says which marks there are.
-void Spectrogram::drawBars(RasterImage& image, const BitmapFont& font, const TimeSpan& span,
-                           TimeSignature signature) const {
-    const PlotArea& a = area_;
-    const double pixelsPerQuarter = 1.0 / span.beatsPerPixel;
-    const TimeMarks marks = timeMarks(span.startBeat, span.endBeat, signature, pixelsPerQuarter, font);
-    const auto xAt = [&](double beat) {
-        return a.left + std::min(static_cast<std::int32_t>(std::lround((beat - span.startBeat) * pixelsPerQuarter)),
-                                 a.width - 1);
-    };
-    auto label = [&](std::int32_t x, const std::string& text, Colour colour) {
-        const std::int32_t w = font.width(text);
-        const std::int32_t left = std::clamp(x - w / 2, a.left - w / 2, size_.width - w - 2);
-        font.draw(image, left, a.top + a.height + 12, text, colour);
-    };
-    for (const AxisMark& beat : marks.beats) {
-        image.fill(xAt(beat.at), a.top + a.height, 1, 4, kFrame);
-        if (!beat.text.empty()) label(xAt(beat.at), beat.text, kDimText);
-    }
-    for (const AxisMark& bar : marks.bars) {
-        const std::int32_t x = xAt(bar.at);
-        for (std::int32_t y = a.top; y < a.top + a.height; ++y) image.blend(x, y, kBarLine, kBarLineOpacity);
-        image.fill(x, a.top + a.height, 1, 8, kDimText);
-        if (!bar.text.empty()) label(x, bar.text, kText);
-    }
-    // Long files get a line every few bars, and the title says how many.
-    const std::string timeTitle = "time in bars of " + std::to_string(signature.numerator) + "/" +
-                                  std::to_string(signature.denominator) +
-                                  (marks.lineStep == 1 ? " - a line at every bar"
-                                                       : " - a line every " + std::to_string(marks.lineStep) + " bars");
-    font.draw(image, a.left + (a.width - font.width(timeTitle)) / 2, a.top + a.height + 16 + font.capHeight() * 2,
-              timeTitle, kDimText);
+namespace {
+
+// The column of the plot a beat falls in.
+std::int32_t columnAt(const PlotArea& a, double beat, double startBeat, double beatsPerPixel) {
+    return a.left + std::min(static_cast<std::int32_t>(std::lround((beat - startBeat) / beatsPerPixel)), a.width - 1);
 }
 
-// The tempo above the plot where it starts and wherever it changes, where
-// there is room.
-void Spectrogram::drawTempo(RasterImage& image, const BitmapFont& font, const TempoMap& tempo,
-                            const TimeSpan& span) const {
+bool overlap(const PictureLabel& a, const PictureLabel& b) {
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+// `text` shortened with "..." to at most `room` pixels.
+std::string fitted(const BitmapFont& font, std::string text, std::int32_t room) {
+    if (font.width(text) <= room) return text;
+    while (!text.empty() && font.width(text + "...") > room) text.pop_back();
+    return text + "...";
+}
+
+}  // namespace
+
+// Bars across; axis_marks.h says which marks there are.
+void Spectrogram::drawBars(RasterImage& image, const TimeSpan& span, TimeSignature signature) const {
     const PlotArea& a = area_;
-    const std::int32_t y = a.top - 12 - font.capHeight();
-    std::int32_t freeFrom = a.left;
-    for (const AxisMark& mark : tempoMarks(tempo, framesIn_)) {
-        const auto x = a.left + static_cast<std::int32_t>(std::lround((mark.at - span.startBeat) / span.beatsPerPixel));
-        if (x >= freeFrom && x + font.width(mark.text) <= a.left + a.width) {
-            image.fill(x, a.top - 6, 1, 6, kDimText);
-            font.draw(image, x + 2, y, mark.text, kDimText);
-            freeFrom = x + font.width(mark.text) + 12;
-        }
+    const TimeMarks marks = timeMarks(span.startBeat, span.endBeat, signature, 1.0 / span.beatsPerPixel, font_);
+    const std::int32_t s = font_.scale();
+    for (const AxisMark& beat : marks.beats)
+        image.fill(columnAt(a, beat.at, span.startBeat, span.beatsPerPixel), a.top + a.height, 1, 2 * s, kFrame);
+    for (const AxisMark& bar : marks.bars) {
+        const std::int32_t x = columnAt(a, bar.at, span.startBeat, span.beatsPerPixel);
+        for (std::int32_t y = a.top; y < a.top + a.height; ++y) image.blend(x, y, kBarLine, kBarLineOpacity);
+        image.fill(x, a.top + a.height, 1, 4 * s, kDimText);
     }
 }
+
+void Spectrogram::barLabels(std::vector<PictureLabel>& labels, const TimeSpan& span, TimeSignature signature,
+                            bool tempoUnit) const {
+    const PlotArea& a = area_;
+    const TimeMarks marks = timeMarks(span.startBeat, span.endBeat, signature, 1.0 / span.beatsPerPixel, font_);
+    const std::int32_t s = font_.scale();
+    const std::size_t first = labels.size();
+    auto label = [&](double beat, const std::string& text, Colour colour) {
+        const std::int32_t x = columnAt(a, beat, span.startBeat, span.beatsPerPixel);
+        const std::int32_t w = font_.width(text);
+        const PictureLabel placed{
+            text, std::clamp(x - w / 2, 0, size_.width - w), a.top + a.height + 6 * s, w, font_.boxHeight(), colour};
+        // Rounding at the edges can push two numbers together: the first one stays.
+        for (std::size_t i = first; i < labels.size(); ++i)
+            if (overlap(labels[i], placed)) return;
+        labels.push_back(placed);
+    };
+    for (const AxisMark& bar : marks.bars)
+        if (!bar.text.empty()) label(bar.at, bar.text, kText);
+    for (const AxisMark& beat : marks.beats)
+        if (!beat.text.empty()) label(beat.at, beat.text, kDimText);
+
+    // Long files get a line every few bars, and the caption says how many.
+    const std::string signatureText = std::to_string(signature.numerator) + "/" + std::to_string(signature.denominator);
+    const std::string every =
+        marks.lineStep == 1 ? "a line at every bar" : "a line every " + std::to_string(marks.lineStep) + " bars";
+    const std::int32_t room = size_.width - 4 * s;
+    std::string caption = "time in bars of " + signatureText + " - " + every + (tempoUnit ? ", tempo in BPM" : "");
+    if (font_.width(caption) > room)
+        caption = "bars of " + signatureText + ", " + every + (tempoUnit ? ", tempo in BPM" : "");
+    caption = fitted(font_, caption, room);
+    const std::int32_t w = font_.width(caption);
+    const std::int32_t x = std::clamp(a.left + (a.width - w) / 2, 2 * s, size_.width - 2 * s - w);
+    labels.push_back({caption, x, a.top + a.height + 8 * s + 2 * font_.capHeight(), w, font_.boxHeight(), kDimText});
+}
+
+// A tick above the plot where the tempo starts and wherever it changes.
+void Spectrogram::drawTempo(RasterImage& image, const TempoMap& tempo, const TimeSpan& span) const {
+    const PlotArea& a = area_;
+    const std::int32_t s = font_.scale();
+    for (const AxisMark& mark : tempoMarks(tempo, framesIn_))
+        image.fill(columnAt(a, mark.at, span.startBeat, span.beatsPerPixel), a.top - 3 * s, 1, 3 * s, kDimText);
+}
+
+// Each tempo beside its tick. Where the numbers crowd, only the first says
+// "BPM", or none does (the caption below says it then); a number that still
+// has no room is left out, its tick stays. True when the unit is shown here.
+bool Spectrogram::tempoLabels(std::vector<PictureLabel>& labels, const TempoMap& tempo, const TimeSpan& span) const {
+    const PlotArea& a = area_;
+    const std::int32_t s = font_.scale();
+    const std::int32_t y = a.top - 6 * s - font_.capHeight();
+    const std::vector<AxisMark> marks = tempoMarks(tempo, framesIn_);
+    enum class Unit { everywhere, first, nowhere };
+    auto place = [&](Unit unit) {
+        std::vector<PictureLabel> placed;
+        std::int32_t freeFrom = a.left;
+        for (std::size_t i = 0; i < marks.size(); ++i) {
+            std::string text = marks[i].text;
+            if (unit == Unit::nowhere || (unit == Unit::first && i > 0)) text.resize(text.find(' '));
+            const std::int32_t w = font_.width(text);
+            const std::int32_t tick = columnAt(a, marks[i].at, span.startBeat, span.beatsPerPixel);
+            // Past the right edge the number ends at the picture's edge instead.
+            const std::int32_t x = std::min(tick + s, size_.width - w);
+            if (x < freeFrom) continue;
+            placed.push_back({text, x, y, w, font_.boxHeight(), kDimText});
+            freeFrom = x + w + 4 * s;
+        }
+        return placed;
+    };
+    Unit unit = Unit::everywhere;
+    std::vector<PictureLabel> placed = place(unit);
+    for (const Unit fewer : {Unit::first, Unit::nowhere}) {
+        if (placed.size() == marks.size()) break;
+        placed = place(unit = fewer);
+    }
+    labels.insert(labels.end(), placed.begin(), placed.end());
+    return unit != Unit::nowhere;
+}
+
+namespace {
+
+struct FrequencyMark {
+    AxisMark mark;
+    std::int32_t row;  // of its tick
+};
 
 // Frequencies up the side, on the same log scale as the bands.
-void Spectrogram::drawFrequencies(RasterImage& image, const BitmapFont& font) const {
-    const PlotArea& a = area_;
-    const std::int32_t textHeight = font.capHeight();
-    const double highest = std::max(sampleRate_ / 2.0, 2.0 * kLowestHz);
-    const double octaves = std::log(highest / kLowestHz);
-    for (const AxisMark& mark : frequencyMarks(highest, a.height / std::log2(highest / kLowestHz), textHeight)) {
-        const auto y = a.top + a.height -
-                       static_cast<std::int32_t>(std::lround(std::log(mark.at / kLowestHz) / octaves * a.height));
-        const std::int32_t tickY = std::min(y, a.top + a.height - 1);
-        image.fill(a.left - 6, tickY, 6, 1, kDimText);
-        const std::int32_t labelY =
-            std::clamp(tickY - textHeight / 2, a.top - textHeight / 2, a.top + a.height - textHeight);
-        font.draw(image, a.left - 10 - font.width(mark.text), labelY, mark.text, kText);
+std::vector<FrequencyMark> frequencyMarksIn(const PlotArea& a, double sampleRate, std::int32_t textHeight) {
+    const double highest = std::max(sampleRate / 2.0, 2.0 * Spectrogram::kLowestHz);
+    const double octaves = std::log(highest / Spectrogram::kLowestHz);
+    std::vector<FrequencyMark> marks;
+    for (AxisMark& mark : frequencyMarks(highest, a.height / std::log2(highest / Spectrogram::kLowestHz), textHeight)) {
+        const auto y =
+            a.top + a.height -
+            static_cast<std::int32_t>(std::lround(std::log(mark.at / Spectrogram::kLowestHz) / octaves * a.height));
+        marks.push_back({std::move(mark), std::min(y, a.top + a.height - 1)});
     }
-    font.draw(image, a.left - 10 - font.width("Hz"), a.top - 12 - textHeight, "Hz", kDimText);
+    return marks;
+}
+
+}  // namespace
+
+void Spectrogram::drawFrequencies(RasterImage& image) const {
+    const std::int32_t s = font_.scale();
+    for (const FrequencyMark& m : frequencyMarksIn(area_, sampleRate_, font_.capHeight()))
+        image.fill(area_.left - 3 * s, m.row, 3 * s, 1, kDimText);
+}
+
+void Spectrogram::frequencyLabels(std::vector<PictureLabel>& labels) const {
+    const PlotArea& a = area_;
+    const std::int32_t s = font_.scale();
+    const std::int32_t textHeight = font_.capHeight();
+    for (const FrequencyMark& m : frequencyMarksIn(a, sampleRate_, textHeight)) {
+        const std::int32_t w = font_.width(m.mark.text);
+        // Centred on its tick even at the ends, so that neighbours stay as far apart as their ticks.
+        labels.push_back(
+            {m.mark.text, std::max(a.left - 5 * s - w, 0), m.row - textHeight / 2, w, font_.boxHeight(), kText});
+    }
+    labels.push_back({"Hz", a.left - 5 * s - font_.width("Hz"), a.top - 6 * s - textHeight, font_.width("Hz"),
+                      font_.boxHeight(), kDimText});
 }
 
 void Spectrogram::drawFrame(RasterImage& image) const {
@@ -336,38 +446,61 @@ void Spectrogram::drawFrame(RasterImage& image) const {
     image.fill(a.left + a.width, a.top - 1, 1, a.height + 2, kFrame);
 }
 
+namespace {
+
+// The colour scale's levels: every 10 dB where they have room, else every 20.
+double scaleStepDb(const PlotArea& a, std::int32_t textHeight) {
+    return a.height / (-Spectrogram::kFloorDb / 10.0) >= 2.5 * textHeight ? 10.0 : 20.0;
+}
+
+std::int32_t scaleRow(const PlotArea& a, double db) {
+    return a.top + static_cast<std::int32_t>(std::lround(db / Spectrogram::kFloorDb * (a.height - 1)));
+}
+
+}  // namespace
+
 // The colours' levels beside the plot, from 0 dB at the top to the floor.
-void Spectrogram::drawColourScale(RasterImage& image, const BitmapFont& font) const {
+void Spectrogram::drawColourScale(RasterImage& image) const {
     const PlotArea& a = area_;
-    const std::int32_t textHeight = font.capHeight();
-    const std::int32_t scaleLeft = a.left + a.width + 16;
-    const std::int32_t scaleWidth = 14;
+    const std::int32_t s = font_.scale();
+    const std::int32_t scaleLeft = a.left + a.width + 8 * s;
+    const std::int32_t scaleWidth = 7 * s;
     for (std::int32_t y = 0; y < a.height; ++y)
         image.fill(scaleLeft, a.top + y, scaleWidth, 1, heat(1.0 - (y + 0.5) / a.height));
-    const double dbStep = a.height / (-kFloorDb / 10.0) >= 2.5 * textHeight ? 10.0 : 20.0;
-    for (double db = 0.0; db >= kFloorDb; db -= dbStep) {
-        const auto y = a.top + static_cast<std::int32_t>(std::lround(db / kFloorDb * (a.height - 1)));
-        image.fill(scaleLeft + scaleWidth, y, 4, 1, kDimText);
-        const std::string label = shortNumber(db);
-        const std::int32_t labelY =
-            std::clamp(y - textHeight / 2, a.top - textHeight / 2, a.top + a.height - textHeight);
-        font.draw(image, scaleLeft + scaleWidth + 8, labelY, label, kText);
+    const double step = scaleStepDb(a, font_.capHeight());
+    for (double db = 0.0; db >= kFloorDb; db -= step)
+        image.fill(scaleLeft + scaleWidth, scaleRow(a, db), 2 * s, 1, kDimText);
+}
+
+void Spectrogram::scaleLabels(std::vector<PictureLabel>& labels) const {
+    const PlotArea& a = area_;
+    const std::int32_t s = font_.scale();
+    const std::int32_t textHeight = font_.capHeight();
+    const std::int32_t scaleLeft = a.left + a.width + 8 * s;
+    const std::int32_t labelLeft = scaleLeft + 11 * s;
+    const double step = scaleStepDb(a, textHeight);
+    for (double db = 0.0; db >= kFloorDb; db -= step) {
+        const std::string text = shortNumber(db);
+        const std::int32_t y =
+            std::clamp(scaleRow(a, db) - textHeight / 2, a.top - textHeight / 2, a.top + a.height - textHeight);
+        labels.push_back({text, labelLeft, y, font_.width(text), font_.boxHeight(), kText});
     }
-    font.draw(image, scaleLeft, a.top - 12 - textHeight, "dB", kDimText);
+    labels.push_back({"dB", scaleLeft, a.top - 6 * s - textHeight, font_.width("dB"), font_.boxHeight(), kDimText});
 }
 
 // The title's first line stands out; a second one is quieter. Lines too
 // long for the picture end in "...".
-void Spectrogram::drawTitle(RasterImage& image, const BitmapFont& font, const std::string& title) const {
+void Spectrogram::titleLabels(std::vector<PictureLabel>& labels, const std::string& title) const {
+    const std::int32_t s = font_.scale();
     const std::size_t newline = title.find('\n');
-    const std::int32_t room = size_.width - area_.left - 8;
-    auto fitted = [&](std::string line) {
-        if (font.width(line) <= room) return line;
-        while (!line.empty() && font.width(line + "...") > room) line.pop_back();
-        return line + "...";
+    const std::int32_t left = 4 * s;
+    const std::int32_t room = size_.width - 2 * left;
+    auto line = [&](const std::string& text, std::int32_t y, Colour colour) {
+        const std::string shown = fitted(font_, text, room);
+        labels.push_back({shown, left, y, font_.width(shown), font_.boxHeight(), colour});
     };
-    font.draw(image, area_.left, 12, fitted(title.substr(0, newline)), kText);
-    if (newline != std::string::npos) font.draw(image, area_.left, 36, fitted(title.substr(newline + 1)), kDimText);
+    line(title.substr(0, newline), 6 * s, kText);
+    if (newline != std::string::npos) line(title.substr(newline + 1), 18 * s, kDimText);
 }
 
 }  // namespace vsthost

@@ -43,6 +43,17 @@ struct PlotArea {
     std::int32_t height;
 };
 
+// A text of the picture and the box it covers, from the top of its capitals
+// to the bottom of its descenders.
+struct PictureLabel {
+    std::string text;
+    std::int32_t x;
+    std::int32_t y;
+    std::int32_t width;
+    std::int32_t height;
+    Colour colour;
+};
+
 class Spectrogram {
 public:
     static constexpr double kLowestHz = 20.0;
@@ -54,6 +65,8 @@ public:
     Spectrogram& operator=(const Spectrogram&) = delete;
 
     static PlotArea plotArea(PictureSize size);
+    // Small pictures get the font at its smallest, so that their labels fit.
+    static std::int32_t fontScale(PictureSize size);
 
     // Interleaved frames of the output; channels are mixed to one.
     void add(const float* interleaved, std::int64_t frames);
@@ -63,6 +76,9 @@ public:
     // the time axis runs along `tempo` from the first frame to the last. The
     // title may have a second line after a '\n'.
     RasterImage picture(const TempoMap& tempo, TimeSignature signature, const std::string& title);
+    // Every text that picture draws, placed: none overlaps another or
+    // reaches past the picture's edges.
+    std::vector<PictureLabel> labels(const TempoMap& tempo, TimeSignature signature, const std::string& title) const;
 
 private:
     struct Band {
@@ -79,6 +95,7 @@ private:
         double beatsPerPixel;
     };
 
+    TimeSpan timeSpan(const TempoMap& tempo) const;
     void analyse();
     void closeColumn();
     void finish();
@@ -86,17 +103,26 @@ private:
 
     // The parts of the picture.
     void drawSpectrum(RasterImage& image, const TempoMap& tempo, const TimeSpan& span) const;
-    void drawBars(RasterImage& image, const BitmapFont& font, const TimeSpan& span, TimeSignature signature) const;
-    void drawTempo(RasterImage& image, const BitmapFont& font, const TempoMap& tempo, const TimeSpan& span) const;
-    void drawFrequencies(RasterImage& image, const BitmapFont& font) const;
+    void drawBars(RasterImage& image, const TimeSpan& span, TimeSignature signature) const;
+    void drawTempo(RasterImage& image, const TempoMap& tempo, const TimeSpan& span) const;
+    void drawFrequencies(RasterImage& image) const;
     void drawFrame(RasterImage& image) const;
-    void drawColourScale(RasterImage& image, const BitmapFont& font) const;
-    void drawTitle(RasterImage& image, const BitmapFont& font, const std::string& title) const;
+    void drawColourScale(RasterImage& image) const;
+
+    // Where the texts go: bar numbers and the time axis' caption, tempi,
+    // frequencies, the colour scale's levels, the title.
+    void barLabels(std::vector<PictureLabel>& labels, const TimeSpan& span, TimeSignature signature,
+                   bool tempoUnit) const;
+    bool tempoLabels(std::vector<PictureLabel>& labels, const TempoMap& tempo, const TimeSpan& span) const;
+    void frequencyLabels(std::vector<PictureLabel>& labels) const;
+    void scaleLabels(std::vector<PictureLabel>& labels) const;
+    void titleLabels(std::vector<PictureLabel>& labels, const std::string& title) const;
 
     double sampleRate_;
     std::int32_t channels_;
     PictureSize size_;
     PlotArea area_;
+    BitmapFont font_;
     std::int32_t fftSize_;
     std::int32_t hop_;
     std::vector<float> window_;

@@ -187,7 +187,9 @@ std::vector<std::string> childArguments(const RunSettings& settings, const std::
             limit};
 }
 
-GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline deadline, const GroupEvents& events) {
+GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline deadline, const GroupEvents& events,
+                  const std::atomic<bool>* stop) {
+    const auto stopAsked = [stop] { return stop != nullptr && stop->load(); };
     const auto groupStart = Clock::now();
     GroupRun run;
     run.group = group.name;
@@ -216,6 +218,10 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
     ChildProgress& progress = childProgress();
     std::size_t next = 0;  // the first runnable check without a result
     while (next < runnable.size()) {
+        if (stopAsked()) {
+            run.stopped = true;
+            break;
+        }
         if (Clock::now() >= deadline) {
             for (std::size_t k = next; k < runnable.size(); ++k)
                 result(runnable[k],
@@ -252,6 +258,10 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
         for (;;) {
             pollfd fds[2] = {{lines.read, POLLIN, 0}, {output.read, POLLIN, 0}};
             ::poll(fds, 2, 100);
+            if (stopAsked()) {
+                run.stopped = true;
+                break;
+            }
             drain(lines.read, pending);
             printed.clear();
             drain(output.read, printed);
@@ -306,6 +316,11 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
         endProcessGroup(pid);
         const int status = waitForProcess(pid);
         run.output.finish();
+        // A process stopped after it reported its last check ended the group in full.
+        if (run.stopped) {
+            run.stopped = next < runnable.size();
+            break;
+        }
         if (!malformed.empty())
             throw std::logic_error("internal fault: the process running the " + group.name +
                                    " checks reported a result line that does not parse: \"" + malformed + "\"");

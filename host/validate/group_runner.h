@@ -6,6 +6,7 @@
 // check. An overall limit bounds the whole validation.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -30,13 +31,16 @@ struct GroupRun {
     PluginOutput output;    // what the plug-in printed meanwhile
     std::string notPlugin;  // set when the file turned out not to be a plug-in at all
     bool cutShort = false;  // the overall time limit ran out before every runnable check ran
+    bool stopped = false;   // asked to stop: the check running then has no result
 };
 
 using Deadline = std::chrono::steady_clock::time_point;
 
 // Reports every check of the group, the ones above the strictness as
-// skipped, the others as they finish.
-GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline deadline, const GroupEvents& events);
+// skipped, the others as they finish. Once `stop` is set the process running
+// the checks is ended, with what it started, and the group ends there.
+GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline deadline, const GroupEvents& events,
+                  const std::atomic<bool>* stop = nullptr);
 
 // The arguments that make this program run `groupAndStart`, "GROUP:N": the
 // group's checks from its N-th runnable one on (runChild reads them back).

@@ -1,5 +1,7 @@
 #include "plugin_output.h"
 
+#include "host/text/counted.h"
+
 namespace vsthost::validate {
 
 namespace {
@@ -70,7 +72,7 @@ void PluginOutput::line(std::string raw) {
 
 std::string shownLine(const PrintedLine& line) {
     if (line.times == 1) return line.text;
-    return line.text + " (" + std::to_string(line.times) + " times)";
+    return line.text + " (" + counted(line.times, "time") + ")";
 }
 
 }  // namespace vsthost::validate

@@ -1,10 +1,18 @@
 #include "report.h"
 
+#include "host/text/counted.h"
+
 namespace vsthost::validate {
 
 namespace {
 
 constexpr int kIdColumn = 30;
+
+// A count the plug-in gave, with its noun; as it was given when not a number.
+std::string factCount(const ReportHeading& heading, const std::string& key, std::string_view noun) {
+    const std::string value = heading.fact(key);
+    return value == "1" ? value + " " + std::string(noun) : value + " " + std::string(noun) + "s";
+}
 
 }  // namespace
 
@@ -37,10 +45,11 @@ void TextReport::begin(const ReportHeading& heading) {
                  heading.strictness, static_cast<unsigned long long>(heading.seed), heading.callLimitSeconds,
                  heading.timeLimitSeconds);
     if (!heading.fact("id").empty())
-        std::fprintf(out, "Plug-in \"%s\" by \"%s\", id '%s', version %s, %s in, %s out, %s parameters, %s programs\n",
+        std::fprintf(out, "Plug-in \"%s\" by \"%s\", id '%s', version %s, %s in, %s out, %s, %s\n",
                      heading.fact("name").c_str(), heading.fact("vendor").c_str(), heading.fact("id").c_str(),
                      heading.fact("version").c_str(), heading.fact("inputs").c_str(), heading.fact("outputs").c_str(),
-                     heading.fact("parameters").c_str(), heading.fact("programs").c_str());
+                     factCount(heading, "parameters", "parameter").c_str(),
+                     factCount(heading, "programs", "program").c_str());
     std::fflush(out);
 }
 
@@ -65,12 +74,14 @@ void TextReport::end(const Report& report) {
     }
     if (!report.notRun().empty()) std::fprintf(out, "Nothing else was run: %s\n", report.notRun().c_str());
     if (!report.cutShortBy().empty()) std::fprintf(out, "Cut short: %s\n", report.cutShortBy().c_str());
-    const char* outcome = report.anyFailed()             ? "validation FAILED"
-                          : !report.cutShortBy().empty() ? "validation INCOMPLETE, cut short by the overall time limit"
-                                                         : "validation passed";
-    std::fprintf(out, "Summary: %zu checks, %d PASS, %d FAIL, %d WARN, %d SKIP in %.1f s: %s\n",
-                 report.results().size(), report.count(Verdict::pass), report.count(Verdict::fail),
-                 report.count(Verdict::warn), report.count(Verdict::skip), report.seconds(), outcome);
+    const std::string outcome = report.anyFailed() ? "validation FAILED"
+                                : !report.cutShortBy().empty()
+                                    ? "validation INCOMPLETE, cut short by " + report.cutShortCause()
+                                    : "validation passed";
+    std::fprintf(out, "Summary: %s, %d PASS, %d FAIL, %d WARN, %d SKIP in %.1f s: %s\n",
+                 counted(static_cast<std::int64_t>(report.results().size()), "check").c_str(),
+                 report.count(Verdict::pass), report.count(Verdict::fail), report.count(Verdict::warn),
+                 report.count(Verdict::skip), report.seconds(), outcome.c_str());
     std::fflush(out);
 }
 

@@ -54,8 +54,12 @@ public:
 
     void add(CheckResult result);
     void addGroup(PrintedByGroup group);
-    // Before finishing: the run ended before every check ran, and `why`.
-    void cutShort(std::string why) { cutShort_ = std::move(why); }
+    // Before finishing: the run ended before every check ran, `why`, and
+    // what ended it in a few words.
+    void cutShort(std::string why, std::string by = "the overall time limit") {
+        cutShort_ = std::move(why);
+        cutShortBy_ = std::move(by);
+    }
     // `why` when checks could not be run at all, e.g. no usable record.
     void finish(double seconds, std::string why = "");
 
@@ -66,6 +70,7 @@ public:
     // Not cut short and nothing failed: a run that did not finish proves nothing.
     bool passed() const { return !anyFailed() && cutShort_.empty(); }
     const std::string& cutShortBy() const { return cutShort_; }
+    const std::string& cutShortCause() const { return cutShortBy_; }
     int count(Verdict verdict) const { return counts[static_cast<int>(verdict)]; }
     double seconds() const { return seconds_; }
     const std::string& notRun() const { return notRun_; }
@@ -79,6 +84,7 @@ private:
     double seconds_ = 0.0;
     std::string notRun_;
     std::string cutShort_;
+    std::string cutShortBy_;
 };
 
 // One line per check as it finishes; then what the plug-in printed, apart;

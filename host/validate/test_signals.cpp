@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "host/text/counted.h"
+
 namespace vsthost::validate {
 
 void fillNoise(ChannelBuffers& buffers, SeededRandom& random, float amplitude, std::int32_t frames) {
@@ -51,7 +53,7 @@ std::string SignalScan::unwrittenText() const {
         }
         if (n < frames) {
             partly += (partly.empty() ? "" : ", ") + std::string("output ") + std::to_string(c + 1) + " left " +
-                      std::to_string(n) + " of " + std::to_string(frames) + " samples unwritten";
+                      std::to_string(n) + " of " + counted(frames, "sample") + " unwritten";
             ++c;
             continue;
         }

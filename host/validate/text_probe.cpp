@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "host/text/counted.h"
+
 namespace vsthost::validate {
 
 namespace {
@@ -47,7 +49,7 @@ std::optional<Outcome> judgeText(const WrittenText& written, std::int32_t bound,
     const std::int32_t limit = bound + 1;
     if (written.extent <= limit) return std::nullopt;
     const std::string finding = what + " " + quoted(written.text) + " (" + std::to_string(written.text.size()) +
-                                " characters) writes " + std::to_string(written.extent) + " bytes where " +
+                                " characters) writes " + counted(written.extent, "byte") + " where " +
                                 std::to_string(limit) + " are allowed";
     if (written.extent > std::max(limit, kCommonHostBuffer)) return failed(finding);
     return Outcome{strictness >= 7 ? Verdict::fail : Verdict::warn, finding};

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "host/text/counted.h"
+
 namespace vsthost::validate {
 
 enum class Verdict { pass, warn, fail, skip };
@@ -13,11 +15,6 @@ struct Outcome {
     Verdict verdict;
     std::string message;
 };
-
-// "1 parameter", "5 parameters".
-inline std::string counted(long long n, const std::string& noun) {
-    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
-}
 
 inline Outcome passed(std::string message) { return {Verdict::pass, std::move(message)}; }
 inline Outcome warned(std::string message) { return {Verdict::warn, std::move(message)}; }

@@ -35,8 +35,9 @@ TEST(RecordNames, EveryEffectOpcodeHasItsName) {
 TEST(RecordNames, FlagsInBitOrderWithUnnamedBitsByNumber) {
     EXPECT_EQ(effectFlagNames(0), std::vector<std::string>{});
     EXPECT_EQ(effectFlagNames(effFlagsIsSynth | effFlagsCanReplacing | (1 << 6) | effFlagsCanDoubleReplacing),
-              (std::vector<std::string>{"CanReplacing", "bit6", "IsSynth", "CanDoubleReplacing"}));
-    EXPECT_EQ(effectFlagNames(static_cast<std::int32_t>(0x80000000u)), std::vector<std::string>{"bit31"});
+              (std::vector<std::string>{"CanReplacing", "unnamed flag 0x40", "IsSynth", "CanDoubleReplacing"}));
+    EXPECT_EQ(effectFlagNames(static_cast<std::int32_t>(0x80000000u)),
+              std::vector<std::string>{"unnamed flag 0x80000000"});
 }
 
 TEST(RecordNames, FourCharacterCodes) {

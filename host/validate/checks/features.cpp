@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "frame/opcodes.h"
+#include "host/text/counted.h"
 #include "host/text/figures.h"
 #include "host/validate/audio_probe.h"
 #include "host/validate/catalogue.h"
@@ -135,7 +136,7 @@ Outcome latency(CheckContext& context) {
     }
     const auto peakAt = static_cast<std::int32_t>(std::max_element(level.begin(), level.end()) - level.begin());
     const float peak = level[static_cast<std::size_t>(peakAt)];
-    const std::string claim = "claims a latency of " + std::to_string(reported) + " frames";
+    const std::string claim = "claims a latency of " + counted(reported, "frame");
     if (peak < kSilence) {
         findings.add(passed(""));
         return findings.outcome(claim + "; an impulse brought nothing out within " + std::to_string(window) +
@@ -186,7 +187,7 @@ Outcome bypass(CheckContext& context) {
         }
     plugin.dispatch(effSetBypass, 0, 0);
     for (int b = 0; b < 4; ++b) processNoise(plugin, io, context.random, kBlock, scan);
-    const std::string delayed = "the input delayed by its latency of " + std::to_string(delay) + " frames";
+    const std::string delayed = "the input delayed by its latency of " + counted(delay, "frame");
     if (largest > kSilence)
         return failed("bypassed (effSetBypass(1) answered 1), the output differs from " + delayed + " by up to " +
                       threeFigures(largest) + " at frame " + std::to_string(where));

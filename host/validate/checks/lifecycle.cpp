@@ -9,6 +9,7 @@
 #include <string>
 
 #include "frame/opcodes.h"
+#include "host/text/counted.h"
 #include "host/validate/audio_probe.h"
 #include "host/validate/call_in_progress.h"
 #include "host/validate/catalogue.h"
@@ -37,7 +38,7 @@ Outcome openClose(CheckContext& context) {
     if (round < kRounds)
         std::snprintf(budget, sizeof budget, " (of %d: the check's %g s ran out)", kRounds, context.budget.seconds());
     return judgeOutput(scan, context,
-                       std::to_string(round) + " instances opened and closed" + budget + ", then one processed");
+                       counted(round, "instance") + " opened and closed" + budget + ", then one processed");
 }
 
 Outcome suspendResume(CheckContext& context) {

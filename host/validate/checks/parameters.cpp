@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "frame/opcodes.h"
+#include "host/text/counted.h"
 #include "host/text/figures.h"
 #include "host/validate/audio_probe.h"
 #include "host/validate/call_in_progress.h"
@@ -125,7 +126,7 @@ Outcome automation(CheckContext& context) {
     }
     return judgeOutput(scan, context,
                        ranText(context, done >= kFrames, "random parameter changes every 32 frames for 2 s",
-                               "random parameter changes every 32 frames for " + std::to_string(done) + " frames"),
+                               "random parameter changes every 32 frames for " + counted(done, "frame")),
                        kOnlyFinite);
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/allocation/allocation_counter.h"
+#include "host/text/counted.h"
 #include "host/validate/audio_probe.h"
 #include "host/validate/call_in_progress.h"
 #include "host/validate/catalogue.h"
@@ -132,10 +133,9 @@ Outcome parameterThread(CheckContext& context) {
     writer.join();
     noteContext("");
     if (during == 0) return skipped("the second thread never ran while the first processed");
-    return judgeOutput(
-        scan, context,
-        std::to_string(blocks) + " blocks while a second thread made " + std::to_string(during) + " parameter changes",
-        kOnlyFinite);
+    return judgeOutput(scan, context,
+                       counted(blocks, "block") + " while a second thread made " + counted(during, "parameter change"),
+                       kOnlyFinite);
 }
 
 }  // namespace

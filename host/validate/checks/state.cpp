@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "frame/opcodes.h"
+#include "host/text/counted.h"
 #include "host/text/figures.h"
 #include "host/validate/audio_probe.h"
 #include "host/validate/catalogue.h"
@@ -183,8 +184,7 @@ Outcome programsWhileProcessing(CheckContext& context) {
     }
     choose(plugin, 0);
     processNoise(plugin, io, context.random, kBlock, scan);
-    return judgeOutput(scan, context, std::to_string(p) + " programs chosen between blocks while processing",
-                       kOnlyFinite);
+    return judgeOutput(scan, context, counted(p, "program") + " chosen between blocks while processing", kOnlyFinite);
 }
 
 }  // namespace

@@ -43,6 +43,62 @@ TEST(CommandLine, VersionIsOneLine) {
     EXPECT_TRUE(std::regex_match(run.out, std::regex("dravelkint [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << run.out;
 }
 
+TEST(CommandLine, DashCapitalVIsTheVersion) {
+    const ToolRun longForm = runTool({"--version"});
+    const ToolRun shortForm = runTool({"-V"});
+    EXPECT_EQ(shortForm.exitCode, 0) << shortForm.err;
+    EXPECT_EQ(shortForm.out, longForm.out);
+}
+
+// Nothing the user asked for is dropped in silence: a second value for an
+// option that holds one, a tempo given both ways, settings for no plug-in,
+// two plug-ins for one validation.
+TEST(CommandLine, WhatWouldBeIgnoredIsRefused) {
+    ScratchDirectory dir;
+    writeAudio(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, testSignal(4410, 2));
+    const std::string in = dir / "in.wav";
+    const std::string out = dir / "out.wav";
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const std::vector<Case> cases{
+        {{"render", in, out, "--bpm", "120", "--bpm=130"}, "option --bpm is given twice"},
+        {{"render", in, out, "--plugin", "a.so", "--plugin", "b.so"}, "option --plugin is given twice"},
+        {{"render", in, out, "--block", "256", "--block", "512"}, "option --block is given twice"},
+        {{"render", in, out, "--start-beat", "0", "--start-beat", "4"}, "option --start-beat is given twice"},
+        {{"render", in, out, "--sidechain", in, "--sidechain", in}, "option --sidechain is given twice"},
+        {{"demo", out, "--bars", "2", "--bars", "4"}, "option --bars is given twice"},
+        {{"info", "--plugin", "a.so", "--plugin", "b.so"}, "option --plugin is given twice"},
+        {{"validate", "--seed", "1", "--seed", "2"}, "option --seed is given twice"},
+        {{"validate", "--timeout", "10", "--timeout", "20"}, "option --timeout is given twice"},
+        {{"render", in, out, "--bpm", "128", "--tempo-map", "0:120,4:140"},
+         "options --bpm and --tempo-map both give the tempo at the start (beat 0)"},
+        {{"render", in, out, "--start-beat", "8", "--bpm", "128", "--tempo-map", "4:120"},
+         "both give the tempo at the start (beat 8)"},
+        {{"demo", out, "--dry", "--set", "Mix=50"}, "nothing to set"},
+        {{"demo", out, "--dry", "--set-normalized", "Mix=0.5"}, "nothing to set"},
+        {{"demo", out, "--dry", "--plugin", "a.so"}, "demo --dry runs no plug-in"},
+        {{"validate", "a.so", "--plugin", "b.so"}, "validate takes one plug-in"},
+        {{"validate", "a.so", "b.so"}, "validate takes one plug-in"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        const ToolRun run = runTool(c.args);
+        EXPECT_EQ(run.exitCode, 2) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    }
+    // --bpm holds until a tempo map that starts later; the operand of
+    // validate is its plug-in, as that of info is.
+    ToolRun run = runTool({"render", in, out, "--bpm", "128", "--tempo-map", "4:140", "--quiet"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    for (const char* command : {"info", "validate"}) {
+        run = runTool({command, dir / "none.so"});
+        EXPECT_EQ(run.exitCode, 5) << command << run.err;
+        EXPECT_NE(run.err.find("plug-in '" + dir / "none.so" + "' cannot be opened"), std::string::npos) << run.err;
+    }
+}
+
 TEST(CommandLine, PictureSizesOutsideTheLimitsAreRefused) {
     ScratchDirectory dir;
     for (const char* bad : {"800", "800x", "x400", "800x400x2", "-800x400", "800X400", "399x400", "800x239", "3841x400",

@@ -22,11 +22,24 @@ TEST(Info, DescribesThePluginAsAScannerSeesIt) {
         EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
 }
 
-// A terminal shows "°C" in two columns, not three: the table's columns stay
-// in line whatever the labels' bytes.
+// A terminal shows "°C" in two columns, not three, and a name may be far
+// longer than most: the table's columns stay in line whatever the texts, and
+// the range is what the displays at either end show, where they are numbers.
 TEST(Info, TheParameterTableLinesUpInColumns) {
-    const ToolRun run = runTool({"info", "--plugin", FIXTURE_DISPLAYS_PATH});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
+    struct Case {
+        const char* plugin;
+        std::vector<std::string> displays;  // the header's, then each row's
+        std::vector<std::string> ranges;    // each row's, "" for none
+    };
+    const std::vector<Case> cases{
+        {FIXTURE_DISPLAYS_PATH,
+         {"Display", "0.0", "Sine", "500", "1:1", "off"},
+         {"-inf to 0", "", "1000 to 0", "", ""}},
+        {FIXTURE_DIR "/overrunning_texts.so", {"Display", "half a signal"}, {""}},
+        {DRAVELKINT_PLUGIN_PATH,
+         {"Display", "1/8", "250", "4000", "4.000000", "100"},
+         {"1/1 to 1/64", "20 to 20000", "20 to 20000", "0.14 to 14.14", "0 to 100"}},
+    };
     const auto columnOf = [](const std::string& line, const std::string& text) {
         const std::string before = line.substr(0, line.find(text));
         std::size_t columns = 0;
@@ -34,21 +47,34 @@ TEST(Info, TheParameterTableLinesUpInColumns) {
             if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++columns;
         return columns;
     };
-    const std::size_t header = run.out.find("  Index");
-    ASSERT_NE(header, std::string::npos) << run.out;
-    std::vector<std::string> rows;
-    for (std::size_t at = header, end; rows.size() < 6 && (end = run.out.find('\n', at)) != std::string::npos;
-         at = end + 1)
-        rows.push_back(run.out.substr(at, end - at));
-    ASSERT_EQ(rows.size(), 6u) << run.out;
-    EXPECT_NE(rows[4].find("\xC2\xB0"
-                           "C"),
-              std::string::npos)
-        << rows[4];
-    const char* const shown[] = {"Display", "0.0", "Sine", "500", "1:1", "off"};
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        SCOPED_TRACE(rows[i]);
-        EXPECT_EQ(columnOf(rows[i], shown[i]), columnOf(rows[0], "Display"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.plugin);
+        std::vector<std::string> args{"info", c.plugin};
+        if (std::string(c.plugin) == DRAVELKINT_PLUGIN_PATH)
+            args.insert(args.end(), {"--set", "Period=1/8", "--set", "Freq 1=250", "--set", "Freq 2=4000", "--set",
+                                     "Q=4", "--set", "Mix=100"});
+        const ToolRun run = runTool(args);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::size_t header = run.out.find("  Index");
+        ASSERT_NE(header, std::string::npos) << run.out;
+        std::vector<std::string> rows;
+        for (std::size_t at = header, end;
+             rows.size() < c.displays.size() && (end = run.out.find('\n', at)) != std::string::npos; at = end + 1)
+            rows.push_back(run.out.substr(at, end - at));
+        ASSERT_EQ(rows.size(), c.displays.size()) << run.out;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            SCOPED_TRACE(rows[i]);
+            EXPECT_EQ(columnOf(rows[i], c.displays[i]), columnOf(rows[0], "Display"));
+            if (i == 0) continue;
+            const std::string& range = c.ranges[i - 1];
+            if (range.empty()) {
+                // Nothing in its column: the whole row ends before it.
+                EXPECT_LT(columnOf(rows[i], "\n"), columnOf(rows[0], "Range"));
+            } else {
+                EXPECT_EQ(rows[i].substr(rows[i].size() - range.size()), range);
+                EXPECT_EQ(columnOf(rows[i], range), columnOf(rows[0], "Range"));
+            }
+        }
     }
 }
 

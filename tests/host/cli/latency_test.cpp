@@ -29,7 +29,7 @@ const std::vector<DelayCase> kDelays{
     {"latency_after_block", 37, "delay of 480 samples was cut"},
     {"latency_changing", 512,
      "delay of 300 samples was cut from the start and made up at the end (it "
-     "changed 1 times"},
+     "changed 1 time while rendering)"},
     {"latency_changing", 1000, "delay of 300 samples"},
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -132,6 +133,61 @@ TEST(SpectrogramPicture, SilenceAndNothingAtAllStillMakeAPicture) {
         const PlotArea a = Spectrogram::plotArea({400, 240});
         const vsthost::Colour c = image.at(a.left + a.width / 2, a.top + a.height / 2);
         EXPECT_LT(c.r + c.g + c.b, 10);
+    }
+}
+
+// At the smallest size every label still has a place of its own: at every
+// rate, from a bar with numbered beats to thousands of bars, with a tempo
+// that changes often and a title far wider than the picture.
+TEST(SpectrogramPicture, AtTheSmallestSizeNoLabelOverlapsAnotherOrLeavesThePicture) {
+    const PictureSize size{PictureSize::kMinWidth, PictureSize::kMinHeight};
+    struct Case {
+        const char* name;
+        double rate;
+        TempoMap tempo;
+        double beats;
+        std::vector<std::string> tempi;  // every one must be shown
+    };
+    const std::vector<Case> cases{
+        {"one bar", 44100.0, TempoMap(44100.0, 120.0), 4.0, {"120 BPM"}},
+        {"eight bars, a change every bar",
+         48000.0,
+         TempoMap(48000.0, 120.0,
+                  {{4.0, 140.0}, {8.0, 90.5}, {12.0, 160.0}, {16.0, 100.0}, {20.0, 128.5}, {24.0, 75.0}}),
+         32.0,
+         {"120", "140", "90.5", "160", "100", "128.5", "75"}},
+        {"a thousand bars at 8 kHz", 8000.0, TempoMap(8000.0, 900.0), 4000.0, {"900 BPM"}},
+        {"two bars at 384 kHz", 384000.0, TempoMap(384000.0, 240.0, {{4.0, 60.0}}), 8.0, {"240 BPM", "60 BPM"}},
+    };
+    const std::string title =
+        "'a file with a name as long as a sentence.wav' through Dravelkint\n" + std::string(300, 'x');
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Spectrogram spectrogram(c.rate, 1, size);
+        const std::vector<float> silence(static_cast<std::size_t>(c.tempo.sampleAt(c.beats)), 0.0f);
+        spectrogram.add(silence.data(), static_cast<std::int64_t>(silence.size()));
+        const std::vector<vsthost::PictureLabel> labels = spectrogram.labels(c.tempo, {4, 4}, title);
+        ASSERT_GT(labels.size(), 10u);
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            const vsthost::PictureLabel& a = labels[i];
+            EXPECT_TRUE(a.x >= 0 && a.y >= 0 && a.x + a.width <= size.width && a.y + a.height <= size.height)
+                << "'" << a.text << "' at " << a.x << "," << a.y;
+            for (std::size_t j = i + 1; j < labels.size(); ++j) {
+                const vsthost::PictureLabel& b = labels[j];
+                const bool apart =
+                    a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y || b.y + b.height <= a.y;
+                EXPECT_TRUE(apart) << "'" << a.text << "' and '" << b.text << "'";
+            }
+        }
+        for (const std::string& tempo : c.tempi)
+            EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](const auto& l) { return l.text == tempo; }))
+                << tempo;
+        // Both axes are named, and the caption of the bars, shortened or not, is there.
+        for (const char* axis : {"Hz", "dB", "20"})
+            EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](const auto& l) { return l.text == axis; }))
+                << axis;
+        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
+                                [](const auto& l) { return l.text.find("bars of 4/4") != std::string::npos; }));
     }
 }
 

@@ -1,6 +1,7 @@
 // `dravelkint validate` run as its users run it, with --json read back.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -519,6 +520,8 @@ TEST(Validate, TextReportHasOneLinePerCheckAndASummary) {
     ASSERT_EQ(lines.size(), json.checks.size() + 3);
     EXPECT_TRUE(contains(lines.front(), "seed 9"));
     EXPECT_TRUE(contains(lines[1], "Plug-in \"Dravelkint\""));
+    // Dravelkint has one program: a count of one takes the singular.
+    EXPECT_TRUE(lines[1].size() > 11 && lines[1].substr(lines[1].size() - 11) == ", 1 program") << lines[1];
     std::size_t i = 2;
     for (const auto& check : json.document.at("checks")) {
         const std::string expected = check.at("verdict").get<std::string>() + "  " + check.at("id").get<std::string>();
@@ -577,3 +580,32 @@ TEST(Validate, AThirdPartyPluginIsValidatedAsABlackBox) {
 }
 
 }  // namespace
+
+// A signal ends the validation where it stands: the report says what ran,
+// the process that was running a check is gone with the plug-in it loaded,
+// and the exit code says which signal it was.
+TEST(Validate, ASignalEndsTheValidationAndItsProcesses) {
+    const struct {
+        int signal;
+        int exitCode;
+        const char* how;
+    } signals[] = {{SIGTERM, 143, "stopped by SIGTERM"}, {SIGINT, 130, "interrupted by SIGINT"}};
+    for (const auto& s : signals) {
+        SCOPED_TRACE(s.how);
+        // A copy of its own, so that no other test's processes share its path.
+        ScratchDirectory dir;
+        const std::string plugin = dir / "hangs.so";
+        std::filesystem::copy_file(kFixtureDir + "/hanging_at_once.so", plugin);
+        const ToolRun run =
+            interruptOnTerminal({"validate", plugin, "--call-limit", "600"}, 200, "identity.unique-id", s.signal);
+        EXPECT_EQ(run.exitCode, s.exitCode) << run.out;
+        EXPECT_TRUE(contains(run.out, "Cut short: " + std::string(s.how) + " during the lifecycle checks; "))
+            << run.out;
+        EXPECT_TRUE(contains(run.out, " checks had run (load, identity)")) << run.out;
+        EXPECT_TRUE(contains(run.out, "dravelkint: " + std::string(s.how) + " during the lifecycle checks")) << run.out;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            const std::string command = readBytes((entry.path() / "cmdline").string());
+            EXPECT_FALSE(entry.is_directory() && contains(command, plugin)) << entry.path() << " still runs";
+        }
+    }
+}
