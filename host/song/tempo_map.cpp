@@ -127,6 +127,9 @@ double TempoMap::sampleAt(double beat) const {
 std::int64_t TempoMap::firstSampleAt(double beat) const {
     const double exact = sampleAt(beat);
     if (exact >= kFarSample) return kNever;
+    // A beat that far before sample 0 (a start far into the song) is long
+    // past; the conversion would be undefined there.
+    if (exact <= -kFarSample) return -kNever;
     return static_cast<std::int64_t>(std::ceil(exact - kSampleSnap));
 }
 
