@@ -80,7 +80,8 @@ std::optional<DisplayValue> parseDisplayValue(std::string_view text) {
         result = {sign * number->value, 0.5 * std::pow(10.0, -number->decimals)};
         if (used + 1 < rest.size() && rest[used] == '/') {
             const std::optional<Decimal> denominator = scanDecimal(rest.substr(used + 1));
-            if (denominator && denominator->value != 0.0) {
+            // inf/inf is no number; a finite denominator keeps the quotient one.
+            if (denominator && denominator->value != 0.0 && std::isfinite(denominator->value)) {
                 result = {result.value / denominator->value, 0.0};
                 used += 1 + denominator->length;
             }
