@@ -3,6 +3,9 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string>
 
 #include "trimmed.h"
 
@@ -49,7 +52,10 @@ std::size_t decimalLength(std::string_view text) {
 
 double decimalValue(std::string_view text) {
     double value = 0.0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    // from_chars leaves a number past a double's range unread; strtod makes it
+    // infinite when too large, zero when too small ("1e999" is no zero).
+    if (error == std::errc::result_out_of_range) value = std::strtod(std::string(text).c_str(), nullptr);
     return value;
 }
 
@@ -119,7 +125,7 @@ std::optional<TypedValue> parseTypedValue(std::string_view text) {
     if (i < text.size() && text[i] == '/') {
         const std::size_t denominatorLength = decimalLength(text.substr(i + 1));
         const double denominator = decimalValue(text.substr(i + 1, denominatorLength));
-        if (denominatorLength > 0 && denominator != 0.0) {
+        if (denominatorLength > 0 && denominator != 0.0 && std::isfinite(denominator)) {
             value.number /= denominator;
             value.note = true;
             i += 1 + denominatorLength;
