@@ -121,6 +121,9 @@ double TempoMap::tempoAt(std::int64_t sample) const { return stretchAtSample(sam
 
 double TempoMap::sampleAt(double beat) const {
     const Stretch& s = stretchAtBeat(beat);
+    // At a tempo so slow that a beat outlasts every sample, the stretch's own
+    // beat still lies where it starts (not at 0 times infinity).
+    if (beat == s.beat) return s.exactSample;
     return s.exactSample + (beat - s.beat) * (sampleRate_ * 60.0 / s.bpm);
 }
 

@@ -130,6 +130,10 @@ TEST(TempoMap, BeatsBeyondTheRangeOfSamplesLieAtEitherEnd) {
     EXPECT_EQ(map.firstSampleAt(-1e300), -TempoMap::kNever);
     EXPECT_EQ(map.firstSampleAt(1e15), 0);
     EXPECT_EQ(map.firstSampleAt(1e300), TempoMap::kNever);
+    // A beat at this tempo lasts longer than any number of samples.
+    const TempoMap slow(kRate, 1e-303);
+    EXPECT_EQ(slow.firstSampleAt(0.0), 0);
+    EXPECT_EQ(slow.firstSampleAt(1.0), TempoMap::kNever);
 }
 
 // The map of the render tests: steps up and down, one that falls between
