@@ -62,12 +62,19 @@ bool PositionReader::read(const LV2_Atom& atom, PositionUpdate& update) const {
     const auto* objectAtom = reinterpret_cast<const LV2_Atom_Object*>(&atom);
     if (objectAtom->body.otype != position) return false;
     update = PositionUpdate{};
-    LV2_ATOM_OBJECT_FOREACH(objectAtom, property) {
+    // Properties are read only as far as the object's size reaches, which
+    // the event that holds it has already been found to hold.
+    const auto* body = reinterpret_cast<const std::uint8_t*>(&objectAtom->body);
+    for (std::uint64_t offset = sizeof(LV2_Atom_Object_Body);
+         offset <= atom.size && atom.size - offset >= sizeof(LV2_Atom_Property_Body);) {
+        const auto* property = reinterpret_cast<const LV2_Atom_Property_Body*>(body + offset);
+        if (property->value.size > atom.size - offset - sizeof(LV2_Atom_Property_Body)) break;
         for (std::size_t i = 0; i < kProperties; ++i) {
             if (property->key != properties[i]) continue;
             update.*kRead[i].field = number(property->value);
             break;
         }
+        offset += sizeof(LV2_Atom_Property_Body) + lv2_atom_pad_size(property->value.size);
     }
     return true;
 }

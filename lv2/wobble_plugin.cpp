@@ -6,6 +6,21 @@
 
 #include "port_layout.h"
 
+namespace {
+
+// The event at `offset` into the sequence's body, or null when it does not
+// lie wholly within the size the sequence gives: that size is all a host
+// vouches for, the sizes inside it may run past it.
+const LV2_Atom_Event* eventAt(const LV2_Atom_Sequence& sequence, std::uint64_t offset) {
+    const std::uint64_t size = sequence.atom.size;
+    if (offset > size || size - offset < sizeof(LV2_Atom_Event)) return nullptr;
+    const auto* event =
+        reinterpret_cast<const LV2_Atom_Event*>(reinterpret_cast<const std::uint8_t*>(&sequence.body) + offset);
+    return event->body.size <= size - offset - sizeof(LV2_Atom_Event) ? event : nullptr;
+}
+
+}  // namespace
+
 WobblePlugin::WobblePlugin(float sampleRate, const LV2_URID_Map* map)
     : sampleRate(sampleRate), reader(map), clock(sampleRate) {}
 
@@ -42,7 +57,9 @@ void WobblePlugin::run(std::uint32_t frames) {
     clock.startRun();
     std::uint32_t done = 0;
     if (transport != nullptr && reader.isSequence(transport->atom)) {
-        LV2_ATOM_SEQUENCE_FOREACH(transport, event) {
+        for (std::uint64_t offset = sizeof(LV2_Atom_Sequence_Body);
+             const LV2_Atom_Event* event = eventAt(*transport, offset);
+             offset += sizeof(LV2_Atom_Event) + lv2_atom_pad_size(event->body.size)) {
             PositionUpdate update;
             if (!reader.read(event->body, update)) continue;
             // Events out of order or beyond the run take effect where the run is.

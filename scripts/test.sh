@@ -26,7 +26,9 @@ cmake --preset tsan
 cmake --build --preset tsan -j"$jobs" --target parallel_instances_test lifecycle_soak_test
 ctest --preset tsan -L soak
 
-# Each fuzz target for a minute (DRAVELKINT_FUZZ_SECONDS sets how long).
-cmake --preset fuzz -DDRAVELKINT_FUZZ_SECONDS="${DRAVELKINT_FUZZ_SECONDS:-60}"
+# The first two fuzz targets for a minute each, the others for half a minute
+# (DRAVELKINT_FUZZ_SECONDS and DRAVELKINT_FUZZ_NEW_SECONDS set how long).
+cmake --preset fuzz -DDRAVELKINT_FUZZ_SECONDS="${DRAVELKINT_FUZZ_SECONDS:-60}" \
+  -DDRAVELKINT_FUZZ_NEW_SECONDS="${DRAVELKINT_FUZZ_NEW_SECONDS:-30}"
 cmake --build --preset fuzz -j"$jobs"
 ctest --preset fuzz

@@ -101,7 +101,7 @@ std::optional<DisplayValue> parseDisplayValue(std::string_view text) {
             std::size_t digits = 0;
             while (used + 1 + digits < rest.size() && isDigit(rest[used + 1 + digits])) ++digits;
             const double denominator = std::strtod(std::string(rest.substr(used + 1, digits)).c_str(), nullptr);
-            if (digits > 0 && denominator != 0.0) {
+            if (digits > 0 && denominator != 0.0 && std::isfinite(denominator)) {
                 result = {result.value / denominator, 0.0};
                 used = noteModifier(rest, used + 1 + digits, result.value);
             }

@@ -126,12 +126,18 @@ double TempoMap::tempoAt(std::int64_t sample) const { return stretchAtSample(sam
 
 double TempoMap::sampleAt(double beat) const {
     const Stretch& s = stretchAtBeat(beat);
+    // At a tempo so slow that a beat outlasts every sample, the stretch's own
+    // beat still lies where it starts (not at 0 times infinity).
+    if (beat == s.beat) return s.exactSample;
     return s.exactSample + (beat - s.beat) * (sampleRate_ * 60.0 / s.bpm);
 }
 
 std::int64_t TempoMap::firstSampleAt(double beat) const {
     const double exact = sampleAt(beat);
     if (exact >= kFarSample) return kNever;
+    // A beat that far before sample 0 (a start far into the song) is long
+    // past; the conversion would be undefined there.
+    if (exact <= -kFarSample) return -kNever;
     return static_cast<std::int64_t>(std::ceil(exact - kSampleSnap));
 }
 

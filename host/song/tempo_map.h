@@ -41,7 +41,8 @@ public:
     // Where a beat falls, in (fractional) samples.
     double sampleAt(double beat) const;
     // The first whole sample at or after a beat: where something placed on
-    // that beat takes effect.
+    // that beat takes effect. kNever for a beat too far ahead to be reached,
+    // -kNever for one that far before sample 0.
     std::int64_t firstSampleAt(double beat) const;
 
     // The first sample after `sample` at which the tempo changes, or kNever.

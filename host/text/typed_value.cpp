@@ -5,6 +5,9 @@
 #include <charconv>
 #include <limits>
 #include <numeric>
+#include <cmath>
+#include <cstdlib>
+#include <string>
 
 #include "trimmed.h"
 
@@ -69,7 +72,10 @@ std::size_t infinityLength(std::string_view text) {
 
 double decimalValue(std::string_view text) {
     double value = 0.0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    // from_chars leaves a number past a double's range unread; strtod makes it
+    // infinite when too large, zero when too small ("1e999" is no zero).
+    if (error == std::errc::result_out_of_range) value = std::strtod(std::string(text).c_str(), nullptr);
     return value;
 }
 

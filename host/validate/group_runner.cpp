@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -19,6 +18,7 @@
 #include "elapsed_seconds.h"
 #include "fresh_process.h"
 #include "host/text/figures.h"
+#include "result_line.h"
 
 namespace vsthost::validate {
 
@@ -122,46 +122,6 @@ std::string deathMessage(int status, std::optional<double> hungAfter, const Chil
     // Damage is often noticed a call or two after it was done.
     if ((call.empty() || aborted) && !before.empty()) message += "; the calls before: " + before;
     return message;
-}
-
-// A line the process reports on: a letter for its kind, then fields, all
-// separated by tabs (messages hold none).
-std::vector<std::string> fieldsOf(const std::string& line) {
-    std::vector<std::string> fields;
-    for (std::size_t start = 0;;) {
-        const std::size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab - start));
-        if (tab == std::string::npos) return fields;
-        start = tab + 1;
-    }
-}
-
-template <typename Number>
-std::optional<Number> numberIn(const std::string& field) {
-    Number number{};
-    const char* end = field.data() + field.size();
-    const auto [stop, error] = std::from_chars(field.data(), end, number);
-    if (error != std::errc() || stop != end) return std::nullopt;
-    return number;
-}
-
-struct ReportedResult {
-    std::size_t position;  // among the runnable checks
-    Outcome outcome;
-    double seconds;
-};
-
-// An "R" line's fields, or nothing when they do not hold together. Only this
-// program means to write them, so such a line is reported as its own fault,
-// never as a verdict on the plug-in.
-std::optional<ReportedResult> resultIn(const std::vector<std::string>& fields, std::size_t runnable) {
-    const auto position = numberIn<std::size_t>(fields[1]);
-    const auto verdict = numberIn<int>(fields[2]);
-    const auto seconds = numberIn<double>(fields[3]);
-    if (!position || *position >= runnable || !verdict || *verdict < static_cast<int>(Verdict::pass) ||
-        *verdict > static_cast<int>(Verdict::skip) || !seconds)
-        return std::nullopt;
-    return ReportedResult{*position, {static_cast<Verdict>(*verdict), fields[4]}, *seconds};
 }
 
 int progressPage() {

@@ -148,6 +148,19 @@ TEST(TempoMap, StartsAtTheStartBeatWithTheTempoInForceThere) {
     EXPECT_EQ(map.beatAt(88200 + 11025), 7.0);
 }
 
+TEST(TempoMap, BeatsBeyondTheRangeOfSamplesLieAtEitherEnd) {
+    // From beat 1e15 on, beat 0 lies some 2e19 samples before sample 0.
+    const TempoMap map(kRate, 120.0, {}, 1e15);
+    EXPECT_EQ(map.firstSampleAt(0.0), -TempoMap::kNever);
+    EXPECT_EQ(map.firstSampleAt(-1e300), -TempoMap::kNever);
+    EXPECT_EQ(map.firstSampleAt(1e15), 0);
+    EXPECT_EQ(map.firstSampleAt(1e300), TempoMap::kNever);
+    // A beat at this tempo lasts longer than any number of samples.
+    const TempoMap slow(kRate, 1e-303);
+    EXPECT_EQ(slow.firstSampleAt(0.0), 0);
+    EXPECT_EQ(slow.firstSampleAt(1.0), TempoMap::kNever);
+}
+
 // The map of the render tests: steps up and down, one that falls between
 // two samples and a stretch of a few hundred samples.
 const double kStartBpm = 120.0;

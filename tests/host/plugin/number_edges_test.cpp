@@ -1,0 +1,53 @@
+// Numbers typed by a user and read back out of a plug-in's display texts,
+// at the edges of what a double holds: a number or nothing, never NaN, and
+// a number too large for a double is infinite, never zero.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <optional>
+
+#include "host/plugin/display_value.h"
+#include "host/text/typed_value.h"
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+struct Case {
+    const char* text;
+    std::optional<double> value;
+};
+
+}  // namespace
+
+TEST(NumberEdges, DisplaysPastTheRangeOfADoubleAreInfiniteOrNoNumber) {
+    const Case cases[] = {
+        {"1/8", 0.125},
+        {"-inf dB", -kInf},
+        {"1e999", kInf},
+        {"1e999/8", kInf},
+        {"1/1e999", std::nullopt},  // digits after a fraction that is no number
+        {"1e999/1e999", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto shown = vsthost::parseDisplayValue(c.text);
+        ASSERT_EQ(shown.has_value(), c.value.has_value());
+        if (shown) {
+            EXPECT_EQ(shown->value, *c.value);
+        }
+    }
+}
+
+TEST(NumberEdges, TypedNumbersPastTheRangeOfADoubleAreInfiniteOrZero) {
+    const Case cases[] = {
+        {"1e999 Hz", kInf}, {"-1e999", -kInf}, {"1e-999", 0.0},
+        {"1e999/8", kInf},  {"4/1e999", 4.0},  // the fraction is not taken
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto typed = vsthost::parseTypedValue(c.text);
+        ASSERT_TRUE(typed.has_value());
+        EXPECT_EQ(typed->number, *c.value);
+    }
+}
