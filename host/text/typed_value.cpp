@@ -3,10 +3,10 @@
 #include <array>
 #include <cctype>
 #include <charconv>
-#include <limits>
-#include <numeric>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
+#include <numeric>
 #include <string>
 
 #include "trimmed.h"
