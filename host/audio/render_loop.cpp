@@ -7,7 +7,7 @@
 
 #include "host/automation/automation_plan.h"
 #include "host/plugin/channel_buffers.h"
-#include "host/plugin/plugin_instance.h"
+#include "host/plugin/plugin.h"
 #include "host/song/song.h"
 #include "host/text/failure.h"
 
@@ -40,7 +40,7 @@ private:
 };
 
 // The plug-in's reported delay, held to what can be meant.
-std::int32_t reportedLatency(const PluginInstance& plugin, LatencyReport& report) {
+std::int32_t reportedLatency(const Plugin& plugin, LatencyReport& report) {
     const std::int32_t latency = plugin.latency();
     if (latency < 0) return 0;
     if (latency > kLongestLatency) {
@@ -52,10 +52,10 @@ std::int32_t reportedLatency(const PluginInstance& plugin, LatencyReport& report
 
 }  // namespace
 
-std::int64_t render(PluginInstance& plugin, AudioSource& source, AudioSink& sink, const RenderSettings& settings) {
+std::int64_t render(Plugin& plugin, AudioSource& source, AudioSink& sink, const RenderSettings& settings) {
     std::optional<ChannelRouting> ownRouting;
     if (settings.routing == nullptr)
-        ownRouting = routeChannels(inputPins(plugin), plugin.outputs(), source.channels(), 0, 0);
+        ownRouting = routeChannels(plugin.inputPins(), plugin.outputs(), source.channels(), 0, 0);
     const ChannelRouting& routing = settings.routing != nullptr ? *settings.routing : *ownRouting;
     if (static_cast<std::int32_t>(routing.inputs.size()) != plugin.inputs() || routing.outputs > plugin.outputs())
         throw Failure(FailureKind::plugin, "the plug-in's channels changed after it was opened");

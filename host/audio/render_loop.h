@@ -15,7 +15,7 @@
 namespace vsthost {
 
 class AutomationPlan;
-class PluginInstance;
+class Plugin;
 class Song;
 
 // Called before every block with the position of its first frame and the
@@ -61,6 +61,6 @@ constexpr std::int32_t kLongestLatency = 1 << 22;
 // sink receives the routed outputs. Answers the number of frames written.
 // Throws Failure (plugin) for a plug-in the source cannot feed, Failure
 // (interrupted) when cancelled, and passes on failures of source and sink.
-std::int64_t render(PluginInstance& plugin, AudioSource& source, AudioSink& sink, const RenderSettings& settings);
+std::int64_t render(Plugin& plugin, AudioSource& source, AudioSink& sink, const RenderSettings& settings);
 
 }  // namespace vsthost

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "host/plugin/plugin_instance.h"
+#include "host/plugin/plugin.h"
 
 namespace vsthost {
 
@@ -48,7 +48,7 @@ bool AutomationPlan::writesAt(const Lane& lane, std::int64_t sample) const {
     return sample == 0 || nextWrite(lane, sample - 1) == sample;
 }
 
-std::int32_t AutomationPlan::play(std::int64_t position, std::int32_t maxFrames, PluginInstance& plugin) const {
+std::int32_t AutomationPlan::play(std::int64_t position, std::int32_t maxFrames, Plugin& plugin) const {
     std::int64_t next = TempoMap::kNever;
     for (std::size_t i = 0; i < lanes_.size(); ++i) {
         const Lane& lane = lanes_[i];

@@ -13,7 +13,7 @@
 
 namespace vsthost {
 
-class PluginInstance;
+class Plugin;
 
 class AutomationPlan {
 public:
@@ -24,7 +24,7 @@ public:
     // Before the block that starts at `position`: writes the values that
     // start there and answers how many frames run until the next write (at
     // most maxFrames).
-    std::int32_t play(std::int64_t position, std::int32_t maxFrames, PluginInstance& plugin) const;
+    std::int32_t play(std::int64_t position, std::int32_t maxFrames, Plugin& plugin) const;
 
     bool automates(std::int32_t parameter) const;
 

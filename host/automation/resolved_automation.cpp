@@ -7,7 +7,7 @@
 #include <unordered_map>
 
 #include "host/plugin/parameter_search.h"
-#include "host/plugin/plugin_instance.h"
+#include "host/plugin/plugin.h"
 #include "host/text/decimal_number.h"
 #include "host/text/excerpt.h"
 #include "host/text/failure.h"
@@ -29,7 +29,7 @@ std::optional<double> normalisedValue(std::string_view text) {
 
 }  // namespace
 
-std::vector<AutomationLane> resolveAutomation(PluginInstance& plugin, const std::vector<LaneText>& lanes,
+std::vector<AutomationLane> resolveAutomation(Plugin& plugin, const std::vector<LaneText>& lanes,
                                               std::vector<std::string>* notes) {
     std::vector<AutomationLane> resolved;
     std::set<std::int32_t> seen;

@@ -11,7 +11,7 @@
 
 namespace vsthost {
 
-class PluginInstance;
+class Plugin;
 
 // Looks up every lane's parameter and value on the plug-in and leaves the
 // plug-in's parameters as they were. A lane's display is scanned once and
@@ -19,7 +19,7 @@ class PluginInstance;
 // Throws Failure (usage) for an unknown parameter, a parameter automated
 // twice, or a value no setting shows. `notes`, if given, receives a line for
 // each value whose display shows another number than was typed.
-std::vector<AutomationLane> resolveAutomation(PluginInstance& plugin, const std::vector<LaneText>& lanes,
+std::vector<AutomationLane> resolveAutomation(Plugin& plugin, const std::vector<LaneText>& lanes,
                                               std::vector<std::string>* notes = nullptr);
 
 }  // namespace vsthost

@@ -7,7 +7,7 @@
 #include "commands.h"
 #include "host/audio/demo_signal.h"
 #include "host/plugin/parameter_search.h"
-#include "host/plugin/pin_layout.h"
+#include "host/plugin/plugin.h"
 #include "host/text/failure.h"
 #include "output_paths.h"
 #include "parameter_settings.h"
@@ -28,7 +28,7 @@ constexpr std::array<DemoSetting, 5> kDemoSettings{
     DemoSetting{"Q", "4.0"},      DemoSetting{"Mix", "100"},
 };
 
-void applyDemoSettings(PluginInstance& plugin, bool ownPlugin) {
+void applyDemoSettings(Plugin& plugin, bool ownPlugin) {
     for (const DemoSetting& s : kDemoSettings) {
         std::int32_t index = -1;
         try {
@@ -43,8 +43,8 @@ void applyDemoSettings(PluginInstance& plugin, bool ownPlugin) {
 }
 
 // The demo signal is stereo; a plug-in of one main input needs a file of the user's.
-void checkTakesTheDemoSignal(const PluginInstance& plugin) {
-    const InputPins pins = inputPins(plugin);
+void checkTakesTheDemoSignal(const Plugin& plugin) {
+    const InputPins pins = plugin.inputPins();
     // Where every input is a side-chain, they are fed as main inputs.
     const std::int32_t mains = pins.mainCount() > 0 ? pins.mainCount() : pins.sidechainCount();
     if (mains == 1)
@@ -70,7 +70,7 @@ void runDemo(const DemoCommand& command) {
         renderAsItIs(job, command.render);
         return;
     }
-    renderThroughPlugin(job, command.render, [&](PluginInstance& plugin) {
+    renderThroughPlugin(job, command.render, [&](Plugin& plugin) {
         checkTakesTheDemoSignal(plugin);
         applyDemoSettings(plugin, !command.render.plugin.has_value());
         applySettings(plugin, command.render.settings);

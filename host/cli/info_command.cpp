@@ -11,12 +11,11 @@
 #include <vector>
 
 #include "commands.h"
-#include "frame/record_names.h"
 #include "host/audio/audio_file_reader.h"
 #include "host/audio/audio_format.h"
 #include "host/plugin/channel_buffers.h"
 #include "host/plugin/display_value.h"
-#include "host/plugin/pin_layout.h"
+#include "host/plugin/plugin.h"
 #include "host/plugin/plugin_location.h"
 #include "host/text/counted.h"
 #include "host/text/decimal_number.h"
@@ -28,12 +27,6 @@
 namespace vsthost {
 
 namespace {
-
-// The plug-in categories hosts sort their menus by, in answer order.
-constexpr std::array<const char*, 12> kCategoryNames{
-    "Unknown",     "Effect",          "Synth",       "Analysis",        "Mastering", "Spatializer",
-    "Room effect", "Surround effect", "Restoration", "Offline process", "Shell",     "Generator",
-};
 
 std::string tagName(int tag) {
     switch (tag) {
@@ -49,11 +42,6 @@ std::string tagName(int tag) {
         case SF_STR_GENRE: return "Genre";
         default: return "Tag " + std::to_string(tag);
     }
-}
-
-std::string categoryName(std::int32_t category) {
-    if (category >= 0 && category < static_cast<std::int32_t>(kCategoryNames.size())) return kCategoryNames[category];
-    return "category " + std::to_string(category);
 }
 
 // How many columns a terminal gives the text: one per UTF-8 character.
@@ -77,7 +65,7 @@ struct Latency {
     std::int32_t processing;
 };
 
-Latency latencyOf(PluginInstance& plugin) {
+Latency latencyOf(Plugin& plugin) {
     Latency latency{plugin.latency(), 0};
     constexpr std::int32_t kBlock = 512;
     ChannelBuffers in(plugin.inputs(), kBlock);
@@ -149,7 +137,7 @@ struct ParameterRow {
 
 // What the parameter shows at either end of its normalised range, when both
 // ends show a number; the parameter is left as it was.
-std::string rangeOf(PluginInstance& plugin, std::int32_t index) {
+std::string rangeOf(Plugin& plugin, std::int32_t index) {
     const float value = plugin.parameter(index);
     plugin.setParameter(index, 0.0f);
     const std::string low = trimmed(plugin.parameterDisplay(index));
@@ -160,7 +148,7 @@ std::string rangeOf(PluginInstance& plugin, std::int32_t index) {
     return withoutTrailingZeros(low) + " to " + withoutTrailingZeros(high);
 }
 
-std::vector<ParameterRow> parameterRows(PluginInstance& plugin) {
+std::vector<ParameterRow> parameterRows(Plugin& plugin) {
     std::vector<ParameterRow> rows;
     for (std::int32_t i = 0; i < plugin.parameterCount(); ++i)
         rows.push_back({i, plugin.parameterName(i), plugin.parameterLabel(i), plugin.parameterDisplay(i),
@@ -168,34 +156,25 @@ std::vector<ParameterRow> parameterRows(PluginInstance& plugin) {
     return rows;
 }
 
-std::string joined(const std::vector<std::string>& words) {
-    std::string text;
-    for (const std::string& w : words) text += (text.empty() ? "" : ", ") + w;
-    return text.empty() ? "none" : text;
+void addFields(nlohmann::ordered_json& info, const std::vector<InfoField>& fields) {
+    for (const InfoField& field : fields) info[field.key] = field.value;
 }
 
-void printJson(const std::string& path, PluginInstance& plugin, Latency latency, const InputPins& pins) {
+void printJson(const std::string& path, Plugin& plugin, Latency latency, const InputPins& pins) {
+    const PluginFacts facts = plugin.facts();
     nlohmann::ordered_json info;
     info["path"] = path;
-    info["effectName"] = plugin.effectName();
-    info["vendor"] = plugin.vendor();
-    info["product"] = plugin.product();
-    info["vendorVersion"] = plugin.vendorVersion();
-    info["uniqueId"] = fourCharText(plugin.uniqueId());
-    info["uniqueIdNumber"] = plugin.uniqueId();
-    info["version"] = plugin.version();
-    info["vstVersion"] = plugin.vstVersion();
-    info["category"] = categoryName(plugin.category());
-    info["categoryNumber"] = plugin.category();
+    info["format"] = plugin.format();
+    addFields(info, facts.identity);
     info["inputs"] = plugin.inputs();
     info["outputs"] = plugin.outputs();
-    info["programs"] = plugin.programCount();
+    addFields(info, facts.layout);
     info["latency"] = latency.processing;
     info["latencyWhenOpened"] = latency.opened;
     info["sidechainInputs"] = nlohmann::ordered_json::array();
     for (std::size_t i = 0; i < pins.sidechain.size(); ++i)
         if (pins.sidechain[i]) info["sidechainInputs"].push_back(i + 1);
-    info["flags"] = effectFlagNames(plugin.flags());
+    addFields(info, facts.traits);
     info["parameters"] = nlohmann::ordered_json::array();
     for (const ParameterRow& row : parameterRows(plugin))
         info["parameters"].push_back({{"index", row.index},
@@ -208,26 +187,31 @@ void printJson(const std::string& path, PluginInstance& plugin, Latency latency,
     std::puts(info.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
 }
 
-void printText(const std::string& path, PluginInstance& plugin, Latency latency, const InputPins& pins) {
+// "Vendor         Sorpenwalde"; the lines after a text's first under it.
+void printFields(const std::vector<InfoField>& fields) {
+    for (const InfoField& field : fields) {
+        if (field.label.empty()) continue;
+        std::string text = field.text;
+        for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 16))
+            text.insert(at + 1, std::string(15, ' '));
+        std::printf("%s%s\n", padded(field.label, 15).c_str(), text.c_str());
+    }
+}
+
+void printText(const std::string& path, Plugin& plugin, Latency latency, const InputPins& pins) {
+    const PluginFacts facts = plugin.facts();
     std::printf("Plug-in        %s\n", path.c_str());
-    std::printf("Effect name    %s\n", plugin.effectName().c_str());
-    std::printf("Vendor         %s\n", plugin.vendor().c_str());
-    std::printf("Product        %s\n", plugin.product().c_str());
-    std::printf("Vendor version %d\n", plugin.vendorVersion());
-    std::printf("Unique ID      '%s' (0x%08x)\n", fourCharText(plugin.uniqueId()).c_str(),
-                static_cast<unsigned>(plugin.uniqueId()));
-    std::printf("Version        %d\n", plugin.version());
-    std::printf("VST version    %d\n", plugin.vstVersion());
-    std::printf("Category       %s\n", categoryName(plugin.category()).c_str());
+    std::printf("Format         %s\n", plugin.format().c_str());
+    printFields(facts.identity);
     std::printf("Inputs         %d%s\n", plugin.inputs(), sidechainText(pins).c_str());
     std::printf("Outputs        %d\n", plugin.outputs());
-    std::printf("Programs       %d\n", plugin.programCount());
+    printFields(facts.layout);
     if (latency.opened == latency.processing)
         std::printf("Latency        %s\n", counted(latency.processing, "sample").c_str());
     else
         std::printf("Latency        %s once processing (%d when opened)\n",
                     counted(latency.processing, "sample").c_str(), latency.opened);
-    std::printf("Flags          %s\n", joined(effectFlagNames(plugin.flags())).c_str());
+    printFields(facts.traits);
     std::printf("Parameters     %d\n", plugin.parameterCount());
     const std::vector<ParameterRow> rows = parameterRows(plugin);
     if (rows.empty()) return;
@@ -279,9 +263,9 @@ void runInfo(const InfoCommand& command) {
     const Transport still;
     PluginSession session("");
     session.run([&] {
-        PluginInstance& plugin = session.open(path, still);
+        Plugin& plugin = session.open(path, still);
         applySettings(plugin, command.settings);
-        const InputPins pins = inputPins(plugin);
+        const InputPins pins = plugin.inputPins();
         const Latency latency = latencyOf(plugin);
         if (command.json)
             printJson(path, plugin, latency, pins);

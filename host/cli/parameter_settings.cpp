@@ -4,14 +4,14 @@
 #include <string>
 
 #include "host/plugin/parameter_search.h"
-#include "host/plugin/plugin_instance.h"
+#include "host/plugin/plugin.h"
 #include "host/text/failure.h"
 #include "host/text/trimmed.h"
 #include "render_report.h"
 
 namespace vsthost {
 
-std::vector<std::int32_t> applySettings(PluginInstance& plugin, const std::vector<ParameterSetting>& settings) {
+std::vector<std::int32_t> applySettings(Plugin& plugin, const std::vector<ParameterSetting>& settings) {
     std::vector<std::int32_t> set;
     std::vector<std::string> given;
     for (const ParameterSetting& s : settings) {

@@ -8,11 +8,11 @@
 
 namespace vsthost {
 
-class PluginInstance;
+class Plugin;
 
 // Sets every one, refusing a parameter set twice, and says what a value
 // landed on when its display shows another number. Answers the parameters
 // it set.
-std::vector<std::int32_t> applySettings(PluginInstance& plugin, const std::vector<ParameterSetting>& settings);
+std::vector<std::int32_t> applySettings(Plugin& plugin, const std::vector<ParameterSetting>& settings);
 
 }  // namespace vsthost

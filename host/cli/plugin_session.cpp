@@ -1,5 +1,6 @@
 #include "plugin_session.h"
 
+#include "host/plugin/plugin_loader.h"
 #include "host/plugin/plugin_location.h"
 
 namespace vsthost {
@@ -8,14 +9,14 @@ PluginSession::PluginSession(const std::string& outcome) : outcome_(outcome), cr
 
 PluginSession::~PluginSession() = default;
 
-PluginInstance& PluginSession::open(const std::optional<std::string>& option, const Transport& clock) {
-    loaded_ = std::make_unique<LoadedPlugin>(resolvePluginPath(option), &calls_, &clock);
-    return loaded_->instance;
+Plugin& PluginSession::open(const std::optional<std::string>& option, const Transport& clock) {
+    loaded_ = openPlugin(resolvePluginPath(option), &calls_, clock);
+    return *loaded_;
 }
 
 void PluginSession::close() {
     if (loaded_ == nullptr) return;
-    loaded_->instance.shutDown();
+    loaded_->shutDown();
     loaded_.reset();
 }
 

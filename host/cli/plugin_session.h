@@ -12,7 +12,7 @@
 
 #include "crash_handler.h"
 #include "host/plugin/call_recorder.h"
-#include "host/plugin/loaded_plugin.h"
+#include "host/plugin/plugin.h"
 #include "host/song/transport.h"
 #include "host/text/failure.h"
 
@@ -27,9 +27,9 @@ public:
     PluginSession& operator=(const PluginSession&) = delete;
 
     // Loads and opens the plug-in the option names (Dravelkint by default),
-    // its host serving `clock`, which must outlive the session.
-    PluginInstance& open(const std::optional<std::string>& option, const Transport& clock);
-    PluginInstance& plugin() { return loaded_->instance; }
+    // served the song at `clock`, which must outlive the session.
+    Plugin& open(const std::optional<std::string>& option, const Transport& clock);
+    Plugin& plugin() { return *loaded_; }
     bool isOpen() const { return loaded_ != nullptr; }
 
     void removeOnCrash(const std::string& path) { crashes_.removeOnCrash(path); }
@@ -61,7 +61,7 @@ private:
     std::string outcome_;
     CallRecorder calls_;
     CrashHandler crashes_;
-    std::unique_ptr<LoadedPlugin> loaded_;  // last: closed while the crash handler still watches
+    std::unique_ptr<Plugin> loaded_;  // last: closed while the crash handler still watches
 };
 
 }  // namespace vsthost

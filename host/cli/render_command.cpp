@@ -9,7 +9,7 @@
 #include "host/automation/automation_file.h"
 #include "host/automation/resolved_automation.h"
 #include "host/plugin/display_value.h"
-#include "host/plugin/plugin_instance.h"
+#include "host/plugin/plugin.h"
 #include "host/song/beat_list.h"
 #include "host/text/decimal_number.h"
 #include "host/text/excerpt.h"
@@ -52,8 +52,7 @@ void warnOfStandStill(const std::string& what, double bpm, double samples) {
 
 // Warns of what the command asks for but the render will not do.
 void warnOfIneffectiveOptions(const RenderCommand& command, const TempoMap& tempo, const AudioFileReader& reader,
-                              std::int64_t tailFrames, PluginInstance& plugin,
-                              const std::vector<AutomationLane>& lanes) {
+                              std::int64_t tailFrames, Plugin& plugin, const std::vector<AutomationLane>& lanes) {
     if (reader.frames() >= 0) {
         const double endBeat = tempo.beatAt(reader.frames() + tailFrames);
         for (const TempoChange& change : command.tempoChanges)
@@ -109,7 +108,7 @@ void refuseEarlyKeyframes(const std::vector<LaneText>& lanes, double startBeat) 
 }
 
 // The parameters --set and the automation may not both decide.
-void refuseSetAndAutomated(const PluginInstance& plugin, const std::vector<std::int32_t>& set,
+void refuseSetAndAutomated(const Plugin& plugin, const std::vector<std::int32_t>& set,
                            const std::vector<AutomationLane>& lanes) {
     for (const AutomationLane& lane : lanes)
         if (std::find(set.begin(), set.end(), lane.parameter) != set.end())
@@ -154,7 +153,7 @@ void runRender(const RenderCommand& command) {
     job.tailFrames = tailFrames;
     job.sourceName = command.input == "-" ? "standard input" : "'" + command.input + "'";
     job.song = &song;
-    renderThroughPlugin(job, command.render, [&](PluginInstance& plugin) {
+    renderThroughPlugin(job, command.render, [&](Plugin& plugin) {
         const std::vector<std::int32_t> set = applySettings(plugin, command.render.settings);
         std::vector<std::string> notes;
         std::vector<AutomationLane> lanes = resolveAutomation(plugin, automation, &notes);

@@ -6,7 +6,7 @@
 
 #include "host/audio/audio_format.h"
 #include "host/automation/automation_plan.h"
-#include "host/plugin/plugin_instance.h"
+#include "host/plugin/plugin.h"
 #include "host/song/tempo_map.h"
 #include "host/text/clock_time.h"
 #include "host/text/counted.h"
@@ -72,12 +72,12 @@ std::string keptAs(const OutputFindings& found) {
     return "; this format cannot hold them: " + text;
 }
 
-std::string renderTitle(const std::string& sourceName, const PluginInstance* plugin, const AutomationPlan* automation,
+std::string renderTitle(const std::string& sourceName, const Plugin* plugin, const AutomationPlan* automation,
                         const TempoMap& tempo) {
     std::string title = sourceName;
     std::string settings;
     if (plugin != nullptr) {
-        const std::string name = plugin->effectName();
+        const std::string name = plugin->name();
         title += " through " + (name.empty() ? std::string("the plug-in") : name);
         for (std::int32_t i = 0; i < plugin->parameterCount(); ++i) {
             const std::string label = plugin->parameterLabel(i);

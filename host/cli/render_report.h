@@ -23,13 +23,13 @@ std::string channelsText(int channels);
 std::string keptAs(const OutputFindings& found);
 
 class AutomationPlan;
-class PluginInstance;
+class Plugin;
 class TempoMap;
 
 // The picture's title: the source, the plug-in and the tempo when it never
 // changes; then the settings at the start on a second line, "automated" for
 // the parameters that move.
-std::string renderTitle(const std::string& sourceName, const PluginInstance* plugin, const AutomationPlan* automation,
+std::string renderTitle(const std::string& sourceName, const Plugin* plugin, const AutomationPlan* automation,
                         const TempoMap& tempo);
 
 // A render that succeeded, as its report needs it.

@@ -16,7 +16,7 @@
 #include "host/audio/resampling_sink.h"
 #include "host/automation/automation_plan.h"
 #include "host/picture/render_picture.h"
-#include "host/plugin/pin_layout.h"
+#include "host/plugin/plugin.h"
 #include "host/text/failure.h"
 #include "interruption.h"
 #include "output_paths.h"
@@ -63,12 +63,12 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options, Pl
                   const AutomationPlan* automation) {
     AudioSource& source = *job.source;
     const auto rate = static_cast<int>(source.sampleRate());
-    PluginInstance* plugin = session != nullptr ? &session->plugin() : nullptr;
+    Plugin* plugin = session != nullptr ? &session->plugin() : nullptr;
 
     std::optional<ChannelRouting> routing;
     std::int32_t channels = source.channels();
     if (plugin != nullptr) {
-        routing = routeChannels(inputPins(*plugin), plugin->outputs(), source.channels(),
+        routing = routeChannels(plugin->inputPins(), plugin->outputs(), source.channels(),
                                 job.sidechain != nullptr ? job.sidechain->channels() : 0, options.channels);
         channels = routing->outputs;
         for (const std::string& note : routing->notes) tellUser("note: " + note);
@@ -94,7 +94,7 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options, Pl
     facts.fileRate = fileRate;
     facts.sampleRate = source.sampleRate();
     if (plugin != nullptr) {
-        const std::string name = plugin->effectName();
+        const std::string name = plugin->name();
         facts.through = " through " + (name.empty() ? std::string("the plug-in") : name);
     }
     const std::string nothingWritten = nothingWrittenTo(options);
@@ -203,7 +203,7 @@ void renderToFile(const RenderJob& job, const RenderSettingsOptions& options, Pl
 void renderThroughPlugin(const RenderJob& job, const RenderSettingsOptions& options, const PluginSetUp& setUp) {
     PluginSession session(nothingWrittenTo(options));
     session.run([&] {
-        PluginInstance& plugin = session.open(options.plugin, job.song->clock());
+        Plugin& plugin = session.open(options.plugin, job.song->clock());
         const AutomationPlan automation(job.song->tempo(), setUp(plugin));
         renderToFile(job, options, &session, &automation);
     });

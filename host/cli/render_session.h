@@ -16,7 +16,7 @@
 
 namespace vsthost {
 
-class PluginInstance;
+class Plugin;
 
 struct RenderJob {
     AudioSource* source = nullptr;
@@ -31,7 +31,7 @@ struct RenderJob {
 
 // Sets up the open plug-in (parameters, warnings) and answers the automation
 // it is to play.
-using PluginSetUp = std::function<std::vector<AutomationLane>(PluginInstance& plugin)>;
+using PluginSetUp = std::function<std::vector<AutomationLane>(Plugin& plugin)>;
 
 // Loads the plug-in --plugin names, sets it up, renders and writes OUT.
 void renderThroughPlugin(const RenderJob& job, const RenderSettingsOptions& options, const PluginSetUp& setUp);

@@ -43,6 +43,7 @@ void CallRecorder::calling(const PluginCall& call) {
     current[0] = '\0';
     switch (call.kind) {
         case Kind::entry: append(current, 0, "%s", call.entry); break;
+        case Kind::run: nameProcess(current, call.entry, call); break;
         case Kind::dispatch: nameDispatch(current, call, arguments); break;
         case Kind::setParameter:
             append(current, 0, "setParameter(%d, %g)", call.index, static_cast<double>(call.opt));

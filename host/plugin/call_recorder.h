@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "plugin_instance.h"
+#include "call_watcher.h"
 
 namespace vsthost {
 

@@ -12,7 +12,7 @@
 #include "host/text/failure.h"
 #include "host/text/trimmed.h"
 #include "host/text/typed_value.h"
-#include "plugin_instance.h"
+#include "plugin.h"
 
 namespace vsthost {
 
@@ -90,7 +90,7 @@ std::vector<std::string> nearestNames(const std::vector<std::string>& names, std
     return near;
 }
 
-std::int32_t findParameter(const PluginInstance& plugin, std::string_view name) {
+std::int32_t findParameter(const Plugin& plugin, std::string_view name) {
     const std::string wanted = canonicalText(name);
     std::vector<std::string> names;
     std::vector<std::int32_t> cut;
@@ -118,7 +118,7 @@ std::int32_t findParameter(const PluginInstance& plugin, std::string_view name) 
                   unknown + "; the nearest of its " + count + " names (info lists them all): " + listed(near));
 }
 
-DisplaySearch::DisplaySearch(PluginInstance& plugin, std::int32_t index)
+DisplaySearch::DisplaySearch(Plugin& plugin, std::int32_t index)
     : plugin_(plugin),
       index_(index),
       original_(plugin.parameter(index)),
@@ -295,8 +295,7 @@ float DisplaySearch::find(std::string_view wanted, std::string* landedOn) {
     return *found;
 }
 
-float setParameterByDisplay(PluginInstance& plugin, std::int32_t index, std::string_view wanted,
-                            std::string* landedOn) {
+float setParameterByDisplay(Plugin& plugin, std::int32_t index, std::string_view wanted, std::string* landedOn) {
     const float found = DisplaySearch(plugin, index).find(wanted, landedOn);
     plugin.setParameter(index, found);
     return found;

@@ -15,13 +15,13 @@
 
 namespace vsthost {
 
-class PluginInstance;
+class Plugin;
 
 // The index of the parameter whose name reads `name` (case and spacing
 // aside), or whose name as the plug-in cuts it short begins `name` ("Sidechai"
 // for "Sidechain") when no other does. Throws Failure (usage) naming the
 // nearest names there are.
-std::int32_t findParameter(const PluginInstance& plugin, std::string_view name);
+std::int32_t findParameter(const Plugin& plugin, std::string_view name);
 
 // Up to `most` of `names` that come near `typed` (case and spacing aside):
 // those it begins or that begin it, then those a few letters away, nearest
@@ -33,7 +33,7 @@ std::vector<std::string> nearestNames(const std::vector<std::string>& names, std
 class DisplaySearch {
 public:
     // Scans the display; the parameter is left as it was.
-    DisplaySearch(PluginInstance& plugin, std::int32_t index);
+    DisplaySearch(Plugin& plugin, std::int32_t index);
 
     // The normalised value at which the display shows `wanted` as a musician
     // types it ("300", "20kHz", "1/8T", "4.0", "50 %", "-inf dB", or a text
@@ -58,7 +58,7 @@ private:
     std::string rangeText() const;
     std::string forms() const;
 
-    PluginInstance& plugin_;
+    Plugin& plugin_;
     std::int32_t index_;
     float original_;
     std::string name_;
@@ -72,7 +72,7 @@ private:
 
 // Finds and sets the value as DisplaySearch::find() does and answers it; on
 // a failure the parameter is left as it was.
-float setParameterByDisplay(PluginInstance& plugin, std::int32_t index, std::string_view wanted,
+float setParameterByDisplay(Plugin& plugin, std::int32_t index, std::string_view wanted,
                             std::string* landedOn = nullptr);
 
 }  // namespace vsthost

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "plugin_instance.h"
-
 namespace vsthost {
 
 std::int32_t InputPins::sidechainCount() const {
@@ -12,11 +10,11 @@ std::int32_t InputPins::sidechainCount() const {
 
 std::int32_t InputPins::mainCount() const { return static_cast<std::int32_t>(sidechain.size()) - sidechainCount(); }
 
-InputPins inputPins(const PluginInstance& plugin) {
-    const std::int32_t inputs = std::max(plugin.inputs(), 0);
+InputPins pinsByCount(std::int32_t inputs, std::int32_t outputs) {
+    inputs = std::max(inputs, 0);
     InputPins pins{std::vector<bool>(static_cast<std::size_t>(inputs), false), ""};
-    if (plugin.outputs() > 0 && inputs > plugin.outputs()) {
-        for (std::int32_t i = plugin.outputs(); i < inputs; ++i) pins.sidechain[static_cast<std::size_t>(i)] = true;
+    if (outputs > 0 && inputs > outputs) {
+        for (std::int32_t i = outputs; i < inputs; ++i) pins.sidechain[static_cast<std::size_t>(i)] = true;
         pins.basis = "the plug-in has more inputs than outputs";
     }
     return pins;

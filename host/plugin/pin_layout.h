@@ -1,8 +1,6 @@
-// Which of a plug-in's inputs carry the signal and which a side-chain. A
-// plug-in with more inputs than outputs is taken to have its side-chain on
-// the inputs past its outputs, as compressors and gates with a key input are
-// built; nothing else decides it. --sidechain gives those inputs a signal,
-// --channels chooses which outputs are written.
+// Which of a plug-in's inputs carry the signal and which a side-chain.
+// --sidechain gives those inputs a signal, --channels chooses which outputs
+// are written.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +8,6 @@
 #include <vector>
 
 namespace vsthost {
-
-class PluginInstance;
 
 struct InputPins {
     std::vector<bool> sidechain;  // one per input
@@ -22,6 +18,9 @@ struct InputPins {
     std::int32_t sidechainCount() const;
 };
 
-InputPins inputPins(const PluginInstance& plugin);
+// For a format that does not say: a plug-in with more inputs than outputs is
+// taken to have its side-chain on the inputs past its outputs, as
+// compressors and gates with a key input are built.
+InputPins pinsByCount(std::int32_t inputs, std::int32_t outputs);
 
 }  // namespace vsthost

@@ -6,43 +6,22 @@
 #include <cstdint>
 #include <string>
 
+#include "call_watcher.h"
 #include "frame/effect_record.h"
+#include "plugin.h"
 
 namespace vsthost {
 
 class HostCallback;
 class PluginModule;
 
-// One call into a plug-in, as a watcher hears of it before it is made.
-struct PluginCall {
-    enum class Kind { entry, dispatch, setParameter, getParameter, process, processReplacing, processDoubleReplacing };
-    Kind kind;
-    std::int32_t opcode = 0;  // dispatch
-    std::int32_t index = 0;   // dispatch, setParameter, getParameter
-    std::intptr_t value = 0;  // dispatch
-    const void* ptr = nullptr;
-    float opt = 0.0f;         // dispatch; the value of setParameter
-    std::int32_t frames = 0;  // the process calls
-    double sampleRate = 0.0;  // the process calls: the rate last set, 0 if none
-    const char* entry = "";   // entry: the name of the function called
-};
-
-// Told of every call into the plug-in just before it is made and just after
-// it returns, e.g. to name the call in progress when a plug-in crashes.
-class CallWatcher {
-public:
-    virtual ~CallWatcher() = default;
-    virtual void calling(const PluginCall& call) = 0;
-    virtual void returned() = 0;
-};
-
-class PluginInstance {
+class PluginInstance : public Plugin {
 public:
     // Calls the entry point with the host's callback and opens the record.
     // Throws Failure (plugin) when no record or a record without the magic
     // comes back. A watcher, if given, must outlive the instance.
     PluginInstance(const PluginModule& module, HostCallback& host, CallWatcher* watcher = nullptr);
-    ~PluginInstance();
+    ~PluginInstance() override;
     PluginInstance(const PluginInstance&) = delete;
     PluginInstance& operator=(const PluginInstance&) = delete;
 
@@ -51,14 +30,18 @@ public:
     std::intptr_t dispatch(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
                            float opt = 0.0f) const;
 
-    std::int32_t inputs() const { return effect_->numInputs; }
-    std::int32_t outputs() const { return effect_->numOutputs; }
-    std::int32_t parameterCount() const { return effect_->numParams; }
+    std::string format() const override { return "VST 2.4"; }
+    std::string name() const override { return effectName(); }
+    PluginFacts facts() const override;
+    std::int32_t inputs() const override { return effect_->numInputs; }
+    std::int32_t outputs() const override { return effect_->numOutputs; }
+    InputPins inputPins() const override;
+    std::int32_t parameterCount() const override { return effect_->numParams; }
     std::int32_t programCount() const { return effect_->numPrograms; }
     std::int32_t flags() const { return effect_->flags; }
     std::int32_t uniqueId() const { return effect_->uniqueID; }
     std::int32_t version() const { return effect_->version; }
-    std::int32_t latency() const { return effect_->initialDelay; }
+    std::int32_t latency() const override { return effect_->initialDelay; }
 
     std::string effectName() const;
     std::string vendor() const;
@@ -69,19 +52,19 @@ public:
 
     // Parameter access; an index outside 0 to parameterCount() - 1 throws
     // std::out_of_range. Use effect() to send a plug-in anything else.
-    float parameter(std::int32_t index) const;
-    void setParameter(std::int32_t index, float value);
-    std::string parameterName(std::int32_t index) const;
-    std::string parameterLabel(std::int32_t index) const;
-    std::string parameterDisplay(std::int32_t index) const;
+    float parameter(std::int32_t index) const override;
+    void setParameter(std::int32_t index, float value) override;
+    std::string parameterName(std::int32_t index) const override;
+    std::string parameterLabel(std::int32_t index) const override;
+    std::string parameterDisplay(std::int32_t index) const override;
     // Any index, as a careless host sends it; for validators.
     float parameterUnchecked(std::int32_t index) const;
     void setParameterUnchecked(std::int32_t index, float value);
 
     // Switches processing off if it is on, sets the sample rate and largest
     // block on both sides of the boundary, then switches processing on.
-    void start(double sampleRate, std::int32_t maxBlockSize);
-    void stop() { suspend(); }
+    void start(double sampleRate, std::int32_t maxBlockSize) override;
+    void stop() override { suspend(); }
     bool processing() const { return processing_; }
     // The steps of start() one by one, for hosts that test the order.
     void setSampleRate(double sampleRate);
@@ -93,12 +76,12 @@ public:
     // through the replacing entry, or for plug-ins that only accumulate,
     // through the accumulating one into cleared outputs. Throws Failure
     // (plugin) for a record with neither.
-    void process(float** inputs, float** outputs, std::int32_t frames);
+    void process(float** inputs, float** outputs, std::int32_t frames) override;
 
     // Switches processing off if it is on and closes; the instance takes no
     // calls after it. The destructor does the same for an open instance, but
     // cannot pass on what the plug-in throws.
-    void shutDown();
+    void shutDown() override;
     // Closes at once, even with processing on, as a careless host does; the
     // instance takes no calls after it.
     void closeAsIs();
