@@ -17,39 +17,52 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int spawn(const std::string& program, const std::vector<std::string>& args, const Environment& env,
-          const std::string& input, const fs::path& outFile, const fs::path& errFile) {
+// Runs `program` with `in`, `out` and `err` as its standard streams, which
+// the caller closes.
+int spawnOn(const std::string& program, const std::vector<std::string>& args, const Environment& env, int in, int out,
+            int err) {
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> raw;
+    for (std::string& a : argv) raw.push_back(a.data());
+    raw.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
-        const int in = ::open(input.c_str(), O_RDONLY);
-        const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0 || err < 0) ::_exit(126);
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
+        // A test that ignores SIGPIPE for itself must not pass that on.
+        ::signal(SIGPIPE, SIG_DFL);
         for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
-        std::vector<char*> raw;
-        for (std::string& a : argv) raw.push_back(a.data());
-        raw.push_back(nullptr);
         ::execv(program.c_str(), raw.data());
         ::_exit(127);
     }
     return pid;
 }
 
-int wait(int pid) {
+int spawn(const std::string& program, const std::vector<std::string>& args, const Environment& env,
+          const std::string& input, const fs::path& outFile, const fs::path& errFile) {
+    const int in = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+    const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (in < 0 || out < 0 || err < 0) throw std::runtime_error("cannot open the tool's standard streams");
+    const int pid = spawnOn(program, args, env, in, out, err);
+    ::close(in);
+    ::close(out);
+    ::close(err);
+    return pid;
+}
+
+}  // namespace
+
+int waitForTool(int pid) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
     }
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
-
-}  // namespace
 
 std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -69,7 +82,7 @@ ToolRun runTool(const std::vector<std::string>& args, const Environment& env, co
     const fs::path out = logs.path() / "stdout";
     const fs::path err = logs.path() / "stderr";
     ToolRun run;
-    run.exitCode = wait(spawn(program, args, env, input, out, err));
+    run.exitCode = waitForTool(spawn(program, args, env, input, out, err));
     run.out = readBytes(out.string());
     run.err = readBytes(err.string());
     return run;
@@ -83,10 +96,23 @@ RunningTool startTool(const std::vector<std::string>& args, const fs::path& logD
 
 ToolRun finishToolRun(const RunningTool& running) {
     ToolRun run;
-    run.exitCode = wait(running.pid);
+    run.exitCode = waitForTool(running.pid);
     run.out = readBytes(running.outFile.string());
     run.err = readBytes(running.errFile.string());
     return run;
+}
+
+PipedTool startPiped(const std::vector<std::string>& args, const std::string& errFile) {
+    int in[2];
+    int out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
+    const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (err < 0) throw std::runtime_error("cannot open " + errFile);
+    const int pid = spawnOn(DRAVELKINT_TOOL_PATH, args, {}, in[0], out[1], err);
+    ::close(in[0]);
+    ::close(out[1]);
+    ::close(err);
+    return {pid, in[1], out[0]};
 }
 
 bool hasEnded(const RunningTool& running) {
@@ -106,22 +132,10 @@ ToolRun interruptOnTerminal(const std::vector<std::string>& args, int columns, c
     // the tool runs and reading stops only when the tool is gone.
     const int terminal = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (terminal < 0) throw std::runtime_error("cannot open the pseudo-terminal");
-    std::vector<std::string> argv{DRAVELKINT_TOOL_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> raw;
-    for (std::string& a : argv) raw.push_back(a.data());
-    raw.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        const int in = ::open("/dev/null", O_RDONLY);
-        if (in < 0) ::_exit(126);
-        ::dup2(in, 0);
-        ::dup2(terminal, 1);
-        ::dup2(terminal, 2);
-        ::execv(raw[0], raw.data());
-        ::_exit(127);
-    }
+    const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (in < 0) throw std::runtime_error("cannot open /dev/null");
+    const int pid = spawnOn(DRAVELKINT_TOOL_PATH, args, {}, in, terminal, terminal);
+    ::close(in);
     ::close(terminal);
     ToolRun run;
     bool sent = false;
@@ -135,7 +149,7 @@ ToolRun interruptOnTerminal(const std::vector<std::string>& args, int columns, c
         if (!sent && run.out.find(text, from) != std::string::npos) sent = ::kill(pid, signal) == 0;
     }
     ::close(master);
-    run.exitCode = wait(pid);
+    run.exitCode = waitForTool(pid);
     return run;
 }
 

@@ -27,6 +27,16 @@ struct RunningTool {
 };
 RunningTool startTool(const std::vector<std::string>& args, const std::filesystem::path& logDir);
 ToolRun finishToolRun(const RunningTool& running);
+// Runs the tool with its standard input and output on pipes the test holds
+// and its standard error into `errFile`; waitForTool() collects it.
+struct PipedTool {
+    int pid;
+    int input;   // the tool's standard input, to write to
+    int output;  // its standard output, to read from
+};
+PipedTool startPiped(const std::vector<std::string>& args, const std::string& errFile);
+// The exit code, or 128 + the signal that ended it.
+int waitForTool(int pid);
 // Whether the tool has ended; finishToolRun() still collects it.
 bool hasEnded(const RunningTool& running);
 

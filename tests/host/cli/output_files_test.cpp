@@ -210,44 +210,6 @@ TEST(OutputFiles, EverySignalLeavesNothingBehind) {
     }
 }
 
-// Runs the tool with its standard input and output on pipes the test holds.
-struct PipedTool {
-    pid_t pid;
-    int input;   // the tool's standard input, to write to
-    int output;  // its standard output, to read from
-};
-
-PipedTool startPiped(const std::vector<std::string>& args, const std::string& errFile) {
-    int in[2];
-    int out[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
-    std::vector<std::string> argv{DRAVELKINT_TOOL_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> raw;
-    for (std::string& a : argv) raw.push_back(a.data());
-    raw.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(in[0], 0);
-        ::dup2(out[1], 1);
-        ::dup2(err, 2);
-        ::signal(SIGPIPE, SIG_DFL);
-        ::execv(raw[0], raw.data());
-        ::_exit(127);
-    }
-    ::close(in[0]);
-    ::close(out[1]);
-    return {pid, in[1], out[0]};
-}
-
-int waitFor(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
 // Signals that come before the render loop (while the input is read) and a
 // write into a standard output nobody reads end the render just the same.
 TEST(OutputFiles, SignalsBeforeTheRenderAndAClosedPipe) {
@@ -267,7 +229,7 @@ TEST(OutputFiles, SignalsBeforeTheRenderAndAClosedPipe) {
         ::kill(tool.pid, SIGTERM);
         (void)::write(tool.input, wav.data() + 8192, wav.size() - 8192);
         ::close(tool.input);
-        EXPECT_EQ(waitFor(tool.pid), 128 + SIGTERM);
+        EXPECT_EQ(waitForTool(tool.pid), 128 + SIGTERM);
         EXPECT_NE(
             readBytes(logs / "err").find("stopped by SIGTERM; nothing was written to '" + (dir / "out.wav") + "'"),
             std::string::npos)
@@ -279,7 +241,7 @@ TEST(OutputFiles, SignalsBeforeTheRenderAndAClosedPipe) {
         const PipedTool tool = startPiped({"render", dir / "in.wav", "-", "--format", "au"}, logs / "err");
         ::close(tool.input);
         ::close(tool.output);
-        EXPECT_EQ(waitFor(tool.pid), 128 + SIGPIPE);
+        EXPECT_EQ(waitForTool(tool.pid), 128 + SIGPIPE);
         EXPECT_NE(readBytes(logs / "err").find("stopped by SIGPIPE"), std::string::npos) << readBytes(logs / "err");
         EXPECT_EQ(dir.snapshot(), before);
     }
