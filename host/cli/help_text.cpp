@@ -251,8 +251,9 @@ VST 2.4 plug-ins are the libraries (*.so, in subfolders too) exporting VSTPlugin
 main in the folders of VST_PATH (separated by ':') when it is set, else in ~/.vst,
 /usr/lib/vst, /usr/local/lib/vst and the system's multiarch folder (such as
 /usr/lib/x86_64-linux-gnu/vst). Each is opened, to learn its name and channels, in a
-process of its own: one that crashes, exits or takes longer than 10 s to open is listed
-with that reason instead of its channels, and the list goes on. Other files are left out.
+process of its own: one that crashes, exits or takes longer than 10 s to open, or that
+the system cannot load, is listed with the reason instead of its channels, and the list
+goes on. Other files are left out.
 
 Options:
   --format F              list only one format: lv2 or vst2
