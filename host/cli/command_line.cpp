@@ -365,6 +365,26 @@ ValidateCommand parseValidate(Arguments& a) {
     return c;
 }
 
+ListCommand parseList(Arguments& a) {
+    ListCommand c;
+    const std::vector<std::string> operands = walk(a, [&](const std::string& arg) {
+        if (arg == "--json") {
+            a.noValue(arg);
+            c.json = true;
+        } else if (arg == "--format") {
+            const std::string name = a.single(arg);
+            if (name != "lv2" && name != "vst2") throw usage("option --format takes lv2 or vst2, not '" + name + "'");
+            c.format = name == "lv2" ? ListCommand::Format::lv2 : ListCommand::Format::vst2;
+        } else if (arg == "--describe") {
+            c.describe = a.single(arg);
+        } else {
+            throw usage("unknown option '" + arg + "' for list; see dravelkint list --help");
+        }
+    });
+    if (!operands.empty()) throw usage("list takes no file, not '" + operands.front() + "'");
+    return c;
+}
+
 // --help or -h among the options, before any "--".
 bool asksForHelp(const std::vector<std::string>& args) {
     for (std::size_t i = 1; i < args.size() && args[i] != "--"; ++i)
@@ -372,7 +392,7 @@ bool asksForHelp(const std::vector<std::string>& args) {
     return false;
 }
 
-const std::vector<std::string> kCommands{"render", "demo", "info", "validate"};
+const std::vector<std::string> kCommands{"render", "demo", "info", "validate", "list"};
 
 }  // namespace
 
@@ -384,18 +404,19 @@ Command parseCommandLine(const std::vector<std::string>& args) {
     if (command == "help") {
         if (args.size() == 1) return HelpCommand{};
         if (std::find(kCommands.begin(), kCommands.end(), args[1]) == kCommands.end())
-            throw usage("no help on '" + args[1] + "'; the commands are render, demo, info and validate");
+            throw usage("no help on '" + args[1] + "'; the commands are render, demo, info, validate and list");
         return HelpCommand{args[1]};
     }
     const bool known = std::find(kCommands.begin(), kCommands.end(), command) != kCommands.end();
     if (!known)
         throw usage("unknown command '" + command +
-                    "'; the commands are render, demo, info and validate (see dravelkint --help)");
+                    "'; the commands are render, demo, info, validate and list (see dravelkint --help)");
     if (asksForHelp(args)) return HelpCommand{command};
     Arguments a(args, 1);
     if (command == "render") return parseRender(a);
     if (command == "demo") return parseDemo(a);
     if (command == "info") return parseInfo(a);
+    if (command == "list") return parseList(a);
     return parseValidate(a);
 }
 

@@ -80,6 +80,15 @@ struct ValidateCommand {
     std::optional<std::string> child;
 };
 
+struct ListCommand {
+    enum class Format { both, lv2, vst2 };
+    Format format = Format::both;
+    bool json = false;
+    // Internal: this process was started by a list to open the VST 2.4
+    // library at this path and report on it.
+    std::optional<std::string> describe;
+};
+
 // The overview, or one command's help when `command` names it.
 struct HelpCommand {
     std::string command;
@@ -87,7 +96,8 @@ struct HelpCommand {
 
 struct VersionCommand {};
 
-using Command = std::variant<HelpCommand, VersionCommand, RenderCommand, DemoCommand, InfoCommand, ValidateCommand>;
+using Command =
+    std::variant<HelpCommand, VersionCommand, RenderCommand, DemoCommand, InfoCommand, ValidateCommand, ListCommand>;
 
 Command parseCommandLine(const std::vector<std::string>& args);
 

@@ -17,6 +17,7 @@ enum class ValidationOutcome {
     cutShort,  // the overall time limit ran out first, with no check failed so far
 };
 ValidationOutcome runValidate(const ValidateCommand& command);
+void runList(const ListCommand& command);
 
 // The overview, or the help of one command.
 void printHelp(const std::string& command);

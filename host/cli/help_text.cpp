@@ -19,6 +19,7 @@ Usage:
   dravelkint info [PATH] [options]     describe a VST 2.4 plug-in and list its parameters (or
                                        an audio file: its format, length and tags)
   dravelkint validate [PATH] [options] put a VST 2.4 plug-in through a catalogue of checks
+  dravelkint list [options]            list the installed LV2 and VST 2.4 plug-ins
   dravelkint COMMAND --help            the options of one command (or dravelkint help COMMAND)
   dravelkint --help                    show this text
   dravelkint --version, -V             show the version
@@ -236,6 +237,34 @@ processes it started are ended, and the report says which checks ran.
 Checks (lowest strictness that runs them):
 )";
 
+constexpr const char* kList = R"(dravelkint list - list the installed LV2 and VST 2.4 plug-ins
+
+Usage:
+  dravelkint list [--format lv2|vst2] [--json]
+
+Shows each plug-in's format, name, audio inputs and outputs, and its URI (LV2) or
+library's path (VST 2.4), sorted by format, then name.
+
+LV2 plug-ins are read from the folders of LV2_PATH when it is set, else from the
+standard ones (~/.lv2, /usr/local/lib/lv2, /usr/lib/lv2); they are only read, not run.
+VST 2.4 plug-ins are the libraries (*.so, in subfolders too) exporting VSTPluginMain or
+main in the folders of VST_PATH (separated by ':') when it is set, else in ~/.vst,
+/usr/lib/vst, /usr/local/lib/vst and the system's multiarch folder (such as
+/usr/lib/x86_64-linux-gnu/vst). Each is opened, to learn its name and channels, in a
+process of its own: one that crashes, exits or takes longer than 10 s to open, or that
+the system cannot load, is listed with the reason instead of its channels, and the list
+goes on. Other files are left out.
+
+Options:
+  --format F              list only one format: lv2 or vst2
+  --json                  one JSON array instead of the table: format, name, uri or
+                          path, inputs, outputs (null when unknown) and problem (only
+                          for a plug-in that could not be opened)
+
+Exit codes: 0 when the folders were searched, also when some plug-ins could not be
+opened; 2 a bad command line.
+)";
+
 void printChecks() {
     std::vector<validate::CheckGroup> groups{validate::loadGroup()};
     groups.insert(groups.end(), validate::catalogue().begin(), validate::catalogue().end());
@@ -256,6 +285,8 @@ void printHelp(const std::string& command) {
         std::fputs(kRenderingOptions, stdout);
     } else if (command == "info") {
         std::fputs(kInfo, stdout);
+    } else if (command == "list") {
+        std::fputs(kList, stdout);
     } else if (command == "validate") {
         std::fputs(kValidate, stdout);
         printChecks();

@@ -69,6 +69,8 @@ int main(int argc, char** argv) {
                         case ValidationOutcome::failed: return kExitValidationFailed;
                         case ValidationOutcome::cutShort: return kExitValidationCutShort;
                     }
+                else if constexpr (std::is_same_v<T, ListCommand>)
+                    runList(c);
                 return kExitSuccess;
             },
             command);

@@ -33,7 +33,7 @@ TEST(Completion, OffersCommandsOptionsAndTheNamedPluginsParameters) {
         std::set<std::string> expected;
     };
     const Row rows[] = {
-        {{""}, {"demo", "info", "render", "validate"}},
+        {{""}, {"demo", "info", "list", "render", "validate"}},
         {{"--v"}, {"--version"}},
         {{"render", "--t"}, {"--tail", "--tempo-map", "--time-sig"}},
         {{"info", "--s"}, {"--set", "--set-normalized"}},
@@ -43,6 +43,8 @@ TEST(Completion, OffersCommandsOptionsAndTheNamedPluginsParameters) {
          {"Gain=", "Mode=", "Time=", "Ratio=", "Switch="}},
         {{"demo", "--plugin", "=", FIXTURE_DISPLAYS_PATH, "--set", "R"}, {"Ratio="}},
         {{"render", "--sample-format", "f"}, {"float"}},
+        {{"list", "--format", ""}, {"lv2", "vst2"}},
+        {{"list", "--"}, {"--format", "--help", "--json"}},
         {{"render", "--bpm", ""}, {}},
     };
     for (const Row& row : rows) {

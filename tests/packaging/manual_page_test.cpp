@@ -58,7 +58,7 @@ TEST(ManualPage, HoldsEveryOptionOfEveryHelpInItsCommandsPart) {
     const std::regex usage(R"(\n  dravelkint ([a-z]+) )");
     for (std::sregex_iterator m(general.out.begin(), general.out.end(), usage), end; m != end; ++m)
         commands.insert((*m)[1]);
-    EXPECT_EQ(commands, (std::set<std::string>{"demo", "render", "info", "validate"}));
+    EXPECT_EQ(commands, (std::set<std::string>{"demo", "render", "info", "validate", "list"}));
 
     EXPECT_EQ(optionsIn(partOf(page, "")), optionsIn(general.out)) << "the general part";
     for (const std::string& command : commands) {

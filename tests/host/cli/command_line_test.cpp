@@ -153,7 +153,7 @@ TEST(CommandLine, AnUnknownCheckGroupIsAnsweredWithEveryGroup) {
 TEST(CommandLine, HelpOnNothingKnownIsAUsageError) {
     const ToolRun run = runTool({"help", "wobble"});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find("the commands are render, demo, info and validate"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("the commands are render, demo, info, validate and list"), std::string::npos) << run.err;
 }
 
 }  // namespace
