@@ -20,6 +20,7 @@
 #include "host/text/counted.h"
 #include "host/text/decimal_number.h"
 #include "host/text/failure.h"
+#include "host/text/terminal_columns.h"
 #include "host/text/trimmed.h"
 #include "parameter_settings.h"
 #include "plugin_session.h"
@@ -42,21 +43,6 @@ std::string tagName(int tag) {
         case SF_STR_GENRE: return "Genre";
         default: return "Tag " + std::to_string(tag);
     }
-}
-
-// How many columns a terminal gives the text: one per UTF-8 character.
-std::size_t columnsOf(const std::string& text) {
-    std::size_t columns = 0;
-    for (char c : text)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++columns;
-    return columns;
-}
-
-// Text padded to `width` columns as a terminal shows it: a UTF-8 character
-// ("°") takes one column, however many bytes it has.
-std::string padded(const std::string& text, std::size_t width) {
-    const std::size_t columns = columnsOf(text);
-    return columns >= width ? text : text + std::string(width - columns, ' ');
 }
 
 // What a plug-in says of its delay once it runs, which many say only then.
