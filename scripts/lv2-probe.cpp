@@ -34,7 +34,6 @@
 #include <deque>
 #include <map>
 #include <numbers>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -99,10 +98,6 @@ const float optionRate = static_cast<float>(kRate);
 const std::int32_t optionBlock = kBlock;
 std::vector<LV2_Options_Option> options;
 
-const std::set<std::string> provided{
-    LV2_URID__map, LV2_URID__unmap,      LV2_OPTIONS__options,       LV2_BUF_SIZE__boundedBlockLength,
-    LV2_LOG__log,  LV2_WORKER__schedule, LV2_STATE__loadDefaultState};
-
 std::vector<LV2_Feature> featureData;
 std::vector<const LV2_Feature*> features;
 
@@ -126,6 +121,10 @@ void makeFeatures() {
     features.push_back(nullptr);
 }
 
+bool provides(const std::string& uri) {
+    return std::any_of(featureData.begin(), featureData.end(), [&](const LV2_Feature& f) { return uri == f.URI; });
+}
+
 struct Nodes {
     LilvWorld* world;
     LilvNode *audio, *control, *cv, *atom, *input, *optional, *minimumSize, *state;
@@ -147,7 +146,7 @@ std::string refusal(const LilvPlugin* plugin, const Nodes& n) {
     LilvNodes* required = lilv_plugin_get_required_features(plugin);
     LILV_FOREACH(nodes, i, required) {
         const std::string uri = text(lilv_nodes_get(required, i));
-        if (!provided.count(uri)) missing += (missing.empty() ? "" : ", ") + uri;
+        if (!provides(uri)) missing += (missing.empty() ? "" : ", ") + uri;
     }
     lilv_nodes_free(required);
     if (!missing.empty()) return "refused: requires " + missing;
@@ -331,7 +330,7 @@ std::string signalName(int signal) {
 std::string probe(const LilvPlugin* plugin, const Nodes& n, double seconds) {
     if (std::string refused = refusal(plugin, n); !refused.empty()) return refused;
     *shared = {};
-    entering("instantiate");
+    entering("the probe's own set-up");
     std::fflush(nullptr);  // or the child's exit would write what is buffered here once more
     const pid_t child = fork();
     if (child < 0) return "not probed: fork failed";
