@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# A second opinion on LV2 plug-ins from a small host of its own
+# (scripts/lv2-probe.cpp, which shares no code with the tool), built into
+# build/lv2-probe when missing or older than its source.
+#
+#   scripts/lv2-probe.sh URI...             one line per URI: "URI: verdict"
+#   scripts/lv2-probe.sh --compare SUMMARY  every row of scripts/sweep-lv2.sh's
+#                                           table that did not render, probed,
+#                                           and whether the probe agrees
+#
+# The probe honours LV2_PATH; LV2_PROBE_SECONDS bounds each plug-in's life (30).
+set -euo pipefail
+export LC_ALL=C
+root=$(cd "$(dirname "$0")/.." && pwd)
+probe=$root/build/lv2-probe
+if [ ! -x "$probe" ] || [ "$root/scripts/lv2-probe.cpp" -nt "$probe" ]; then
+  mkdir -p "$root/build"
+  # shellcheck disable=SC2046 # pkg-config's words are meant to split
+  g++ -std=c++20 -O2 -Wall -Wextra -Wpedantic -o "$probe" "$root/scripts/lv2-probe.cpp" $(pkg-config --cflags --libs lilv-0)
+fi
+
+if [ "${1:-}" != --compare ]; then
+  [ $# -gt 0 ] || { echo "usage: $0 URI... | --compare SUMMARY" >&2; exit 2; }
+  exec "$probe" "$@"
+fi
+summary=${2:?usage: $0 --compare SUMMARY}
+
+# The rows that did not render: URI, outcome, reason (its escaped bars kept).
+rows=$(awk -F'|' '/^\| / && $2 !~ /^ *(package|-+) *$/ {
+    line = $0; gsub(/\\\|/, "\001", line); n = split(line, f, "|")
+    for (i = 1; i <= n; i++) { gsub(/^ +| +$/, "", f[i]); gsub("\001", "\\|", f[i]) }
+    if (f[6] != "rendered") print f[3] "\t" f[6] "\t" f[8]
+  }' "$summary")
+[ -n "$rows" ] || { echo "no row of $summary is other than rendered"; exit 0; }
+
+declare -A verdict
+while IFS= read -r line; do
+  verdict[${line%%: *}]=${line#*: }
+done < <(cut -f1 <<<"$rows" | xargs "$probe" 2>/dev/null)
+
+# The URIs a text names, but the plug-in's own.
+uris() { grep -oE "[a-z][a-z0-9+.-]*:[^ ,;'\"()]*[^ ,;'\".()]" <<<"$2" | grep -vxF "$1" | sort -u || true; }
+# The call a crash message names: "in run(512 frames)", "after its last call, work".
+call() {
+  grep -oE "(in|call,) (state restore|work_response|end_run|extension_data|connect_port|instantiate|deactivate|activate|cleanup|work|run)\b" <<<"$1" |
+    head -n 1 | sed -E 's/^(in|call,) //' || true
+}
+
+echo "| plug-in | tool | tool's reason | probe | reproduced |"
+echo "|---|---|---|---|---|"
+yes=0 total=0
+while IFS=$'\t' read -r uri outcome reason; do
+  probed=${verdict[$uri]:-not probed}
+  same=no
+  case $outcome in
+    refused)
+      if [[ $probed == refused* ]]; then
+        tool_uris=$(uris "$uri" "$reason")
+        probe_uris=$(uris "$uri" "$probed")
+        if [ -n "$tool_uris" ] && [ "$tool_uris" = "$probe_uris" ]; then same=yes; fi
+        if [ -z "$tool_uris$probe_uris" ] && [[ $reason == *instantiate* && $probed == *instantiate* ]]; then same=yes; fi
+      fi
+      ;;
+    "crashed (caught)")
+      named=$(call "$reason")
+      if [ -n "$named" ] && [[ $probed == "crashed in $named ("* ]]; then same=yes; fi
+      ;;
+    hung) [[ $probed == hung* ]] && same=yes ;;
+  esac
+  total=$((total + 1))
+  [ $same = no ] || yes=$((yes + 1))
+  printf '| %s | %s | %s | %s | %s |\n' "$uri" "$outcome" "$reason" "${probed//|/\\|}" "$same"
+done <<<"$rows"
+echo
+echo "$yes of $total reproduced."
