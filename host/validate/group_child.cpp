@@ -108,6 +108,9 @@ void runChild(const std::string& groupAndStart, const RunSettings& settings) {
         }
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.3f", secondsSince(start));
+        for (const Finding& other : outcome.others)
+            writeAll("S\t" + std::to_string(position) + "\t" + std::to_string(static_cast<int>(other.verdict)) + "\t" +
+                     oneLine(other.message) + "\n");
         writeAll("R\t" + std::to_string(position) + "\t" + std::to_string(static_cast<int>(outcome.verdict)) + "\t" +
                  seconds + "\t" + oneLine(outcome.message) + "\n");
     }
