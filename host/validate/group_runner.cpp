@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "call_in_progress.h"
+#include "call_sequence.h"
 #include "elapsed_seconds.h"
 #include "fresh_process.h"
 #include "host/text/figures.h"
@@ -134,17 +135,19 @@ int progressPage() {
 std::vector<std::string> childArguments(const RunSettings& settings, const std::string& groupAndStart) {
     char limit[32];
     std::snprintf(limit, sizeof limit, "%.17g", settings.callLimitSeconds);
-    return {"validate",
-            "--child",
-            groupAndStart,
-            "--plugin",
-            settings.pluginPath,
-            "--strictness",
-            std::to_string(settings.strictness),
-            "--seed",
-            std::to_string(settings.seed),
-            "--call-limit",
-            limit};
+    std::vector<std::string> args{"validate",
+                                  "--child",
+                                  groupAndStart,
+                                  "--plugin",
+                                  settings.pluginPath,
+                                  "--strictness",
+                                  std::to_string(settings.strictness),
+                                  "--seed",
+                                  std::to_string(settings.seed),
+                                  "--call-limit",
+                                  limit};
+    if (!settings.sequenceDir.empty()) args.insert(args.end(), {"--save-sequences", settings.sequenceDir});
+    return args;
 }
 
 GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline deadline, const GroupEvents& events,
@@ -317,11 +320,12 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
                            (call.empty() ? "" : ", in " + call)),
                    secondsSince(checkStart));
         } else {
-            result(runnable[culprit],
-                   crashOutcome(
-                       check, settings.strictness,
-                       deathMessage(status, hungAfter, progress, run.output, run.output.lineCount() > linesAtCheck)),
-                   secondsSince(checkStart));
+            std::string message =
+                deathMessage(status, hungAfter, progress, run.output, run.output.lineCount() > linesAtCheck);
+            const std::string calls = sequencePath(settings.sequenceDir, check.id);
+            if (!settings.sequenceDir.empty() && ::access(calls.c_str(), F_OK) == 0)
+                message += "; its calls are in " + calls;
+            result(runnable[culprit], crashOutcome(check, settings.strictness, message), secondsSince(checkStart));
         }
         next = culprit + 1;
         emit();

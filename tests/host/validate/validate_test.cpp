@@ -410,6 +410,30 @@ TEST(Validate, EveryFindingIsKeptInJsonAndText) {
     EXPECT_EQ(json.checks.at("grid.rate-44100").at("findings").size(), 0u);
 }
 
+// The calls of a check that does not pass are kept, and made again exactly:
+// the over-read crashes the replay as it crashed the check.
+TEST(Validate, TheCallsOfAFindingAreKeptAndReplayed) {
+    ScratchDirectory dir;
+    const std::string plugin = kFixtureDir + "/announced_overread.so";
+    const Report report =
+        validate({"--plugin", plugin, "--seed", "5", "--only", "grid", "--save-sequences", dir / "calls"});
+    const std::string calls = (dir.path() / "calls" / "grid.block-sizes.calls").string();
+    EXPECT_TRUE(report.message("grid.block-sizes").ends_with("; its calls are in " + calls))
+        << report.message("grid.block-sizes");
+    // Checks that pass leave nothing.
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "calls" / "grid.rate-44100.calls"));
+    const CommandRun crashed = run({"--replay", calls, plugin});
+    // A SIGSEGV, or the sanitizer's report of the read.
+    EXPECT_NE(crashed.exitCode, 0) << crashed.out << crashed.err;
+    EXPECT_FALSE(contains(crashed.out, "Replayed")) << crashed.out;
+    EXPECT_TRUE(contains(crashed.out, "Replaying the calls of check grid.block-sizes, seed 5")) << crashed.out;
+    // The same calls into a plug-in that keeps to its blocks.
+    const CommandRun sound = run({"--replay", calls, kFixtureDir + "/complete.so"});
+    EXPECT_TRUE(contains(sound.out, "calls into 1 instances")) << sound.out << sound.err;
+    EXPECT_EQ(sound.exitCode, 0);
+    EXPECT_EQ(run({"--replay", plugin, plugin}).exitCode, 2);
+}
+
 TEST(Validate, OutputTurningNanFailsTheProcessingGrid) {
     const Report report = validate({"--plugin", kFixtureDir + "/nan_output.so", "--strictness", "10"});
     std::vector<std::string> processing = kGridRates;
