@@ -352,6 +352,10 @@ ValidateCommand parseValidate(Arguments& a) {
             (arg == "--timeout" ? c.timeoutSeconds : c.callLimitSeconds) = *seconds;
         } else if (arg == "--child") {
             c.child = a.single(arg);
+        } else if (arg == "--save-sequences") {
+            c.saveSequences = a.single(arg);
+        } else if (arg == "--replay") {
+            c.replay = a.single(arg);
         } else if (arg == "--json") {
             a.noValue(arg);
             c.json = true;

@@ -75,6 +75,8 @@ struct ValidateCommand {
     double callLimitSeconds = 20.0;     // one call into the plug-in, before it counts as hung
     double timeoutSeconds = 1800.0;     // the whole validation
     bool json = false;
+    std::optional<std::string> saveSequences;  // a directory for the calls of checks that do not pass
+    std::optional<std::string> replay;         // a file of calls to make again instead of validating
     // Internal: this process was started by a validation to run one group's
     // checks ("GROUP:FROM").
     std::optional<std::string> child;

@@ -196,7 +196,8 @@ constexpr const char* kValidate = R"(dravelkint validate - put a VST 2.4 plug-in
 
 Usage:
   dravelkint validate [PATH] [--plugin PATH] [--strictness 1..10] [--seed N] [--only GROUPS]
-                      [--call-limit SECONDS] [--timeout SECONDS] [--json]
+                      [--call-limit SECONDS] [--timeout SECONDS] [--json] [--save-sequences DIR]
+  dravelkint validate --replay FILE PATH
 
 Options:
   --plugin PATH          the plug-in file (default: the Dravelkint plug-in beside this program,
@@ -210,23 +211,27 @@ Options:
                          (default 20; opening an editor gets six times as long)
   --timeout SECONDS      time limit of the whole validation (default 1800)
   --json                 one JSON document instead of the report lines
+  --save-sequences DIR   keep the calls each check that does not pass made into the plug-in,
+                         audio included, in DIR/CHECK.calls; its finding names the file
+  --replay FILE          make the calls of FILE into the plug-in PATH again, exactly, in this
+                         process, and validate nothing
 
 Each group runs in a freshly started process of its own, so the same seed gives the same
 report in either form. A crash, an exception or a call that does not return within the
 call limit becomes one FAIL line that names the call, and validation goes on; a plug-in
 that is merely slow is no hang, and checks that repeat something stop when their share of
 time (1.5 call limits) is spent. What the plug-in prints is kept apart, below the checks.
-Every check gives one line: PASS, FAIL, WARN or SKIP, its name and what it found. The
-editor is opened under a fresh Xvfb where one is installed, otherwise on DISPLAY.
+Every check gives one line: PASS, FAIL, WARN or SKIP, its name and what it found, and
+below it, indented, every other thing it found. The editor is opened under a fresh Xvfb where one is installed, otherwise on DISPLAY.
 
 Some findings are warnings below a strictness and failures from it: subnormal output and
 a missing effFlagsCanReplacing (4), heap allocations in processing or parameter calls and
 a uniqueID of 0 (6), texts past their bound but within the 64 bytes hosts commonly give,
 non-finite output, a crash or a hang after parameter values outside 0 to 1, a program 0
 that does not come back, a latency that changes without audioMasterIOChanged, X errors
-from the editor and an open editor that gives no rectangle (7). A block split that changes
-the output of a plug-in without latency, a VST version other than 2400, and silence after a
-burst that costs more than 1.5 times a normal signal are only ever warnings.
+from the editor and an open editor that gives no rectangle (7). A VST version other than
+2400, state that reads back other values but sounds the same, and silence after a burst
+that costs more than 1.5 times a normal signal are only ever warnings.
 
 Exit codes: 0 every check ran and none failed, 7 a check failed, 8 the time limit of
 --timeout ran out before every check ran (none failed so far), 5 the file is missing or

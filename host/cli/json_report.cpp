@@ -37,12 +37,20 @@ void JsonReport::end(const validate::Report& report) {
     document["callLimitSeconds"] = heading.callLimitSeconds;
     document["timeLimitSeconds"] = heading.timeLimitSeconds;
     document["checks"] = nlohmann::ordered_json::array();
-    for (const validate::CheckResult& r : report.results())
+    for (const validate::CheckResult& r : report.results()) {
+        // Every finding, the headline first; none for a pass or a skip.
+        nlohmann::ordered_json findings = nlohmann::ordered_json::array();
+        if (r.verdict == Verdict::fail || r.verdict == Verdict::warn)
+            findings.push_back({{"verdict", verdictName(r.verdict)}, {"message", r.message}});
+        for (const validate::Finding& other : r.others)
+            findings.push_back({{"verdict", verdictName(other.verdict)}, {"message", other.message}});
         document["checks"].push_back({{"id", r.id},
                                       {"group", r.group},
                                       {"verdict", verdictName(r.verdict)},
                                       {"message", r.message},
+                                      {"findings", findings},
                                       {"seconds", r.seconds}});
+    }
     document["groups"] = nlohmann::ordered_json::array();
     for (const validate::PrintedByGroup& group : report.groups()) {
         nlohmann::ordered_json printed = nlohmann::ordered_json::array();

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <random>
 #include <string>
@@ -9,6 +10,7 @@
 #include "host/plugin/plugin_location.h"
 #include "host/text/counted.h"
 #include "host/text/failure.h"
+#include "host/validate/call_sequence.h"
 #include "host/validate/catalogue.h"
 #include "host/validate/elapsed_seconds.h"
 #include "host/validate/fresh_process.h"
@@ -41,6 +43,19 @@ ValidationOutcome runValidate(const ValidateCommand& command) {
     settings.seed = command.seed ? *command.seed : std::random_device{}();
     settings.callLimitSeconds = command.callLimitSeconds;
     settings.timeLimitSeconds = command.timeoutSeconds;
+    if (command.replay) {
+        replaySequence(*command.replay, settings.pluginPath, stdout);
+        return ValidationOutcome::passed;
+    }
+    if (command.saveSequences) {
+        std::error_code error;
+        std::filesystem::create_directories(*command.saveSequences, error);
+        if (error)
+            throw Failure(FailureKind::output,
+                          "cannot make the directory '" + *command.saveSequences + "': " + error.message());
+        // The processes that write there may not share this one's directory.
+        settings.sequenceDir = std::filesystem::absolute(*command.saveSequences).string();
+    }
     if (command.child && command.child->rfind("probe:", 0) == 0) runProbeChild(command.child->substr(6), settings);
     if (command.child) runChild(*command.child, settings);
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "verdict.h"
 
@@ -12,7 +13,8 @@ struct CheckResult {
     std::string id;
     Verdict verdict;
     std::string message;
-    double seconds = 0.0;  // how long the check ran
+    double seconds = 0.0;              // how long the check ran
+    std::vector<Finding> others = {};  // found besides the headline
 };
 
 }  // namespace vsthost::validate

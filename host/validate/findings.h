@@ -1,5 +1,6 @@
 // What one check found over many cases: the report line carries the worst
-// finding and says how many more there were.
+// finding as its headline and every other one beside it; the same finding
+// made again is counted, not repeated.
 #pragma once
 
 #include <optional>
@@ -19,11 +20,12 @@ public:
     bool empty() const { return all.empty(); }
 
     // A pass with `passMessage` when nothing was found; otherwise the first
-    // of the worst findings, followed by the number of others.
+    // of the worst findings, with the others in the order they were found.
     Outcome outcome(const std::string& passMessage) const;
 
 private:
     std::vector<Outcome> all;
+    std::vector<int> times;  // of each in `all`
 };
 
 }  // namespace vsthost::validate

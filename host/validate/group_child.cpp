@@ -10,10 +10,12 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "call_in_progress.h"
+#include "call_sequence.h"
 #include "elapsed_seconds.h"
 #include "fresh_process.h"
 #include "group_runner.h"
@@ -93,6 +95,13 @@ void runChild(const std::string& groupAndStart, const RunSettings& settings) {
         writeAll("B\t" + std::to_string(position) + "\n");
         const auto start = std::chrono::steady_clock::now();
         Outcome outcome;
+        std::optional<CallSequence> calls;
+        if (!settings.sequenceDir.empty() && !check.quiet) {
+            calls.emplace(sequencePath(settings.sequenceDir, check.id),
+                          "check " + check.id + ", seed " + std::to_string(settings.seed) + ", strictness " +
+                              std::to_string(settings.strictness) + ", plug-in " + settings.pluginPath);
+            CallSequence::setActive(&*calls);
+        }
         try {
             CheckContext context{*module,
                                  settings.strictness,
@@ -106,8 +115,20 @@ void runChild(const std::string& groupAndStart, const RunSettings& settings) {
         } catch (...) {
             outcome = thrown(check, settings.strictness, "an exception that is not a std::exception");
         }
+        if (calls) {
+            CallSequence::setActive(nullptr);
+            const std::string path = calls->path();
+            calls.reset();
+            if (outcome.verdict == Verdict::fail || outcome.verdict == Verdict::warn)
+                outcome.message += "; its calls are in " + path;
+            else
+                std::remove(path.c_str());
+        }
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.3f", secondsSince(start));
+        for (const Finding& other : outcome.others)
+            writeAll("S\t" + std::to_string(position) + "\t" + std::to_string(static_cast<int>(other.verdict)) + "\t" +
+                     oneLine(other.message) + "\n");
         writeAll("R\t" + std::to_string(position) + "\t" + std::to_string(static_cast<int>(outcome.verdict)) + "\t" +
                  seconds + "\t" + oneLine(outcome.message) + "\n");
     }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "call_in_progress.h"
+#include "call_sequence.h"
 #include "elapsed_seconds.h"
 #include "fresh_process.h"
 #include "host/text/figures.h"
@@ -134,17 +135,19 @@ int progressPage() {
 std::vector<std::string> childArguments(const RunSettings& settings, const std::string& groupAndStart) {
     char limit[32];
     std::snprintf(limit, sizeof limit, "%.17g", settings.callLimitSeconds);
-    return {"validate",
-            "--child",
-            groupAndStart,
-            "--plugin",
-            settings.pluginPath,
-            "--strictness",
-            std::to_string(settings.strictness),
-            "--seed",
-            std::to_string(settings.seed),
-            "--call-limit",
-            limit};
+    std::vector<std::string> args{"validate",
+                                  "--child",
+                                  groupAndStart,
+                                  "--plugin",
+                                  settings.pluginPath,
+                                  "--strictness",
+                                  std::to_string(settings.strictness),
+                                  "--seed",
+                                  std::to_string(settings.seed),
+                                  "--call-limit",
+                                  limit};
+    if (!settings.sequenceDir.empty()) args.insert(args.end(), {"--save-sequences", settings.sequenceDir});
+    return args;
 }
 
 GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline deadline, const GroupEvents& events,
@@ -156,7 +159,8 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
     const std::size_t total = group.checks.size();
     std::vector<std::optional<CheckResult>> results(total);
     auto result = [&](std::size_t i, const Outcome& outcome, double seconds) {
-        results[i] = CheckResult{group.name, group.checks[i].id, outcome.verdict, outcome.message, seconds};
+        results[i] =
+            CheckResult{group.name, group.checks[i].id, outcome.verdict, outcome.message, seconds, outcome.others};
     };
     std::vector<std::size_t> runnable;
     for (std::size_t i = 0; i < total; ++i) {
@@ -213,7 +217,8 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
         bool outOfTime = false;
         std::string pending;
         std::string printed;
-        std::string malformed;  // a result line that does not parse
+        std::string malformed;        // a result line that does not parse
+        std::vector<Finding> others;  // for the result line that follows them
         bool exited = false;
         for (;;) {
             pollfd fds[2] = {{lines.read, POLLIN, 0}, {output.read, POLLIN, 0}};
@@ -232,14 +237,24 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
             for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
                 const std::vector<std::string> fields = fieldsOf(pending.substr(0, end));
                 if (fields[0] == "B" && fields.size() == 2) {
+                    others.clear();
                     checkStart = Clock::now();
                     linesAtCheck = linesBeforeRound;
-                } else if (fields[0] == "R" && fields.size() == 5) {
-                    const std::optional<ReportedResult> reported = resultIn(fields, runnable.size());
+                } else if (fields[0] == "S" && fields.size() == 4) {
+                    const std::optional<ReportedFinding> reported = findingIn(fields, runnable.size());
                     if (!reported) {
                         malformed = pending.substr(0, end);
                         break;
                     }
+                    others.push_back(reported->finding);
+                } else if (fields[0] == "R" && fields.size() == 5) {
+                    std::optional<ReportedResult> reported = resultIn(fields, runnable.size());
+                    if (!reported) {
+                        malformed = pending.substr(0, end);
+                        break;
+                    }
+                    reported->outcome.others = std::move(others);
+                    others.clear();
                     result(runnable[reported->position], reported->outcome, reported->seconds);
                     next = reported->position + 1;
                     emit();
@@ -305,11 +320,12 @@ GroupRun runGroup(const CheckGroup& group, const RunSettings& settings, Deadline
                            (call.empty() ? "" : ", in " + call)),
                    secondsSince(checkStart));
         } else {
-            result(runnable[culprit],
-                   crashOutcome(
-                       check, settings.strictness,
-                       deathMessage(status, hungAfter, progress, run.output, run.output.lineCount() > linesAtCheck)),
-                   secondsSince(checkStart));
+            std::string message =
+                deathMessage(status, hungAfter, progress, run.output, run.output.lineCount() > linesAtCheck);
+            const std::string calls = sequencePath(settings.sequenceDir, check.id);
+            if (!settings.sequenceDir.empty() && ::access(calls.c_str(), F_OK) == 0)
+                message += "; its calls are in " + calls;
+            result(runnable[culprit], crashOutcome(check, settings.strictness, message), secondsSince(checkStart));
         }
         next = culprit + 1;
         emit();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "call_in_progress.h"
+#include "call_sequence.h"
 #include "host/allocation/allocation_counter.h"
 #include "host/plugin/plugin_module.h"
 
@@ -11,6 +12,7 @@ namespace vsthost::validate {
 
 PluginUnderTest::PluginUnderTest(const PluginModule& module)
     : CallRecorder(Arguments::whereSet),
+      sequenceNumber(CallSequence::active() != nullptr ? CallSequence::active()->newInstance() : 0),
       instance(std::make_unique<PluginInstance>(module, host_, static_cast<CallWatcher*>(this))) {}
 
 PluginUnderTest::~PluginUnderTest() = default;
@@ -40,7 +42,9 @@ void PluginUnderTest::process(ChannelBuffers& inputs, ChannelBuffers& outputs, s
 
 void PluginUnderTest::process(float** inputs, float** outputs, std::int32_t frames) {
     for (std::int32_t c = 0; c < this->outputs(); ++c) std::fill_n(outputs[c], std::max(frames, 0), kUnwritten);
+    blockAudio = reinterpret_cast<const void* const*>(inputs);
     instance->process(inputs, outputs, frames);
+    blockAudio = nullptr;
     host_.transport.advance(frames);
 }
 
@@ -50,7 +54,9 @@ void PluginUnderTest::processDouble(double** inputs, double** outputs, std::int3
     PluginCall call{PluginCall::Kind::processDoubleReplacing};
     call.frames = frames;
     call.sampleRate = sampleRate_;
+    blockAudio = reinterpret_cast<const void* const*>(inputs);
     calling(call);
+    blockAudio = nullptr;
     struct Done {
         PluginUnderTest& self;
         ~Done() { self.returned(); }
@@ -62,7 +68,17 @@ void PluginUnderTest::processDouble(double** inputs, double** outputs, std::int3
 void PluginUnderTest::calling(const PluginCall& call) {
     using Kind = PluginCall::Kind;
     CallRecorder::calling(call);
-    noteCall("%s", inProgress());
+    if (sequenceNumber > 0 && CallSequence::active() != nullptr)
+        CallSequence::active()->record(sequenceNumber, call, blockAudio != nullptr ? instance->inputs() : 0,
+                                       blockAudio);
+    // A plug-in that reads the announced block, not the frames given, crashes
+    // in the blocks shorter than it: the message names both.
+    const bool block =
+        call.kind == Kind::process || call.kind == Kind::processReplacing || call.kind == Kind::processDoubleReplacing;
+    if (block)
+        noteCall("%s, announced block %d", inProgress(), static_cast<int>(announced));
+    else
+        noteCall("%s", inProgress());
     if (call.kind == Kind::setParameter) counted = countingAllocations ? &inSetParameter : nullptr;
     if (call.kind == Kind::process || call.kind == Kind::processReplacing)
         counted = countingAllocations ? &inProcess : nullptr;

@@ -66,7 +66,10 @@ public:
     float getParameter(std::int32_t index) { return instance->parameterUnchecked(index); }
 
     void setSampleRate(double rate);
-    void setBlockSize(std::int32_t frames) { instance->setBlockSize(frames); }
+    void setBlockSize(std::int32_t frames) {
+        announced = frames;
+        instance->setBlockSize(frames);
+    }
     void resume() { instance->resume(); }
     void suspend() { instance->suspend(); }
     // Processing off if it was on, sample rate, largest block, processing on.
@@ -95,6 +98,11 @@ private:
 
     ValidatorHost host_;
     double sampleRate_ = 44100.0;
+    std::int32_t announced = 0;  // the largest block told, named with every block a crash happens in
+    // The calls are recorded when a sequence is (call_sequence.h); the audio
+    // of the block being sent goes with its call.
+    int sequenceNumber;
+    const void* const* blockAudio = nullptr;
     bool countingAllocations = false;
     std::int64_t* counted = nullptr;  // where the call in progress adds its allocations
     std::int64_t inProcess = 0;

@@ -56,6 +56,9 @@ void TextReport::begin(const ReportHeading& heading) {
 void TextReport::check(const CheckResult& result) {
     std::fprintf(out, "%s  %-*s %s\n", verdictName(result.verdict), kIdColumn, result.id.c_str(),
                  result.message.c_str());
+    // Findings besides the headline, indented under it.
+    for (const Finding& other : result.others)
+        std::fprintf(out, "%*s%s  %s\n", kIdColumn / 4, "", verdictName(other.verdict), other.message.c_str());
     std::fflush(out);
 }
 

@@ -87,8 +87,9 @@ private:
     std::string cutShortBy_;
 };
 
-// One line per check as it finishes; then what the plug-in printed, apart;
-// then a summary line.
+// One line per check as it finishes, with a line under it, indented, for
+// every other finding; then what the plug-in printed, apart; then a summary
+// line.
 class TextReport : public ReportForm {
 public:
     explicit TextReport(std::FILE* out) : out(out) {}

@@ -15,6 +15,10 @@ std::optional<Number> numberIn(const std::string& field) {
     return number;
 }
 
+bool verdictNumber(const std::optional<int>& verdict) {
+    return verdict && *verdict >= static_cast<int>(Verdict::pass) && *verdict <= static_cast<int>(Verdict::skip);
+}
+
 }  // namespace
 
 std::vector<std::string> fieldsOf(const std::string& line) {
@@ -32,10 +36,16 @@ std::optional<ReportedResult> resultIn(const std::vector<std::string>& fields, s
     const auto position = numberIn<std::size_t>(fields[1]);
     const auto verdict = numberIn<int>(fields[2]);
     const auto seconds = numberIn<double>(fields[3]);
-    if (!position || *position >= runnable || !verdict || *verdict < static_cast<int>(Verdict::pass) ||
-        *verdict > static_cast<int>(Verdict::skip) || !seconds)
-        return std::nullopt;
+    if (!position || *position >= runnable || !verdictNumber(verdict) || !seconds) return std::nullopt;
     return ReportedResult{*position, {static_cast<Verdict>(*verdict), fields[4]}, *seconds};
+}
+
+std::optional<ReportedFinding> findingIn(const std::vector<std::string>& fields, std::size_t runnable) {
+    if (fields.size() != 4 || fields[0] != "S") return std::nullopt;
+    const auto position = numberIn<std::size_t>(fields[1]);
+    const auto verdict = numberIn<int>(fields[2]);
+    if (!position || *position >= runnable || !verdictNumber(verdict)) return std::nullopt;
+    return ReportedFinding{*position, {static_cast<Verdict>(*verdict), fields[3]}};
 }
 
 }  // namespace vsthost::validate

@@ -16,6 +16,8 @@ struct RunSettings {
     // The X display for groups that need one, or why there is none.
     std::string display;
     std::string noDisplay;
+    // Where the calls of every check that does not pass are kept, or "".
+    std::string sequenceDir;
 };
 
 // How long a check that repeats something may go on: a few slow calls' worth.

@@ -8,14 +8,25 @@
 namespace vsthost::validate {
 
 void fillNoise(ChannelBuffers& buffers, SeededRandom& random, float amplitude, std::int32_t frames) {
-    for (std::int32_t c = 0; c < buffers.channels(); ++c)
-        for (std::int32_t i = 0; i < frames; ++i) buffers.channel(c)[i] = random.uniform(-amplitude, amplitude);
+    fillNoise(buffers.pointers(), buffers.channels(), random, amplitude, frames);
+}
+
+void fillNoise(float* const* buffers, std::int32_t channels, SeededRandom& random, float amplitude,
+               std::int32_t frames) {
+    for (std::int32_t c = 0; c < channels; ++c)
+        for (std::int32_t i = 0; i < frames; ++i) buffers[c][i] = random.uniform(-amplitude, amplitude);
 }
 
 void SignalScan::add(const ChannelBuffers& buffers, std::int32_t count) {
-    unwrittenPerChannel.resize(static_cast<std::size_t>(std::max<std::int32_t>(buffers.channels(), 0)));
-    for (std::int32_t c = 0; c < buffers.channels(); ++c) {
-        const float* samples = buffers.channel(c);
+    std::vector<const float*> channels;
+    for (std::int32_t c = 0; c < buffers.channels(); ++c) channels.push_back(buffers.channel(c));
+    add(channels.data(), buffers.channels(), count);
+}
+
+void SignalScan::add(const float* const* buffers, std::int32_t channels, std::int32_t count) {
+    unwrittenPerChannel.resize(static_cast<std::size_t>(std::max<std::int32_t>(channels, 0)));
+    for (std::int32_t c = 0; c < channels; ++c) {
+        const float* samples = buffers[c];
         for (std::int32_t i = 0; i < count; ++i) {
             const float x = samples[i];
             if (unwritten(x)) {

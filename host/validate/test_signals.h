@@ -21,6 +21,9 @@ inline bool unwritten(float x) { return std::bit_cast<std::uint32_t>(x) == std::
 
 // Noise within +-amplitude on every channel, over the first `frames` frames.
 void fillNoise(ChannelBuffers& buffers, SeededRandom& random, float amplitude, std::int32_t frames);
+// The same into `channels` buffers of the caller's.
+void fillNoise(float* const* buffers, std::int32_t channels, SeededRandom& random, float amplitude,
+               std::int32_t frames);
 
 // What must hold of every output: finite, no subnormals, within a bound,
 // and written. Samples never written count only as such.
@@ -33,6 +36,7 @@ struct SignalScan {
     std::vector<std::int64_t> unwrittenPerChannel;
 
     void add(const ChannelBuffers& buffers, std::int32_t frames);
+    void add(const float* const* buffers, std::int32_t channels, std::int32_t frames);
     // Nothing when every output sample was written; otherwise which were not,
     // e.g. "outputs 2 to 64 (63 of 64) never written".
     std::string unwrittenText() const;

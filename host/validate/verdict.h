@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "host/text/counted.h"
 
@@ -11,9 +12,17 @@ enum class Verdict { pass, warn, fail, skip };
 
 const char* verdictName(Verdict verdict);
 
+// One thing a check found.
+struct Finding {
+    Verdict verdict;
+    std::string message;
+};
+
 struct Outcome {
     Verdict verdict;
     std::string message;
+    // Whatever else the check found besides the headline, each in full.
+    std::vector<Finding> others = {};
 };
 
 inline Outcome passed(std::string message) { return {Verdict::pass, std::move(message)}; }

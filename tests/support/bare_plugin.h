@@ -25,6 +25,7 @@ struct Effect {
     audioMasterCallback host;
     float values[kMaxParameters];  // values[0] is the gain unless gainOf() says otherwise
     float sampleRate;
+    std::int32_t blockSize;  // the largest block announced
     std::int64_t framesProcessed;
     std::int32_t program;
     bool bypassed;
@@ -144,6 +145,7 @@ inline std::intptr_t dispatch(AEffect* record, std::int32_t opcode, std::int32_t
     switch (opcode) {
         case effClose: delete &effect; return 1;
         case effSetSampleRate: effect.sampleRate = opt; return 0;
+        case effSetBlockSize: effect.blockSize = static_cast<std::int32_t>(value); return 0;
         case effGetParamName:
             if (index == 0)
                 copyUnbounded(ptr, behaviour.parameterName);

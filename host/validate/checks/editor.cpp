@@ -7,6 +7,7 @@
 // the process, as it does in hosts that keep it.
 #include <X11/Xlib.h>
 #include <locale.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -67,10 +68,19 @@ Size editorWindow(Display* display, Window parent) {
     return largest;
 }
 
-// Whether effEditGetRect answers 1 and hands over a rectangle.
+// Whether effEditGetRect hands over a rectangle: a pointer written into
+// ours, to memory a host can read, whatever the call answers (plug-ins answer
+// 0, 1 or their own numbers, and hosts take the rectangle all the same).
+// What the rectangle holds is the plug-in's own record and is not read here.
 bool givesRectangle(PluginUnderTest& plugin) {
     void* rectangle = nullptr;
-    return plugin.dispatch(effEditGetRect, 0, 0, &rectangle) == 1 && rectangle != nullptr;
+    plugin.dispatch(effEditGetRect, 0, 0, &rectangle);
+    if (rectangle == nullptr) return false;
+    // Read through the kernel, so that a pointer into nowhere is an answer, not a crash.
+    char copy[8];
+    iovec local{copy, sizeof copy};
+    iovec remote{rectangle, sizeof copy};
+    return ::process_vm_readv(::getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(sizeof copy);
 }
 
 std::string sizeText(const Size& size) { return std::to_string(size.width) + "x" + std::to_string(size.height); }
@@ -133,7 +143,8 @@ Outcome editor(CheckContext& context) {
     Findings findings;
     if (!rectangle)
         findings.add({context.failFrom(7),
-                      "effEditGetRect gives no rectangle while the editor is open: a host cannot size its window"});
+                      "effEditGetRect hands over no readable rectangle while the editor is open: a host cannot "
+                      "size its window"});
     if (built.known &&
         (built.width <= 0 || built.height <= 0 || built.width > kLargestSide || built.height > kLargestSide))
         findings.add(failed("the editor's window is " + sizeText(built) + " pixels"));

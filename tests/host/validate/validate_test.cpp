@@ -138,16 +138,30 @@ TEST(Validate, EachBrokenPluginIsCaughtByItsCheckAndTheOthersGoOn) {
           {"grid.block-split", {"cannot be compared"}}}},
         {"block_ramps.so",
          "10",
-         {},
          {"grid.block-split"},
-         {{"grid.block-split", {"although the plug-in claims no latency"}}}},
+         {},
+         {{"grid.block-split", {"at block boundaries, although the plug-in claims no latency"}}}},
+        {"block_end_corruption.so",
+         "10",
+         {"grid.block-split"},
+         {},
+         {{"grid.block-split",
+           {"cut into blocks of 441 where 4096 were announced, the output differs", "at frames 441-",
+            "the first in a block of 441", "at block boundaries"}}}},
+        {"announced_overread.so",
+         "10",
+         {"grid.block-sizes"},
+         {},
+         {{"grid.block-sizes", {"frames) at 44100 Hz, announced block 16384"}}}},
+        // Values read back doubled: a host restoring what it read doubles the gain.
         {"unchecked_parameters.so",
          "5",
-         {"parameters.read-back"},
+         {"parameters.read-back", "state.restore"},
          {"parameters.out-of-range"},
          {{"parameters.read-back", {"reads back 2, outside 0 to 1"}},
-          {"parameters.out-of-range", {"non-finite output samples"}}}},
-        {"unchecked_parameters.so", "7", {"parameters.read-back", "parameters.out-of-range"}, {}, {}},
+          {"parameters.out-of-range", {"non-finite output samples"}},
+          {"state.restore", {"restored into a fresh instance sounds otherwise"}}}},
+        {"unchecked_parameters.so", "7", {"parameters.read-back", "parameters.out-of-range", "state.restore"}, {}, {}},
         // Mended verdicts: what a careless validator faults, and how faults are named.
         {"random_by_design.so",
          "10",
@@ -179,6 +193,26 @@ TEST(Validate, EachBrokenPluginIsCaughtByItsCheckAndTheOthersGoOn) {
            {"crashed with SIGABRT (Aborted): the C library found its heap corrupted (\"free(): invalid pointer\")",
             "; the calls before: ", "processReplacing(16384 frames) at 44100 Hz"}}}},
         // The checks of what plug-ins offer besides processing.
+        {"state_parameters_only.so",
+         "10",
+         {"state.restore"},
+         {},
+         {{"state.restore",
+           {"saved as a bank chunk of 32 bytes and restored into a fresh instance sounds otherwise: by up to",
+            "though every parameter reads back the same"}}}},
+        // Checks that prove nothing say so.
+        {"noise_generator.so",
+         "10",
+         {},
+         {},
+         {{"features.latency", {"as loud without input", "cannot be measured"}},
+          {"state.restore", {"random by design"}},
+          {"grid.block-split", {"random by design"}}}},
+        {"instrument_without_notes.so",
+         "10",
+         {},
+         {},
+         {{"state.restore", {"both instances were silent", "proves nothing"}}}},
         {"lost_chunk.so",
          "10",
          {"state.restore"},
@@ -338,7 +372,8 @@ std::map<std::string, std::string> linesOf(const std::string& text) {
     std::map<std::string, std::string> lines;
     for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
         const std::string line = text.substr(start, end - start);
-        if (line.size() < 6 || line[4] != ' ' || line[5] != ' ') continue;
+        // Findings besides the headline are indented under it.
+        if (line.size() < 6 || line[0] == ' ' || line[4] != ' ' || line[5] != ' ') continue;
         const std::size_t idEnd = line.find(' ', 6);
         const std::string id = line.substr(6, idEnd - 6);
         if (id == "denormals.tail-cost" || id == "realtime.parameter-thread") continue;
@@ -358,6 +393,45 @@ TEST(Validate, TheSameSeedGivesTheSameVerdictsInTextAndJson) {
         EXPECT_EQ(linesOf(text.out), linesOf(json)) << plugin;
         EXPECT_EQ(text.exitCode, json.exitCode) << plugin;
     }
+}
+
+TEST(Validate, EveryFindingIsKeptInJsonAndText) {
+    const std::vector<std::string> args{"--plugin", kFixtureDir + "/sloppy_blocks.so", "--seed", "5", "--only", "grid"};
+    const Report json = validate(args);
+    const auto& findings = json.checks.at("grid.block-sizes").at("findings");
+    // One for each block size written past, and the random sizes.
+    ASSERT_GE(findings.size(), 7u) << findings;
+    EXPECT_EQ(findings.at(0).at("message"), json.message("grid.block-sizes"));
+    const CommandRun text = run(args);
+    EXPECT_FALSE(contains(text.out, "more finding")) << text.out;
+    for (std::size_t i = 1; i < findings.size(); ++i)
+        EXPECT_TRUE(contains(text.out, "\n       FAIL  " + findings.at(i).at("message").get<std::string>() + "\n"))
+            << findings.at(i) << text.out;
+    EXPECT_EQ(json.checks.at("grid.rate-44100").at("findings").size(), 0u);
+}
+
+// The calls of a check that does not pass are kept, and made again exactly:
+// the over-read crashes the replay as it crashed the check.
+TEST(Validate, TheCallsOfAFindingAreKeptAndReplayed) {
+    ScratchDirectory dir;
+    const std::string plugin = kFixtureDir + "/announced_overread.so";
+    const Report report =
+        validate({"--plugin", plugin, "--seed", "5", "--only", "grid", "--save-sequences", dir / "calls"});
+    const std::string calls = (dir.path() / "calls" / "grid.block-sizes.calls").string();
+    EXPECT_TRUE(report.message("grid.block-sizes").ends_with("; its calls are in " + calls))
+        << report.message("grid.block-sizes");
+    // Checks that pass leave nothing.
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "calls" / "grid.rate-44100.calls"));
+    const CommandRun crashed = run({"--replay", calls, plugin});
+    // A SIGSEGV, or the sanitizer's report of the read.
+    EXPECT_NE(crashed.exitCode, 0) << crashed.out << crashed.err;
+    EXPECT_FALSE(contains(crashed.out, "Replayed")) << crashed.out;
+    EXPECT_TRUE(contains(crashed.out, "Replaying the calls of check grid.block-sizes, seed 5")) << crashed.out;
+    // The same calls into a plug-in that keeps to its blocks.
+    const CommandRun sound = run({"--replay", calls, kFixtureDir + "/complete.so"});
+    EXPECT_TRUE(contains(sound.out, "calls into 1 instances")) << sound.out << sound.err;
+    EXPECT_EQ(sound.exitCode, 0);
+    EXPECT_EQ(run({"--replay", plugin, plugin}).exitCode, 2);
 }
 
 TEST(Validate, OutputTurningNanFailsTheProcessingGrid) {
