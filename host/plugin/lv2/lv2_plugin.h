@@ -1,0 +1,136 @@
+// One LV2 plug-in driven through lilv as the render drives any plug-in. Its
+// audio ports in order are the channels; its control inputs, but for those
+// the host fills itself, are the parameters in index order. Every block the
+// atom inputs that take time:Position are given the song's position at the
+// block's start (others an empty sequence), work it scheduled runs after
+// the block, and the latency port is read whenever asked. The instance is
+// made when processing first starts, when the sample rate and block length
+// its options must carry are known, and made anew if they change.
+#pragma once
+
+#include <lilv/lilv.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "control_scale.h"
+#include "host/plugin/call_watcher.h"
+#include "host/plugin/plugin.h"
+#include "host_features.h"
+#include "plugin_world.h"
+#include "port_table.h"
+#include "position_writer.h"
+#include "urid_map.h"
+#include "work_queue.h"
+
+namespace vsthost {
+
+class Transport;
+
+class Lv2Plugin : public Plugin {
+public:
+    // Finds the plug-in `name` names (a bundle folder or a URI) and reads
+    // its ports. Throws Failure (plugin) for one it cannot find, one that
+    // requires a feature this host does not give, and one with a port of a
+    // type it cannot feed. The watcher and the clock must outlive it.
+    Lv2Plugin(const std::string& name, CallWatcher* watcher, const Transport& clock);
+    ~Lv2Plugin() override;
+    Lv2Plugin(const Lv2Plugin&) = delete;
+    Lv2Plugin& operator=(const Lv2Plugin&) = delete;
+
+    std::string format() const override { return "LV2"; }
+    std::string name() const override;
+    std::string uri() const;
+    PluginFacts facts() const override;
+
+    std::int32_t inputs() const override { return static_cast<std::int32_t>(audioInputs_.size()); }
+    std::int32_t outputs() const override { return static_cast<std::int32_t>(audioOutputs_.size()); }
+    InputPins inputPins() const override;
+    std::int32_t latency() const override;
+
+    std::int32_t parameterCount() const override { return static_cast<std::int32_t>(parameters_.size()); }
+    float parameter(std::int32_t index) const override;
+    void setParameter(std::int32_t index, float value) override;
+    std::string parameterName(std::int32_t index) const override;
+    std::string parameterLabel(std::int32_t index) const override;
+    std::string parameterDisplay(std::int32_t index) const override;
+    bool setParameterValue(std::int32_t index, double value) override;
+
+    std::vector<std::string> presets() const override;
+    void loadPreset(const std::string& name) override;
+
+    void start(double sampleRate, std::int32_t maxBlockSize) override;
+    void stop() override;
+    void process(float** inputs, float** outputs, std::int32_t frames) override;
+    void shutDown() override;
+
+private:
+    struct Parameter {
+        std::uint32_t port;
+        ControlScale scale;
+        // The value last read on the normalised scale and what it was read
+        // from: written back, it restores the value exactly, as a host that
+        // saves and restores a setting expects.
+        mutable float readAs = -1.0f;
+        mutable float readFrom = 0.0f;
+    };
+    struct AtomBuffer {
+        std::uint32_t port;
+        bool input;
+        bool position;
+        std::vector<std::uint64_t> data;  // 64-bit words: atoms are 8-byte aligned
+    };
+    struct Preset {
+        std::string uri;
+        std::string label;
+    };
+    struct StateDeleter {
+        void operator()(LilvState* state) const { lilv_state_free(state); }
+    };
+    using StateOwner = std::unique_ptr<LilvState, StateDeleter>;
+
+    void checkFeatures() const;
+    void sortPorts();
+    const Parameter& parameterAt(std::int32_t index) const;
+    void instantiate(double sampleRate, std::int32_t maxBlockSize);
+    void connect(std::uint32_t port, void* data);
+    void restore(const LilvState* state);
+    void freeInstance();
+    const std::vector<Preset>& presetList() const;
+    static void setPortValue(const char* symbol, void* self, const void* value, std::uint32_t size,
+                             std::uint32_t type);
+
+    std::unique_ptr<Lv2World> world_;
+    CallWatcher* watcher_;
+    const Transport& clock_;
+    std::vector<PortInfo> ports_;
+    std::vector<std::uint32_t> audioInputs_;
+    std::vector<std::uint32_t> audioOutputs_;
+    std::vector<Parameter> parameters_;
+    std::vector<std::uint32_t> designated_;  // control inputs the host fills from the song
+    std::optional<std::uint32_t> latencyPort_;
+    std::vector<float> controls_;  // by port index
+    std::vector<const void*> connected_;  // by port index: what an audio port was last given
+
+    UridMap map_;
+    WorkQueue work_;
+    HostFeatures features_;
+    PositionWriter writer_;
+    std::vector<AtomBuffer> atoms_;
+    std::vector<std::pair<std::uint32_t, std::vector<float>>> cvBuffers_;
+    std::vector<float> silence_;  // audio ports until process() connects them
+    std::uint32_t atomCapacity_ = 0;
+    bool writesPosition_ = false;
+
+    LilvInstance* instance_ = nullptr;
+    bool active_ = false;
+    double sampleRate_ = 0.0;
+    std::int32_t maxBlock_ = 0;
+    StateOwner preset_;  // restored into every instance made
+    mutable std::optional<std::vector<Preset>> presets_;
+};
+
+}  // namespace vsthost

@@ -1,0 +1,79 @@
+// The presets an LV2 plug-in's data relates to it, loaded through lilv's
+// state: their port values set as --set sets them, the rest of their state
+// restored into every instance made from then on.
+#include <lv2/atom/atom.h>
+#include <lv2/presets/presets.h>
+
+#include <cstring>
+
+#include "host/plugin/display_value.h"
+#include "host/text/excerpt.h"
+#include "host/text/failure.h"
+#include "lv2_plugin.h"
+#include "watched_call.h"
+
+namespace vsthost {
+
+const std::vector<Lv2Plugin::Preset>& Lv2Plugin::presetList() const {
+    if (presets_) return *presets_;
+    presets_.emplace();
+    const LilvNodeOwner presetClass = world_->uri(LV2_PRESETS__Preset);
+    const LilvNodeOwner label = world_->uri(LILV_NS_RDFS "label");
+    const LilvNodesOwner related(lilv_plugin_get_related(world_->plugin(), presetClass.get()));
+    LILV_FOREACH(nodes, i, related.get()) {
+        const LilvNode* preset = lilv_nodes_get(related.get(), i);
+        // Hosts list presets from the manifest; the label may be in the preset's own file.
+        lilv_world_load_resource(world_->world(), preset);
+        const LilvNodeOwner name(lilv_world_get(world_->world(), preset, label.get(), nullptr));
+        presets_->push_back({nodeText(preset), nodeText(name.get())});
+    }
+    return *presets_;
+}
+
+std::vector<std::string> Lv2Plugin::presets() const {
+    std::vector<std::string> names;
+    for (const Preset& p : presetList()) names.push_back(p.label.empty() ? p.uri : p.label);
+    return names;
+}
+
+void Lv2Plugin::setPortValue(const char* symbol, void* self, const void* value, std::uint32_t size,
+                             std::uint32_t type) {
+    auto* plugin = static_cast<Lv2Plugin*>(self);
+    double number = 0.0;
+    if (type == plugin->map_.map(LV2_ATOM__Float) && size == sizeof(float))
+        number = *static_cast<const float*>(value);
+    else if (type == plugin->map_.map(LV2_ATOM__Double) && size == sizeof(double))
+        number = *static_cast<const double*>(value);
+    else if (type == plugin->map_.map(LV2_ATOM__Int) && size == sizeof(std::int32_t))
+        number = *static_cast<const std::int32_t*>(value);
+    else if (type == plugin->map_.map(LV2_ATOM__Long) && size == sizeof(std::int64_t))
+        number = static_cast<double>(*static_cast<const std::int64_t*>(value));
+    else
+        return;
+    for (const Parameter& p : plugin->parameters_)
+        if (plugin->ports_[p.port].symbol == symbol) plugin->controls_[p.port] = static_cast<float>(number);
+}
+
+void Lv2Plugin::loadPreset(const std::string& name) {
+    const std::vector<Preset>& list = presetList();
+    const Preset* chosen = nullptr;
+    for (const Preset& p : list)
+        if (p.uri == name || (!p.label.empty() && canonicalText(p.label) == canonicalText(name))) chosen = &p;
+    if (chosen == nullptr) {
+        std::string offered;
+        for (const std::string& p : presets()) offered += (offered.empty() ? "" : ", ") + p;
+        throw Failure(FailureKind::usage, "preset '" + excerpt(name) + "' not found: the plug-in offers " +
+                                              (offered.empty() ? "no presets" : offered));
+    }
+    const LilvNodeOwner node = world_->uri(chosen->uri.c_str());
+    StateOwner state(lilv_state_new_from_world(world_->world(), map_.mapFeature(), node.get()));
+    if (!state) throw Failure(FailureKind::plugin, "preset '" + chosen->uri + "' could not be read");
+    lilv_state_emit_port_values(state.get(), &Lv2Plugin::setPortValue, this);
+    if (instance_ != nullptr) {
+        restore(state.get());
+        work_.runPending(false);
+    }
+    preset_ = std::move(state);
+}
+
+}  // namespace vsthost

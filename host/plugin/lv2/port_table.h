@@ -1,0 +1,53 @@
+// An LV2 plug-in's ports as its data describes them: what each carries, which
+// way, and for a control port its range, default, unit, steps and labelled
+// values. Read once when the plug-in is opened.
+#pragma once
+
+#include <lilv/lilv.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vsthost {
+
+class Lv2World;
+
+enum class PortType { audio, control, cv, atom, other };
+
+struct ScalePoint {
+    float value;
+    std::string label;
+};
+
+struct PortInfo {
+    std::uint32_t index = 0;
+    std::string symbol;
+    std::string name;
+    PortType type = PortType::other;
+    std::string typeUri;  // the port's class, for a type this host cannot feed
+    bool input = false;
+    bool optional = false;          // lv2:connectionOptional
+    bool sidechain = false;         // lv2:isSideChain
+    bool reportsLatency = false;    // the output that reports the delay
+    bool supportsPosition = false;  // an atom port taking time:Position
+    std::string designation;        // what the port stands for, as a URI, or ""
+
+    // Control ports.
+    float minimum = 0.0f;
+    float maximum = 1.0f;
+    float defaultValue = 0.0f;
+    bool integer = false;
+    bool toggled = false;
+    bool enumeration = false;
+    bool logarithmic = false;
+    std::string unit;  // its symbol: "Hz", "%"; "" for none
+    std::vector<ScalePoint> scalePoints;
+
+    // Atom ports: the smallest buffer it asks for, in bytes; 0 for none.
+    std::uint32_t minimumSize = 0;
+};
+
+std::vector<PortInfo> readPorts(const Lv2World& world);
+
+}  // namespace vsthost
