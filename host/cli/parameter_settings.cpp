@@ -1,12 +1,14 @@
 #include "parameter_settings.h"
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "host/plugin/parameter_search.h"
 #include "host/plugin/plugin.h"
 #include "host/text/failure.h"
 #include "host/text/trimmed.h"
+#include "host/text/typed_value.h"
 #include "render_report.h"
 
 namespace vsthost {
@@ -29,6 +31,12 @@ std::vector<std::int32_t> applySettings(Plugin& plugin, const std::vector<Parame
             plugin.setParameter(index, std::strtof(s.value.c_str(), nullptr));
             continue;
         }
+        // A plain number in the parameter's unit reaches a plug-in that takes
+        // values in its own unit exactly, with no normalised scale between.
+        if (const std::optional<TypedValue> typed = parseTypedValue(s.value); typed && !typed->note)
+            if (const std::optional<double> value = inLabelUnits(*typed, trimmed(plugin.parameterLabel(index)));
+                value && plugin.setParameterValue(index, *value))
+                continue;
         std::string landed;
         setParameterByDisplay(plugin, index, s.value, &landed);
         if (!landed.empty())

@@ -44,22 +44,24 @@ float ControlScale::normalised(float value) const {
     } else if (toggled_) {
         x = value > minimum_ + (maximum_ - minimum_) / 2.0f ? 1.0 : 0.0;
     } else if (maximum_ > minimum_) {
-        x = logarithmic_ ? std::log(static_cast<double>(value) / minimum_) / std::log(static_cast<double>(maximum_) / minimum_)
-                         : (static_cast<double>(value) - minimum_) / (static_cast<double>(maximum_) - minimum_);
+        x = logarithmic_
+                ? std::log(static_cast<double>(value) / minimum_) / std::log(static_cast<double>(maximum_) / minimum_)
+                : (static_cast<double>(value) - minimum_) / (static_cast<double>(maximum_) - minimum_);
     }
     return std::clamp(static_cast<float>(x), 0.0f, 1.0f);
 }
 
 float ControlScale::value(float normalised) const {
     const double x = std::clamp(static_cast<double>(normalised), 0.0, 1.0);
-    if (!steps_.empty()) return steps_[static_cast<std::size_t>(std::lround(x * static_cast<double>(steps_.size() - 1)))];
+    if (!steps_.empty())
+        return steps_[static_cast<std::size_t>(std::lround(x * static_cast<double>(steps_.size() - 1)))];
     if (toggled_) return x >= 0.5 ? maximum_ : minimum_;
     const double v = logarithmic_ ? minimum_ * std::pow(static_cast<double>(maximum_) / minimum_, x)
                                   : minimum_ + x * (static_cast<double>(maximum_) - minimum_);
     if (!integer_) return std::clamp(static_cast<float>(v), minimum_, maximum_);
     // The whole numbers within the range.
-    return static_cast<float>(std::clamp(std::round(v), std::ceil(static_cast<double>(minimum_)),
-                                         std::floor(static_cast<double>(maximum_))));
+    return static_cast<float>(
+        std::clamp(std::round(v), std::ceil(static_cast<double>(minimum_)), std::floor(static_cast<double>(maximum_))));
 }
 
 std::string ControlScale::display(float value) const {

@@ -20,8 +20,8 @@ namespace {
 // properties some plug-ins list among the features they require; running
 // blocks in order as they come is all they ask of a host.
 constexpr std::array<const char*, 5> kPromises{
-    LV2_BUF_SIZE__boundedBlockLength, LV2_STATE__loadDefaultState, LV2_CORE__inPlaceBroken,
-    LV2_CORE__isLive,                 LV2_CORE__hardRTCapable,
+    LV2_BUF_SIZE__boundedBlockLength, LV2_STATE__loadDefaultState, LV2_CORE__inPlaceBroken, LV2_CORE__isLive,
+    LV2_CORE__hardRTCapable,
 };
 
 }  // namespace
@@ -29,10 +29,8 @@ constexpr std::array<const char*, 5> kPromises{
 HostFeatures::HostFeatures(UridMap& map, WorkQueue& work)
     : map_(map), error_(map.map(LV2_LOG__Error)), warning_(map.map(LV2_LOG__Warning)) {
     features_ = {
-        {LV2_URID__map, map.mapFeature()},
-        {LV2_URID__unmap, map.unmapFeature()},
-        {LV2_OPTIONS__options, options_.data()},
-        {LV2_LOG__log, &log_},
+        {LV2_URID__map, map.mapFeature()},       {LV2_URID__unmap, map.unmapFeature()},
+        {LV2_OPTIONS__options, options_.data()}, {LV2_LOG__log, &log_},
         {LV2_WORKER__schedule, work.feature()},
     };
     for (const char* promise : kPromises) features_.push_back({promise, nullptr});
@@ -42,8 +40,8 @@ HostFeatures::HostFeatures(UridMap& map, WorkQueue& work)
 }
 
 bool HostFeatures::provides(const std::string& uri) {
-    static const std::array<const char*, 5> kGiven{LV2_URID__map, LV2_URID__unmap, LV2_OPTIONS__options,
-                                                   LV2_LOG__log, LV2_WORKER__schedule};
+    static const std::array<const char*, 5> kGiven{LV2_URID__map, LV2_URID__unmap, LV2_OPTIONS__options, LV2_LOG__log,
+                                                   LV2_WORKER__schedule};
     const auto is = [&uri](const char* u) { return uri == u; };
     return std::any_of(kGiven.begin(), kGiven.end(), is) || std::any_of(kPromises.begin(), kPromises.end(), is);
 }

@@ -96,9 +96,9 @@ void Lv2Plugin::sortPorts() {
             case PortType::atom: break;
             case PortType::other:
                 if (!port.optional)
-                    throw Failure(FailureKind::plugin,
-                                  "LV2 plug-in '" + uri() + "' has a port '" + port.symbol + "' of a type this host " +
-                                      "cannot feed (" + (port.typeUri.empty() ? "none given" : port.typeUri) + ")");
+                    throw Failure(FailureKind::plugin, "LV2 plug-in '" + uri() + "' has a port '" + port.symbol +
+                                                           "' of a type this host " + "cannot feed (" +
+                                                           (port.typeUri.empty() ? "none given" : port.typeUri) + ")");
                 break;
         }
     }
@@ -210,8 +210,8 @@ void Lv2Plugin::instantiate(double sampleRate, std::int32_t maxBlockSize) {
         instance_ = lilv_plugin_instantiate(world_->plugin(), sampleRate, features_.list());
     }
     if (instance_ == nullptr)
-        throw Failure(FailureKind::plugin, "LV2 plug-in '" + uri() + "' made no instance at " +
-                                               numberText(sampleRate) + " Hz: its instantiate answered nothing");
+        throw Failure(FailureKind::plugin, "LV2 plug-in '" + uri() + "' made no instance at " + numberText(sampleRate) +
+                                               " Hz: its instantiate answered nothing");
     const void* worker = nullptr;
     {
         WatchedCall call(watcher_, "extension_data");

@@ -100,8 +100,7 @@ private:
     void restore(const LilvState* state);
     void freeInstance();
     const std::vector<Preset>& presetList() const;
-    static void setPortValue(const char* symbol, void* self, const void* value, std::uint32_t size,
-                             std::uint32_t type);
+    static void setPortValue(const char* symbol, void* self, const void* value, std::uint32_t size, std::uint32_t type);
 
     std::unique_ptr<Lv2World> world_;
     CallWatcher* watcher_;
@@ -112,7 +111,7 @@ private:
     std::vector<Parameter> parameters_;
     std::vector<std::uint32_t> designated_;  // control inputs the host fills from the song
     std::optional<std::uint32_t> latencyPort_;
-    std::vector<float> controls_;  // by port index
+    std::vector<float> controls_;         // by port index
     std::vector<const void*> connected_;  // by port index: what an audio port was last given
 
     UridMap map_;

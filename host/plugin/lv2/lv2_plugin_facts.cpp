@@ -42,10 +42,10 @@ const char* typeName(PortType type) {
 std::vector<std::string> propertiesOf(const PortInfo& port) {
     std::vector<std::string> properties;
     const std::pair<bool, const char*> flags[] = {
-        {port.integer, "integer"},          {port.toggled, "toggled"},
-        {port.enumeration, "enumeration"},  {port.logarithmic, "logarithmic"},
-        {port.sidechain, "side-chain"},     {port.optional, "connection optional"},
-        {port.reportsLatency, "latency"},   {port.supportsPosition, "time:Position"},
+        {port.integer, "integer"},         {port.toggled, "toggled"},
+        {port.enumeration, "enumeration"}, {port.logarithmic, "logarithmic"},
+        {port.sidechain, "side-chain"},    {port.optional, "connection optional"},
+        {port.reportsLatency, "latency"},  {port.supportsPosition, "time:Position"},
     };
     for (const auto& [set, name] : flags)
         if (set) properties.emplace_back(name);
@@ -68,7 +68,8 @@ nlohmann::ordered_json portJson(const PortInfo& port) {
     if (!port.designation.empty()) json["designation"] = port.designation;
     if (!port.scalePoints.empty()) {
         json["scalePoints"] = nlohmann::ordered_json::array();
-        for (const ScalePoint& p : port.scalePoints) json["scalePoints"].push_back({{"value", p.value}, {"label", p.label}});
+        for (const ScalePoint& p : port.scalePoints)
+            json["scalePoints"].push_back({{"value", p.value}, {"label", p.label}});
     }
     return json;
 }
@@ -86,7 +87,8 @@ std::string portLine(const PortInfo& port) {
     std::string extra;
     for (const std::string& p : propertiesOf(port)) extra += (extra.empty() ? "" : ", ") + p;
     std::string points;
-    for (const ScalePoint& p : port.scalePoints) points += (points.empty() ? "" : ", ") + numberText(p.value) + " " + p.label;
+    for (const ScalePoint& p : port.scalePoints)
+        points += (points.empty() ? "" : ", ") + numberText(p.value) + " " + p.label;
     if (!points.empty()) extra += (extra.empty() ? "" : "; ") + points;
     return extra.empty() ? line : line + " (" + extra + ")";
 }

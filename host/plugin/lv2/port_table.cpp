@@ -25,11 +25,19 @@ constexpr const char* kIsSideChain = LV2_CORE_PREFIX "isSideChain";
 // The symbols the units vocabulary gives its units, for bundles loaded
 // without it.
 constexpr std::array<std::pair<const char*, const char*>, 25> kUnitSymbols{{
-    {"s", "s"},      {"ms", "ms"},     {"min", "min"},   {"bar", "bars"},    {"beat", "beats"},
-    {"frame", "frames"}, {"m", "m"},   {"cm", "cm"},     {"mm", "mm"},       {"km", "km"},
-    {"inch", "in"},  {"mile", "mi"},   {"db", "dB"},     {"pc", "%"},        {"coef", ""},
-    {"hz", "Hz"},    {"khz", "kHz"},   {"mhz", "MHz"},   {"bpm", "BPM"},     {"oct", "oct"},
-    {"cent", "ct"},  {"semitone12TET", "semi"}, {"degree", "deg"}, {"midiNote", "note"}, {"unit", ""},
+    {"s", "s"},        {"ms", "ms"},
+    {"min", "min"},    {"bar", "bars"},
+    {"beat", "beats"}, {"frame", "frames"},
+    {"m", "m"},        {"cm", "cm"},
+    {"mm", "mm"},      {"km", "km"},
+    {"inch", "in"},    {"mile", "mi"},
+    {"db", "dB"},      {"pc", "%"},
+    {"coef", ""},      {"hz", "Hz"},
+    {"khz", "kHz"},    {"mhz", "MHz"},
+    {"bpm", "BPM"},    {"oct", "oct"},
+    {"cent", "ct"},    {"semitone12TET", "semi"},
+    {"degree", "deg"}, {"midiNote", "note"},
+    {"unit", ""},
 }};
 
 class Reader {
@@ -38,9 +46,7 @@ public:
 
     LilvNodeOwner uri(const char* text) const { return world_.uri(text); }
 
-    bool is(const LilvPort* port, const char* cls) const {
-        return lilv_port_is_a(plugin_, port, uri(cls).get());
-    }
+    bool is(const LilvPort* port, const char* cls) const { return lilv_port_is_a(plugin_, port, uri(cls).get()); }
     bool has(const LilvPort* port, const char* property) const {
         return lilv_port_has_property(plugin_, port, uri(property).get());
     }
@@ -59,8 +65,7 @@ public:
                     if (text.substr(prefix.size()) == name) return symbol;
         }
         // A unit of the plug-in's own, with the symbol it gives it.
-        const LilvNodeOwner symbol(
-            lilv_world_get(world_.world(), unit.get(), uri(LV2_UNITS__symbol).get(), nullptr));
+        const LilvNodeOwner symbol(lilv_world_get(world_.world(), unit.get(), uri(LV2_UNITS__symbol).get(), nullptr));
         return nodeText(symbol.get());
     }
 
@@ -107,7 +112,8 @@ public:
         info.optional = has(port, LV2_CORE__connectionOptional);
         info.sidechain = has(port, kIsSideChain);
         info.designation = nodeText(get(port, LV2_CORE__designation).get());
-        info.reportsLatency = !info.input && (has(port, LV2_CORE__reportsLatency) || info.designation == LV2_CORE__latency);
+        info.reportsLatency =
+            !info.input && (has(port, LV2_CORE__reportsLatency) || info.designation == LV2_CORE__latency);
         if (is(port, LV2_CORE__AudioPort))
             info.type = PortType::audio;
         else if (is(port, LV2_CORE__ControlPort))

@@ -4,9 +4,9 @@ namespace vsthost {
 
 UridMap::UridMap()
     : map_{this, [](LV2_URID_Map_Handle handle, const char* uri) { return static_cast<UridMap*>(handle)->map(uri); }},
-      unmap_{this, [](LV2_URID_Unmap_Handle handle, LV2_URID id) {
-                 return static_cast<const UridMap*>(handle)->unmap(id);
-             }} {}
+      unmap_{this,
+             [](LV2_URID_Unmap_Handle handle, LV2_URID id) { return static_cast<const UridMap*>(handle)->unmap(id); }} {
+}
 
 LV2_URID UridMap::map(const char* uri) {
     if (uri == nullptr) return 0;
