@@ -162,8 +162,15 @@ ParameterSetting setting(const std::string& text, const std::string& option, boo
     return s;
 }
 
-// --set and --set-normalized; false when `option` is neither.
+// --set, --set-normalized and --preset; false when `option` is none of them.
 bool settingOption(Arguments& a, const std::string& option, std::vector<ParameterSetting>& settings) {
+    if (option == "--preset") {
+        const std::string name = a.single(option);
+        for (const ParameterSetting& s : settings)
+            if (s.preset) throw usage("--preset is given twice ('" + s.value + "' and '" + name + "'); give one");
+        settings.push_back({"", name, false, true});
+        return true;
+    }
     if (option != "--set" && option != "--set-normalized") return false;
     settings.push_back(setting(a.value(option), option, option == "--set-normalized"));
     return true;

@@ -22,6 +22,7 @@ struct ParameterSetting {
     std::string name;
     std::string value;
     bool normalized = false;
+    bool preset = false;  // --preset: `value` names a preset to load before any --set
 };
 
 // Options shared by the commands that render.

@@ -67,9 +67,12 @@ constexpr const char* kRenderingOptions =
                           Dravelkint's Period takes 1/1, 1/2, 1/3, 1/4, 1/6, 1/8, 1/12,
                           1/16, 1/24, 1/32, 1/48 and 1/64; no dotted note (1/8. is 3/16).
   --set-normalized NAME=X set a parameter to its raw host value X, from 0 to 1
+  --preset NAME|URI       load one of the plug-in's presets (`dravelkint info` lists them)
+                          before any --set
   --block N               frames per processing call, 1 to 1048576 (default 512)
-  --plugin PATH           another VST 2.4 plug-in (default: the Dravelkint plug-in beside
-                          this program, in ../lib/vst, or in ~/.vst)
+  --plugin PATH           another plug-in: a VST 2.4 library, an LV2 bundle folder or an
+                          installed LV2 plug-in's URI (default: the Dravelkint plug-in
+                          beside this program, in ../lib/vst, or in ~/.vst)
   --overwrite             replace OUT if it exists (it is refused otherwise)
   --quiet, -q             no progress bar and no summary line
   --spectrogram OUT.png   also draw a spectrogram of the output: frequency up, time in bars
@@ -185,11 +188,13 @@ Given an audio file instead, shows its format, channels, rate, length and tags; 
 or unreadable one named as audio (.wav, .flac, ...) fails as an input, exit 3.
 
 Options:
-  --plugin PATH           the plug-in (default: the Dravelkint plug-in beside this program,
-                          in ../lib/vst, or in ~/.vst); PATH may also stand alone
+  --plugin PATH           the plug-in: a VST 2.4 library, an LV2 bundle folder or an LV2
+                          URI (default: the Dravelkint plug-in beside this program, in
+                          ../lib/vst, or in ~/.vst); PATH may also stand alone
   --json                  one JSON document instead of the table
   --set NAME=VALUE        set a parameter first, as render does: shows what a setting lands on
   --set-normalized NAME=X set a parameter to its raw host value X, from 0 to 1
+  --preset NAME|URI       load one of the plug-in's presets first
 )";
 
 constexpr const char* kValidate = R"(dravelkint validate - put a VST 2.4 plug-in through a catalogue of checks

@@ -16,7 +16,11 @@ namespace vsthost {
 std::vector<std::int32_t> applySettings(Plugin& plugin, const std::vector<ParameterSetting>& settings) {
     std::vector<std::int32_t> set;
     std::vector<std::string> given;
+    // A preset sets the plug-in as a whole, so it comes first whatever the order given.
+    for (const ParameterSetting& s : settings)
+        if (s.preset) plugin.loadPreset(s.value);
     for (const ParameterSetting& s : settings) {
+        if (s.preset) continue;
         const std::int32_t index = findParameter(plugin, s.name);
         const std::string option = (s.normalized ? "--set-normalized " : "--set ") + s.name + "=" + s.value;
         for (std::size_t i = 0; i < set.size(); ++i)

@@ -4,7 +4,8 @@
 #include <lv2/atom/atom.h>
 #include <lv2/presets/presets.h>
 
-#include <cstring>
+#include <algorithm>
+#include <tuple>
 
 #include "host/plugin/display_value.h"
 #include "host/text/excerpt.h"
@@ -27,6 +28,9 @@ const std::vector<Lv2Plugin::Preset>& Lv2Plugin::presetList() const {
         const LilvNodeOwner name(lilv_world_get(world_->world(), preset, label.get(), nullptr));
         presets_->push_back({nodeText(preset), nodeText(name.get())});
     }
+    // lilv lists them in no fixed order; the user sees them by name.
+    std::sort(presets_->begin(), presets_->end(),
+              [](const Preset& a, const Preset& b) { return std::tie(a.label, a.uri) < std::tie(b.label, b.uri); });
     return *presets_;
 }
 

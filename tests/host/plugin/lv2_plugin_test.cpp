@@ -106,6 +106,36 @@ TEST(Lv2Plugin, InfoDescribesItsPortsFeaturesAndPresets) {
     }
 }
 
+TEST(Lv2Plugin, LoadsAPresetByNameOrUriBeforeTheSettings) {
+    struct Case {
+        std::vector<std::string> options;
+        int exitCode;
+        std::vector<const char*> displays;  // Period, Freq 1, Freq 2, Q, Mix; or the message
+    };
+    const std::vector<Case> cases{
+        {{"--set", "Mix=50", "--preset", "eighth-note WOBBLE"}, 0, {"1/8", "250", "4000", "4", "50"}},
+        {{"--preset", "urn:sorpenwalde:dravelkint#eighth-wobble"}, 0, {"1/8", "250", "4000", "4", "100"}},
+        {{"--preset", "Eighth"},
+         2,
+         {"preset 'Eighth' not found: the plug-in offers Eighth-note wobble, Resonant sixteenth-note squelch, "
+          "Slow whole-note sweep, Subtle quarter-note movement, Triplet chop"}},
+        {{"--preset", "Triplet chop", "--preset", "Eighth-note wobble"}, 2, {"--preset is given twice"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options.back());
+        std::vector<std::string> args{"info", "--json", "--plugin", kUri};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const ToolRun run = runTool(args, kLv2Path);
+        ASSERT_EQ(run.exitCode, c.exitCode) << run.err;
+        if (c.exitCode != 0) {
+            EXPECT_NE(run.err.find(c.displays.front()), std::string::npos) << run.err;
+            continue;
+        }
+        const nlohmann::json parameters = nlohmann::json::parse(run.out).at("parameters");
+        for (std::size_t i = 0; i < c.displays.size(); ++i) EXPECT_EQ(parameters.at(i).at("display"), c.displays[i]);
+    }
+}
+
 // A bundle of one plug-in described by `ports` and `more`; its library is
 // never loaded, so it need not exist.
 std::string bundleWith(const ScratchDirectory& dir, const std::string& folder, const std::string& uri,
