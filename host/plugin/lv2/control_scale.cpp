@@ -26,10 +26,12 @@ ControlScale::ControlScale(const PortInfo& port)
     if (port.enumeration) {
         for (const ScalePoint& p : port.scalePoints) {
             if (p.value < minimum_ || p.value > maximum_) continue;
-            if (steps_.empty() || steps_.back() != p.value) steps_.push_back(p.value);
+            steps_.push_back(p.value);
             const std::optional<DisplayValue> shown = parseDisplayValue(p.label);
             if (shown && !shown->shows(p.value)) labelsAreOtherNumbers_ = true;
         }
+        std::sort(steps_.begin(), steps_.end());
+        steps_.erase(std::unique(steps_.begin(), steps_.end()), steps_.end());
     }
 }
 
@@ -75,8 +77,8 @@ std::string ControlScale::display(float value) const {
         return text;
     }
     const double magnitude = std::fabs(static_cast<double>(value));
-    const int whole = magnitude >= 1.0 ? static_cast<int>(std::floor(std::log10(magnitude))) + 1 : 1;
-    const int decimals = std::clamp(kSignificantDigits - whole, 0, kMostDecimals);
+    const int exponent = magnitude > 0.0 ? static_cast<int>(std::floor(std::log10(magnitude))) : 0;
+    const int decimals = std::clamp(kSignificantDigits - 1 - exponent, 0, kMostDecimals);
     std::snprintf(text, sizeof text, "%.*f", decimals, static_cast<double>(value));
     std::string shown = withoutTrailingZeros(text);
     return shown == "-0" ? "0" : shown;

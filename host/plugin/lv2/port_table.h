@@ -3,8 +3,6 @@
 // values. Read once when the plug-in is opened.
 #pragma once
 
-#include <lilv/lilv.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
