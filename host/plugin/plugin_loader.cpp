@@ -1,7 +1,7 @@
 #include "plugin_loader.h"
 
+#include "host/plugin/lv2/lv2_plugin.h"
 #include "loaded_plugin.h"
-#include "lv2/lv2_plugin.h"
 
 namespace vsthost {
 
