@@ -136,10 +136,10 @@ TEST(Lv2Plugin, LoadsAPresetByNameOrUriBeforeTheSettings) {
     }
 }
 
-// A bundle of one plug-in described by `ports` and `more`; its library is
-// never loaded, so it need not exist.
+// A bundle of one plug-in described by `ports` and `more`. Its library is
+// loaded only for a plug-in the host takes, so it need not exist.
 std::string bundleWith(const ScratchDirectory& dir, const std::string& folder, const std::string& uri,
-                       const std::string& more, const std::string& ports) {
+                       const std::string& more, const std::string& ports, const std::string& binary = "missing.so") {
     std::filesystem::create_directories(dir.path() / folder);
     writeBytes(dir / (folder + "/manifest.ttl"),
                "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
@@ -182,6 +182,9 @@ TEST(Lv2Plugin, RefusesWhatItCannotHostSayingWhy) {
                     kAudioPorts + ", [ a <urn:test:OddPort>, lv2:InputPort ; lv2:index 2 ; lv2:symbol \"odd\" ; "
                                   "lv2:name \"Odd\" ]"),
          "has a port 'odd' of a type this host cannot feed (urn:test:OddPort)"},
+        {"a library that is no LV2 plug-in",
+         bundleWith(dir, "vst.lv2", "urn:test:vst", "", kAudioPorts, "file://" DRAVELKINT_PLUGIN_PATH),
+         "LV2 plug-in 'urn:test:vst' made no instance at 44100 Hz"},
         {"a bundle of two", twoUris, "holds 2 plug-ins; name one by its URI: urn:test:"},
         {"a folder that is no bundle", dir / "empty", "is a folder but no LV2 bundle: it holds no manifest.ttl"},
         {"a URI not installed", "urn:sorpenwalde:dravelkin",
