@@ -1,6 +1,5 @@
 #include "plugin_world.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
@@ -10,6 +9,7 @@
 #include "host/plugin/parameter_search.h"
 #include "host/text/excerpt.h"
 #include "host/text/failure.h"
+#include "lv2_search_path.h"
 
 namespace vsthost {
 
@@ -84,24 +84,7 @@ const LilvPlugin* Lv2World::inBundle(const std::string& folder) {
 }
 
 const LilvPlugin* Lv2World::installed(const std::string& uri) {
-    // lilv takes the folders of LV2_PATH as URIs, and a relative folder is
-    // none: each is made absolute, as the user meant it.
-    if (const char* path = std::getenv("LV2_PATH"); path != nullptr && *path != '\0') {
-        std::string absolute;
-        std::string folders = path;
-        for (std::size_t from = 0; from <= folders.size();) {
-            const std::size_t to = std::min(folders.find(':', from), folders.size());
-            const std::string folder = folders.substr(from, to - from);
-            std::error_code error;
-            if (!folder.empty())
-                absolute += (absolute.empty() ? "" : ":") +
-                            (folder[0] == '~' ? folder : fs::absolute(folder, error).lexically_normal().string());
-            from = to + 1;
-        }
-        const LilvNodeOwner option(lilv_new_string(world_, absolute.c_str()));
-        lilv_world_set_option(world_, LILV_OPTION_LV2_PATH, option.get());
-    }
-    lilv_world_load_all(world_);
+    loadAllBundles(world_);
     const LilvPlugins* all = lilv_world_get_all_plugins(world_);
     const LilvNodeOwner wanted = this->uri(uri.c_str());
     if (wanted)

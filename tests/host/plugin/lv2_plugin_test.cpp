@@ -144,8 +144,8 @@ std::string bundleWith(const ScratchDirectory& dir, const std::string& folder, c
     writeBytes(dir / (folder + "/manifest.ttl"),
                "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
                "<" +
-                   uri +
-                   "> a lv2:Plugin ; lv2:binary <missing.so> ; <http://www.w3.org/2000/01/rdf-schema#seeAlso> "
+                   uri + "> a lv2:Plugin ; lv2:binary <" + binary +
+                   "> ; <http://www.w3.org/2000/01/rdf-schema#seeAlso> "
                    "<plugin.ttl> .\n");
     writeBytes(dir / (folder + "/plugin.ttl"),
                "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
