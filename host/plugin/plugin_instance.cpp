@@ -9,6 +9,7 @@
 #include "host_callback.h"
 #include "loading_scope.h"
 #include "plugin_module.h"
+#include "watched_call.h"
 
 namespace vsthost {
 
@@ -16,22 +17,6 @@ namespace {
 
 // Plug-ins often write past the nominal 8 or 24 characters; give them room.
 constexpr std::size_t kTextBuffer = 512;
-
-// Tells the watcher, if there is one, of a call for as long as it runs.
-class WatchedCall {
-public:
-    WatchedCall(CallWatcher* watcher, const PluginCall& call) : watcher(watcher) {
-        if (watcher != nullptr) watcher->calling(call);
-    }
-    ~WatchedCall() {
-        if (watcher != nullptr) watcher->returned();
-    }
-    WatchedCall(const WatchedCall&) = delete;
-    WatchedCall& operator=(const WatchedCall&) = delete;
-
-private:
-    CallWatcher* watcher;
-};
 
 }  // namespace
 

@@ -12,9 +12,9 @@
 #include <limits>
 #include <stdexcept>
 
+#include "host/plugin/watched_call.h"
 #include "host/text/decimal_number.h"
 #include "host/text/failure.h"
-#include "watched_call.h"
 
 namespace vsthost {
 

@@ -8,10 +8,10 @@
 #include <tuple>
 
 #include "host/plugin/display_value.h"
+#include "host/plugin/watched_call.h"
 #include "host/text/excerpt.h"
 #include "host/text/failure.h"
 #include "lv2_plugin.h"
-#include "watched_call.h"
 
 namespace vsthost {
 

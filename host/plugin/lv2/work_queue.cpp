@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "watched_call.h"
+#include "host/plugin/watched_call.h"
 
 namespace vsthost {
 

@@ -1,15 +1,19 @@
-// A call into an LV2 plug-in by name, told to the watcher for as long as it
-// runs, so that a crash or a throw in it is named.
+// A call into a plug-in, told to the watcher for as long as it runs, so that
+// a crash or a throw in it is named.
 #pragma once
 
 #include <cstdint>
 
-#include "host/plugin/call_watcher.h"
+#include "call_watcher.h"
 
 namespace vsthost {
 
 class WatchedCall {
 public:
+    WatchedCall(CallWatcher* watcher, const PluginCall& call) : watcher_(watcher) {
+        if (watcher_ != nullptr) watcher_->calling(call);
+    }
+    // A call by its name, and the frames it runs, if it runs any.
     WatchedCall(CallWatcher* watcher, const char* name, std::int32_t frames = -1, double sampleRate = 0.0)
         : watcher_(watcher) {
         if (watcher_ == nullptr) return;
