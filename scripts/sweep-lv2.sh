@@ -36,7 +36,7 @@ list="$out/plugins.txt"
 for p in "${packages[@]}"; do
   dpkg -L "$p" | grep '/manifest\.ttl$' | sort | while read -r manifest; do
     bundle=$(dirname "$manifest")
-    sordi -q "$manifest" "file://$bundle/" 2>/dev/null |
+    sordi -o ntriples "$manifest" "file://$bundle/" 2>/dev/null |
       awk -v p="$p" -v b="$bundle" '$2=="<http://www.w3.org/1999/02/22-rdf-syntax-ns#type>" &&
         $3=="<http://lv2plug.in/ns/lv2core#Plugin>" {u=$1; gsub(/^<|>$/, "", u); print p, b, u}'
   done
