@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 
 packages=(lsp-plugins-lv2 x42-plugins calf-plugins zam-plugins dpf-plugins-lv2 dragonfly-reverb-lv2 swh-lv2 mda-lv2
   invada-studio-plugins-lv2 fomp blop-lv2 guitarix-lv2 eq10q ardour-lv2-plugins)
-scripts/install-deps.sh "${packages[@]}" sordi
+scripts/install-deps.sh "${packages[@]}" sordi sndfile-programs
 
 tool=${DRAVELKINT:-build/dravelkint}
 if [ ! -x "$tool" ]; then
@@ -26,9 +26,18 @@ fi
 out=${1:-build/lv2-sweep}
 mkdir -p "$out/logs"
 block=${BLOCK:-512}
-# The standard folders, after the bundle's own where a package installs elsewhere.
+# The standard folders, after the bundle's own where a package installs
+# elsewhere (a folder named twice makes lilv warn of every plug-in in it).
 lv2_path=$HOME/.lv2:/usr/local/lib/lv2:/usr/lib/lv2
+pathFor() {
+  case ":$lv2_path:" in
+    *":$(dirname "$1"):"*) echo "$lv2_path" ;;
+    *) echo "$(dirname "$1"):$lv2_path" ;;
+  esac
+}
 "$tool" demo --dry --bars 2 --overwrite -q "$out/in.wav"
+# Plug-ins with one main input are given the same music in mono.
+sndfile-mix-to-mono "$out/in.wav" "$out/in-mono.wav" >/dev/null
 
 # Every plug-in the packages' bundles declare, with its package.
 list="$out/plugins.txt"
@@ -55,17 +64,19 @@ while read -r package bundle uri; do
   code=0
   # The plug-in's own data, through lilv, says how many channels it has; the
   # tool's info would open it, which the render below does as well.
-  LV2_PATH="$(dirname "$bundle"):$lv2_path" timeout 60 "$tool" info "$uri" --json >"$log.info" 2>"$log.info.err" </dev/null ||
+  LV2_PATH="$(pathFor "$bundle")" timeout 60 "$tool" info "$uri" --json >"$log.info" 2>"$log.info.err" </dev/null ||
     code=$?
   if [ "$code" -eq 0 ]; then
     inputs=$(sed -n 's/^  "inputs": \([0-9]*\),$/\1/p' "$log.info")
     outputs=$(sed -n 's/^  "outputs": \([0-9]*\),$/\1/p' "$log.info")
     code=0
-    LV2_PATH="$(dirname "$bundle"):$lv2_path" timeout 300 "$tool" render "$out/in.wav" "$out/out.wav" --plugin "$uri" \
+    input=$out/in.wav
+    [ "$inputs" = 1 ] && input=$out/in-mono.wav
+    LV2_PATH="$(pathFor "$bundle")" timeout 300 "$tool" render "$input" "$out/out.wav" --plugin "$uri" \
       --block "$block" --overwrite -q >"$log.out" 2>"$log.err" </dev/null || code=$?
-    reason=$(head -n 1 "$log.err")
+    reason=$(grep -m 1 '^dravelkint:' "$log.err" || head -n 1 "$log.err")
   else
-    reason=$(head -n 1 "$log.info.err")
+    reason=$(grep -m 1 '^dravelkint:' "$log.info.err" || head -n 1 "$log.info.err")
   fi
   case $code in
     0) outcome=rendered ;;

@@ -10,16 +10,23 @@ namespace vsthost {
 struct Keyframe {
     double beat;
     float value;  // normalised, 0 to 1
+    // The value in the parameter's own unit, for a plug-in that takes it so.
+    double plain = 0.0;
 };
 
-// Linear in the normalised value between keyframes, held before the first
-// and after the last; two keyframes on one beat make a step.
+// Linear between keyframes, held before the first and after the last; two
+// keyframes on one beat make a step.
 struct AutomationLane {
     std::int32_t parameter;
     std::vector<Keyframe> keyframes;  // at least one; beats never fall
     // A parameter of a few steps (a note value, a mode) holds each keyframe's
     // value until the next one instead of passing through the steps between.
     bool stepped = false;
+    // Every keyframe has its value in the parameter's own unit and the plug-in
+    // takes it: the lane moves linearly in that value, as typed, whatever
+    // scale the plug-in puts between 0 and 1 (a logarithmic one for a
+    // frequency), and reaches the plug-in with no such scale between.
+    bool plain = false;
 };
 
 // Linear between a and b, in double and rounded once, so ramps never step

@@ -28,14 +28,26 @@ public:
 
     bool automates(std::int32_t parameter) const;
 
-    // The value a lane's parameter holds from `sample` on.
+    // The value a lane's parameter holds from `sample` on: normalised, and
+    // in its own unit for a lane of such values.
     float valueAt(std::size_t lane, std::int64_t sample) const;
+    double plainValueAt(std::size_t lane, std::int64_t sample) const;
 
 private:
     struct Lane {
         AutomationLane automation;
         std::vector<std::int64_t> samples;  // first sample of each keyframe
     };
+
+    // The keyframes `sample` lies between and how far along; a held value
+    // is one keyframe, twice.
+    struct Segment {
+        std::size_t from;
+        std::size_t to;
+        double fraction;
+    };
+    Segment segmentAt(const Lane& lane, std::int64_t sample) const;
+    void write(std::size_t lane, std::int64_t sample, Plugin& plugin) const;
 
     // The first sample after `sample` at which the lane's value is written.
     std::int64_t nextWrite(const Lane& lane, std::int64_t sample) const;

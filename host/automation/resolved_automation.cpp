@@ -43,16 +43,19 @@ std::vector<AutomationLane> resolveAutomation(Plugin& plugin, const std::vector<
         AutomationLane lane{index, {}, search.stepped()};
         lane.keyframes.reserve(text.keyframes.size());
         // Keyframes mostly repeat a few texts; each is looked up once.
-        std::unordered_map<std::string_view, float> found;
+        std::unordered_map<std::string_view, Keyframe> found;
+        bool plain = !lane.stepped;
         std::size_t landedElsewhere = 0;
         for (const KeyframeText& keyframe : text.keyframes) {
             const auto where = [&] {
                 return "automation of '" + name + "' at beat " + numberText(keyframe.beat) + ": ";
             };
             if (const auto known = found.find(keyframe.value); known != found.end()) {
-                lane.keyframes.push_back({keyframe.beat, known->second});
+                lane.keyframes.push_back({keyframe.beat, known->second.value, known->second.plain});
                 continue;
             }
+            const std::optional<double> inUnit = plainValue(plugin, index, keyframe.value);
+            plain = plain && inUnit.has_value();
             float value = 0.0f;
             if (const auto normalised = normalisedValue(keyframe.value)) {
                 if (*normalised < 0.0 || *normalised > 1.0)
@@ -70,12 +73,14 @@ std::vector<AutomationLane> resolveAutomation(Plugin& plugin, const std::vector<
                     notes->push_back("note: " + where() + excerpt(keyframe.value) + " landed on " + landed +
                                      ", the nearest setting the plug-in shows");
             }
-            found.emplace(keyframe.value, value);
-            lane.keyframes.push_back({keyframe.beat, value});
+            const Keyframe resolvedKey{keyframe.beat, value, inUnit.value_or(0.0)};
+            found.emplace(keyframe.value, resolvedKey);
+            lane.keyframes.push_back(resolvedKey);
         }
         if (const std::size_t more = landedElsewhere - std::min(landedElsewhere, kNotesPerLane); notes && more > 0)
             notes->push_back("note: " + std::to_string(more) + (more == 1 ? " more value" : " more values") +
                              " in the automation of '" + name + "' landed on another setting than typed");
+        lane.plain = plain;
         resolved.push_back(std::move(lane));
     }
     return resolved;

@@ -8,7 +8,6 @@
 #include "host/plugin/plugin.h"
 #include "host/text/failure.h"
 #include "host/text/trimmed.h"
-#include "host/text/typed_value.h"
 #include "render_report.h"
 
 namespace vsthost {
@@ -37,10 +36,10 @@ std::vector<std::int32_t> applySettings(Plugin& plugin, const std::vector<Parame
         }
         // A plain number in the parameter's unit reaches a plug-in that takes
         // values in its own unit exactly, with no normalised scale between.
-        if (const std::optional<TypedValue> typed = parseTypedValue(s.value); typed && !typed->note)
-            if (const std::optional<double> value = inLabelUnits(*typed, trimmed(plugin.parameterLabel(index)));
-                value && plugin.setParameterValue(index, *value))
-                continue;
+        if (const std::optional<double> value = plainValue(plugin, index, s.value)) {
+            plugin.setParameterValue(index, *value);
+            continue;
+        }
         std::string landed;
         setParameterByDisplay(plugin, index, s.value, &landed);
         if (!landed.empty())

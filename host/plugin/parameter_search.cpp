@@ -295,6 +295,14 @@ float DisplaySearch::find(std::string_view wanted, std::string* landedOn) {
     return *found;
 }
 
+std::optional<double> plainValue(const Plugin& plugin, std::int32_t index, std::string_view wanted) {
+    const std::optional<TypedValue> typed = parseTypedValue(wanted);
+    if (!typed || typed->note) return std::nullopt;
+    const std::optional<double> value = inLabelUnits(*typed, trimmed(plugin.parameterLabel(index)));
+    if (!value || !plugin.takesParameterValue(index, *value)) return std::nullopt;
+    return value;
+}
+
 float setParameterByDisplay(Plugin& plugin, std::int32_t index, std::string_view wanted, std::string* landedOn) {
     const float found = DisplaySearch(plugin, index).find(wanted, landedOn);
     plugin.setParameter(index, found);

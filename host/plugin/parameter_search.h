@@ -70,6 +70,11 @@ private:
     std::vector<std::optional<DisplayValue>> value_;
 };
 
+// `wanted` as a plain number in the parameter's unit ("300", "2.5 kHz" for a
+// parameter in Hz), where the plug-in takes such values for it as they are;
+// nothing otherwise.
+std::optional<double> plainValue(const Plugin& plugin, std::int32_t index, std::string_view wanted);
+
 // Finds and sets the value as DisplaySearch::find() does and answers it; on
 // a failure the parameter is left as it was.
 float setParameterByDisplay(Plugin& plugin, std::int32_t index, std::string_view wanted,

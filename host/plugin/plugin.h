@@ -62,6 +62,9 @@ public:
     // without a normalised scale between; answers false, leaving it as it
     // was, where the format has no such values or the value is out of range.
     virtual bool setParameterValue(std::int32_t /*index*/, double /*value*/) { return false; }
+    // Whether setParameterValue() would take `value`; the parameter is left
+    // as it is.
+    virtual bool takesParameterValue(std::int32_t /*index*/, double /*value*/) const { return false; }
 
     // The presets it offers by name, and loading one by its name or URI;
     // throws Failure (usage) listing them for a name it does not offer.

@@ -150,6 +150,10 @@ std::string Lv2Plugin::parameterDisplay(std::int32_t index) const {
     return p.scale.display(controls_[p.port]);
 }
 
+bool Lv2Plugin::takesParameterValue(std::int32_t index, double value) const {
+    return parameterAt(index).scale.takes(value);
+}
+
 bool Lv2Plugin::setParameterValue(std::int32_t index, double value) {
     const Parameter& p = parameterAt(index);
     if (!p.scale.takes(value)) return false;

@@ -58,6 +58,7 @@ public:
     std::string parameterLabel(std::int32_t index) const override;
     std::string parameterDisplay(std::int32_t index) const override;
     bool setParameterValue(std::int32_t index, double value) override;
+    bool takesParameterValue(std::int32_t index, double value) const override;
 
     std::vector<std::string> presets() const override;
     void loadPreset(const std::string& name) override;
