@@ -57,7 +57,12 @@ AudioFileWriter::AudioFileWriter(std::string path, int format, int channels, int
     info.channels = channels;
     info.samplerate = sampleRate;
     if (path_ == "-") {
-        openStream(STDOUT_FILENO, false, "(standard output) ", info);
+        // The audio keeps standard output to itself: what a plug-in prints
+        // there (now, or still buffered from before) goes to standard error.
+        const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+        if (fd < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0)
+            throw outputFailure(path_, std::string("(standard output) cannot be written: ") + std::strerror(errno));
+        openStream(fd, true, "(standard output) ", info);
         return;
     }
     struct stat existing {};
