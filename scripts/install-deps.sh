@@ -10,7 +10,7 @@ packages=(
   clang-14 clang-format-14 libclang-rt-14-dev valgrind
   nlohmann-json3-dev time
   xvfb libx11-dev
-  lsp-plugins-vst zam-plugins x42-plugins
+  lsp-plugins-vst lsp-plugins-lv2 zam-plugins x42-plugins
   lv2-dev liblilv-dev lilv-utils serdi sordi
   dpkg-dev  # dpkg-shlibdeps, for scripts/package.sh and its test
   "$@"  # more, for scripts that need them (the corpus script's plug-ins)

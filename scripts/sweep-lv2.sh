@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 
 packages=(lsp-plugins-lv2 x42-plugins calf-plugins zam-plugins dpf-plugins-lv2 dragonfly-reverb-lv2 swh-lv2 mda-lv2
   invada-studio-plugins-lv2 fomp blop-lv2 guitarix-lv2 eq10q ardour-lv2-plugins)
-scripts/install-deps.sh "${packages[@]}" sordi sndfile-programs
+scripts/install-deps.sh "${packages[@]}" sordi
 
 tool=${DRAVELKINT:-build/dravelkint}
 if [ ! -x "$tool" ]; then
@@ -36,8 +36,9 @@ pathFor() {
   esac
 }
 "$tool" demo --dry --bars 2 --overwrite -q "$out/in.wav"
-# Plug-ins with one main input are given the same music in mono.
-sndfile-mix-to-mono "$out/in.wav" "$out/in-mono.wav" >/dev/null
+# Plug-ins with one main input are given the same music in mono: its left
+# channel, through Dravelkint with nothing of the wobble mixed in.
+"$tool" render "$out/in.wav" "$out/in-mono.wav" --set Mix=0 --channels 1 --overwrite -q
 
 # Every plug-in the packages' bundles declare, with its package.
 list="$out/plugins.txt"
@@ -70,8 +71,11 @@ while read -r package bundle uri; do
     inputs=$(sed -n 's/^  "inputs": \([0-9]*\),$/\1/p' "$log.info")
     outputs=$(sed -n 's/^  "outputs": \([0-9]*\),$/\1/p' "$log.info")
     code=0
+    # Side-chain inputs are left silent; the file feeds the others.
+    sidechains=$(awk '/"sidechainInputs": \[\]/ {exit} /"sidechainInputs"/ {on=1; next} on && /\]/ {exit}
+      on {n++} END {print n+0}' "$log.info")
     input=$out/in.wav
-    [ "$inputs" = 1 ] && input=$out/in-mono.wav
+    [ $((inputs - sidechains)) = 1 ] && input=$out/in-mono.wav
     LV2_PATH="$(pathFor "$bundle")" timeout 300 "$tool" render "$input" "$out/out.wav" --plugin "$uri" \
       --block "$block" --overwrite -q >"$log.out" 2>"$log.err" </dev/null || code=$?
     reason=$(grep -m 1 '^dravelkint:' "$log.err" || head -n 1 "$log.err")
@@ -95,6 +99,7 @@ total=$(($(date +%s) - started))
 {
   echo
   echo "$(wc -l <"$list") plug-ins in $total s:" \
-    "$(awk -F'|' 'NR>2{n[$6]++} END{for (o in n) printf "%s%d%s", sep, n[o], o; sep=", "}' "$table")."
+    "$(awk -F'|' 'NR>2 && NF>7 {gsub(/^ +| +$/, "", $6); n[$6]++}
+      END {for (o in n) {printf "%s%d %s", sep, n[o], o; sep=", "}}' "$table")."
 } >>"$table"
 tail -n 1 "$table"

@@ -2,6 +2,7 @@
 
 #include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
+#include <lv2/port-groups/port-groups.h>
 #include <lv2/port-props/port-props.h>
 #include <lv2/resize-port/resize-port.h>
 #include <lv2/time/time.h>
@@ -50,6 +51,15 @@ public:
     bool has(const LilvPort* port, const char* property) const {
         return lilv_port_has_property(plugin_, port, uri(property).get());
     }
+    // Plug-ins that group their ports mark the side-chain on the group.
+    bool inSideChainGroup(const LilvPort* port) const {
+        const LilvNodeOwner group = get(port, LV2_PORT_GROUPS__group);
+        if (!group) return false;
+        const LilvNodeOwner of(
+            lilv_world_get(world_.world(), group.get(), uri(LV2_PORT_GROUPS__sideChainOf).get(), nullptr));
+        return static_cast<bool>(of);
+    }
+
     LilvNodeOwner get(const LilvPort* port, const char* predicate) const {
         return LilvNodeOwner(lilv_port_get(plugin_, port, uri(predicate).get()));
     }
@@ -110,7 +120,7 @@ public:
         info.name = name ? nodeText(name.get()) : info.symbol;
         info.input = is(port, LV2_CORE__InputPort);
         info.optional = has(port, LV2_CORE__connectionOptional);
-        info.sidechain = has(port, kIsSideChain);
+        info.sidechain = has(port, kIsSideChain) || inSideChainGroup(port);
         info.designation = nodeText(get(port, LV2_CORE__designation).get());
         info.reportsLatency =
             !info.input && (has(port, LV2_CORE__reportsLatency) || info.designation == LV2_CORE__latency);

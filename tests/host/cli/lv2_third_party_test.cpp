@@ -1,7 +1,8 @@
 // Unrelated LV2 plug-ins from Debian's packages through render, as black
 // boxes: a tempo-synced delay puts its echo on the song's beat, a limiter's
 // delay is cut to the sample, and a convolver that loads its response
-// through the worker renders it. Each is skipped where its package is absent.
+// through the worker renders it, a side-chain marked on a port group is taken
+// for one. Each is skipped where its package is absent.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -146,3 +147,14 @@ TEST(Lv2ThirdParty, WorkerLoadedConvolverRenders) {
 }
 
 }  // namespace
+
+// lsp marks its side-chain on a port group rather than on the port: the
+// input is a side-chain all the same, silent unless a file is given.
+TEST(Lv2ThirdParty, SideChainMarkedOnItsGroup) {
+    if (!installed("lsp-plugins.lv2")) GTEST_SKIP() << "lsp is not installed (package lsp-plugins-lv2)";
+    const ToolRun run = runTool({"info", "http://lsp-plug.in/plugins/lv2/sc_compressor_mono"}, kForeign);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Inputs         2 (side-chain: 2; the plug-in marks them as side-chains)"),
+              std::string::npos)
+        << run.out;
+}
