@@ -101,6 +101,9 @@ std::int32_t findParameter(const Plugin& plugin, std::string_view name) {
         if (cutShortFrom(own, wanted)) cut.push_back(i);
     }
     if (cut.size() == 1) return cut.front();
+    // A name a plug-in gives for scripts (an LV2 port's symbol), exactly.
+    for (std::int32_t i = 0; i < plugin.parameterCount(); ++i)
+        if (const std::string symbol = plugin.parameterSymbol(i); !symbol.empty() && symbol == name) return i;
     const std::string unknown = "unknown parameter '" + excerpt(name) + "'";
     if (names.empty()) throw Failure(FailureKind::usage, unknown + "; the plug-in has no parameters");
     auto listed = [](const std::vector<std::string>& list) {

@@ -19,7 +19,7 @@ class Plugin;
 
 // The index of the parameter whose name reads `name` (case and spacing
 // aside), or whose name as the plug-in cuts it short begins `name` ("Sidechai"
-// for "Sidechain") when no other does. Throws Failure (usage) naming the
+// for "Sidechain") when no other does, or else whose symbol is `name`. Throws Failure (usage) naming the
 // nearest names there are.
 std::int32_t findParameter(const Plugin& plugin, std::string_view name);
 

@@ -58,6 +58,9 @@ public:
     virtual std::string parameterName(std::int32_t index) const = 0;
     virtual std::string parameterLabel(std::int32_t index) const = 0;
     virtual std::string parameterDisplay(std::int32_t index) const = 0;
+    // The parameter's name for scripts, where the format gives one: an LV2
+    // port's symbol ("freq1"); empty otherwise.
+    virtual std::string parameterSymbol(std::int32_t /*index*/) const { return {}; }
     // Sets the parameter to `value` in its own unit, as the plug-in takes it
     // without a normalised scale between; answers false, leaving it as it
     // was, where the format has no such values or the value is out of range.

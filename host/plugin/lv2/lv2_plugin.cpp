@@ -145,6 +145,8 @@ std::string Lv2Plugin::parameterName(std::int32_t index) const { return ports_[p
 
 std::string Lv2Plugin::parameterLabel(std::int32_t index) const { return ports_[parameterAt(index).port].unit; }
 
+std::string Lv2Plugin::parameterSymbol(std::int32_t index) const { return ports_[parameterAt(index).port].symbol; }
+
 std::string Lv2Plugin::parameterDisplay(std::int32_t index) const {
     const Parameter& p = parameterAt(index);
     return p.scale.display(controls_[p.port]);

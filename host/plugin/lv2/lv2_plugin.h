@@ -57,6 +57,7 @@ public:
     std::string parameterName(std::int32_t index) const override;
     std::string parameterLabel(std::int32_t index) const override;
     std::string parameterDisplay(std::int32_t index) const override;
+    std::string parameterSymbol(std::int32_t index) const override;
     bool setParameterValue(std::int32_t index, double value) override;
     bool takesParameterValue(std::int32_t index, double value) const override;
 
