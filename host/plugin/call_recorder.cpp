@@ -12,12 +12,18 @@ namespace vsthost {
 
 namespace {
 
-// Appends to `text`, which holds `used` of its kLength characters.
+// Appends to `text`, which holds `used` of its kLength characters. Every
+// caller passes a literal format, which the compiler cannot see through the
+// template.
 template <typename... Values>
 int append(char* text, int used, const char* format, Values... values) {
     const int room = static_cast<int>(CallRecorder::kLength) - used;
     if (room <= 1) return used;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-security"
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
     const int n = std::snprintf(text + used, static_cast<std::size_t>(room), format, values...);
+#pragma GCC diagnostic pop
     return n < 0 ? used : std::min(used + n, static_cast<int>(CallRecorder::kLength) - 1);
 }
 

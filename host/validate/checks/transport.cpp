@@ -42,14 +42,14 @@ Check clockCheck(const char* id, int strictness, const char* what, ClockScenario
 }  // namespace
 
 CheckGroup transportGroup() {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     return {"transport",
             {
                 clockCheck("transport.no-time", 2, "the host answers the time query with null",
                            [](ValidatorHost& host, int, SeededRandom&) { host.answersTime = false; }),
                 clockCheck("transport.flags-cleared", 3, "no valid flags, over NaN position and tempo",
-                           [nan](ValidatorHost& host, int block, SeededRandom&) {
+                           [](ValidatorHost& host, int block, SeededRandom&) {
                                if (block > 0) return;
+                               constexpr double nan = std::numeric_limits<double>::quiet_NaN();
                                host.transport.setReportedFlags(0);
                                host.transport.setTempo(nan);
                                host.transport.locate(0, nan);
