@@ -2,6 +2,8 @@
 // author and class, every port with its range, default, unit and labelled
 // values, the features it requires and may use, the extension data it
 // offers and its presets.
+#include <lv2/core/lv2.h>
+
 #include <string>
 #include <vector>
 
@@ -103,10 +105,15 @@ PluginFacts Lv2Plugin::facts() const {
     const std::string by = author ? nodeText(author.get()) : "";
     const LilvPluginClass* cls = lilv_plugin_get_class(plugin);
     std::string kind = cls != nullptr ? nodeText(lilv_plugin_class_get_label(cls)) : "";
-    if (kind.empty() && cls != nullptr) {
-        // A bundle loaded alone lacks the core's labels: the class's own name says it.
-        kind = nodeText(lilv_plugin_class_get_uri(cls));
-        kind = kind.substr(kind.find_last_of("#/") + 1);
+    if (kind.empty() || kind == "Plugin") {
+        // A bundle loaded alone lacks the core's classes and their labels:
+        // the name of the class it says it is of tells it.
+        const LilvNodeOwner type = world_->uri(LILV_NS_RDF "type");
+        LilvNodes* types = lilv_world_find_nodes(world_->world(), lilv_plugin_get_uri(plugin), type.get(), nullptr);
+        for (const std::string& name : texts(types))
+            if (name.rfind(LV2_CORE_PREFIX, 0) == 0 && name != LV2_CORE__Plugin)
+                kind = name.substr(std::string(LV2_CORE_PREFIX).size());
+        lilv_nodes_free(types);
     }
     facts.identity = {
         {"Name", "name", title, title},

@@ -94,6 +94,7 @@ TEST(Lv2Plugin, InfoDescribesItsPortsFeaturesAndPresets) {
     EXPECT_EQ(info.at("name"), "Dravelkint");
     EXPECT_EQ(info.at("uri"), kUri);
     EXPECT_EQ(info.at("author"), "Sorpenwalde");
+    EXPECT_EQ(info.at("class"), "LowpassPlugin");  // its own data's, with no other bundle loaded
     EXPECT_EQ(info.at("inputs"), 2);
     EXPECT_EQ(info.at("outputs"), 2);
     EXPECT_EQ(info.at("latency"), 0);
