@@ -303,11 +303,18 @@ void live(const LilvPlugin* plugin, const Nodes& n) {
     lilv_instance_deactivate(instance);
     entering("cleanup");
     lilv_instance_free(instance);
-    std::snprintf(shared->verdict, sizeof shared->verdict, "%s",
+    const auto audio = [&](bool input) {
+        return std::any_of(ports.begin(), ports.end(),
+                           [&](const Port& p) { return p.kind == Kind::audio && p.input == input; });
+    };
+    std::snprintf(shared->verdict, sizeof shared->verdict, "%s%s",
                   nonFinite      ? "rendered (NaN/Inf in output)"
                   : peak > 1e5f  ? "rendered (louder than +100 dBFS)"
                   : peak == 0.0f ? "rendered (silent)"
-                                 : "rendered");
+                                 : "rendered",
+                  !audio(true)    ? " (no audio input)"
+                  : !audio(false) ? " (no audio output)"
+                                  : "");
 }
 
 // lilv makes no URI of a relative folder in LV2_PATH (and then crashes), so
