@@ -108,6 +108,14 @@ TEST(List, ListsEachFormatFromItsFolders) {
     }
 }
 
+// The fixture writes through a null pointer; under the undefined-behaviour
+// checker that ends the process before the signal can.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr const char* kCrashReason = "  (exited while opening, with status 1)\n";
+#else
+constexpr const char* kCrashReason = "  (crashed while opening: SIGSEGV)\n";
+#endif
+
 TEST(List, TheTableSaysWhyAPluginCouldNotBeOpened) {
     const Vst2Folder vst2;
     const ToolRun run = runTool({"list", "--format", "vst2"}, {{"VST_PATH", vst2.dir.path()}});
@@ -115,7 +123,7 @@ TEST(List, TheTableSaysWhyAPluginCouldNotBeOpened) {
     const std::string lines[] = {
         "Format   Name             In  Out  URI or path\n",
         "VST 2.4  Dravelkint        2    2  " + vst2.dir / "dravelkint.so" + "\n",
-        "VST 2.4  entry_crashing    -    -  " + vst2.dir / "entry_crashing.so" + "  (crashed while opening: SIGSEGV)\n",
+        "VST 2.4  entry_crashing    -    -  " + vst2.dir / "entry_crashing.so" + kCrashReason,
         "3 plug-ins, 1 of them could not be opened\n",
     };
     for (const std::string& line : lines) EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
