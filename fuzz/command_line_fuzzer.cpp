@@ -52,6 +52,9 @@ struct CheckCommand {
     }
     void operator()(const vsthost::DemoCommand& c) const { checkRender(c.render); }
     void operator()(const vsthost::InfoCommand&) const {}
+    void operator()(const vsthost::ListCommand& c) const {
+        require(!c.describe || !c.describe->empty(), "a library to describe without a path");
+    }
     void operator()(const vsthost::ValidateCommand& c) const {
         require(c.callLimitSeconds > 0.0 && c.callLimitSeconds <= 604800.0, "a call limit outside its range");
         require(c.timeoutSeconds > 0.0 && c.timeoutSeconds <= 604800.0, "a timeout outside its range");
