@@ -26,7 +26,7 @@ void checkRender(const vsthost::RenderSettingsOptions& r) {
     require(r.blockSize >= 1, "a block size below one");
     require(r.channels >= 0, "a negative channel count");
     for (const vsthost::ParameterSetting& s : r.settings)
-        require(!s.name.empty() && !s.value.empty(), "a setting without its name or value");
+        require((s.preset || !s.name.empty()) && !s.value.empty(), "a setting without its name or value");
 }
 
 struct CheckCommand {
