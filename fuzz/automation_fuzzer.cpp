@@ -1,8 +1,9 @@
 // Automation as a user writes it, the same bytes read both as an automation
 // file and as an --automate argument. Each either answers lanes that hold
-// together (keyframes at finite beats from 0 on that never fall,
-// each with a value) or refuses with the failure of its kind: input for the
-// file, usage for the argument. Anything else is a finding.
+// together (keyframes at finite beats that never fall, each with a value;
+// a beat before 0 belongs to a pre-roll and is checked against the start
+// beat later) or refuses with the failure of its kind: input for the file,
+// usage for the argument. Anything else is a finding.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -28,7 +29,7 @@ void checkLane(const vsthost::LaneText& lane) {
     require(!lane.keyframes.empty(), "a lane without keyframes");
     for (std::size_t i = 0; i < lane.keyframes.size(); ++i) {
         const vsthost::KeyframeText& keyframe = lane.keyframes[i];
-        require(std::isfinite(keyframe.beat) && keyframe.beat >= 0.0, "a keyframe at a beat before 0 or not finite");
+        require(std::isfinite(keyframe.beat), "a keyframe at a beat that is not finite");
         require(i == 0 || lane.keyframes[i - 1].beat <= keyframe.beat, "keyframes falling");
         require(!keyframe.value.empty(), "a keyframe without a value");
     }

@@ -166,6 +166,7 @@ ParameterSetting setting(const std::string& text, const std::string& option, boo
 bool settingOption(Arguments& a, const std::string& option, std::vector<ParameterSetting>& settings) {
     if (option == "--preset") {
         const std::string name = a.single(option);
+        if (name.empty()) throw usage("option --preset needs a preset's name or URI");
         for (const ParameterSetting& s : settings)
             if (s.preset) throw usage("--preset is given twice ('" + s.value + "' and '" + name + "'); give one");
         settings.push_back({"", name, false, true});

@@ -143,6 +143,10 @@ const std::vector<BadInput> kBadInputs{
      {"render", "{dir}/in.wav", "{dir}/out.wav", "--set", "Mix"},
      kUsage,
      "option --set needs NAME=VALUE, not 'Mix'"},
+    {"preset without a name",
+     {"render", "{dir}/in.wav", "{dir}/out.wav", "--preset="},
+     kUsage,
+     "option --preset needs a preset's name or URI"},
     // Options.
     {"tempo zero",
      {"render", "{dir}/in.wav", "{dir}/out.wav", "--bpm", "0"},
