@@ -37,6 +37,9 @@ constexpr const char* kSeeAlso = "http://www.w3.org/2000/01/rdf-schema#seeAlso";
 constexpr const char* kDoapName = "http://usefulinc.com/ns/doap#name";
 constexpr const char* kDoapLicense = "http://usefulinc.com/ns/doap#license";
 constexpr double kRate = 48000.0;
+// The rates hosts run at, for bounds given as multiples of the rate.
+constexpr double kLowestRate = 8000.0;
+constexpr double kHighestRate = 192000.0;
 
 // Extension data hosts commonly ask for that no specification in the LV2
 // package defines.
@@ -220,7 +223,11 @@ Outcome defaults(CheckContext& context) {
         }
         if (!range) return;
         ++judged;
-        if (!std::isfinite(*value) || *value < range->minimum || *value > range->maximum)
+        // Its bounds are multiples of the sample rate; whether the default is
+        // too the core does not say, and plug-ins give it either way.
+        const bool inHertz = lilv_port_has_property(paper.plugin, port, paper.uri(LV2_CORE__sampleRate).get()) &&
+                             *value >= range->minimum * kLowestRate && *value <= range->maximum * kHighestRate;
+        if (!std::isfinite(*value) || ((*value < range->minimum || *value > range->maximum) && !inHertz))
             findings.add(Verdict::fail, where + "'s default " + figure(*value) + " is outside its range " +
                                             figure(range->minimum) + " to " + figure(range->maximum));
     });
@@ -268,7 +275,7 @@ Outcome units(CheckContext& context) {
         ++judged;
         const std::string where = paper.portName(port) + "'s unit ";
         const std::string text = nodeText(unit.get());
-        if (!lilv_node_is_uri(unit.get())) {
+        if (!lilv_node_is_uri(unit.get()) && !lilv_node_is_blank(unit.get())) {
             findings.add(context.failFrom(7), where + "\"" + text + "\" is a literal, not a unit's URI");
         } else if (text.rfind(prefix, 0) == 0) {
             if (!vocabulary.isUnit(text))
@@ -277,7 +284,9 @@ Outcome units(CheckContext& context) {
             // A unit of the plug-in's own must say how a host shows it.
             const LilvNodeOwner symbol(
                 lilv_world_get(paper.world, unit.get(), paper.uri(LV2_UNITS__symbol).get(), nullptr));
-            if (!symbol) findings.add(Verdict::warn, where + text + " is a unit of its own without units:symbol");
+            if (!symbol)
+                findings.add(Verdict::warn, where + (lilv_node_is_blank(unit.get()) ? "of its own" : text) +
+                                                " is a unit of its own without units:symbol");
         }
     });
     return findings.outcome(std::to_string(judged) + " units, each known");
