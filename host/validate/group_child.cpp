@@ -21,7 +21,7 @@
 #include "group_runner.h"
 #include "host/plugin/plugin_module.h"
 #include "host/text/failure.h"
-#include "lv2/lv2_subject.h"
+#include "host/validate/lv2/lv2_subject.h"
 
 namespace vsthost::validate {
 
