@@ -16,9 +16,15 @@ const std::vector<CheckGroup>& catalogue() {
     return groups;
 }
 
+const std::vector<CheckGroup>& lv2Catalogue() {
+    static const std::vector<CheckGroup> groups{paperGroup()};
+    return groups;
+}
+
 std::vector<std::string> groupNames() {
     std::vector<std::string> names{loadGroup().name};
     for (const CheckGroup& group : catalogue()) names.push_back(group.name);
+    for (const CheckGroup& group : lv2Catalogue()) names.push_back(group.name);
     return names;
 }
 

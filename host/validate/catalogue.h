@@ -19,8 +19,13 @@ class PluginModule;
 
 namespace vsthost::validate {
 
+struct Lv2Subject;
+
 struct CheckContext {
-    const PluginModule& module;
+    // What is validated: a VST 2.4 library, or an LV2 plug-in's data and
+    // binary; the other is null. A group serves one format (CheckGroup::format).
+    const PluginModule* module;
+    const Lv2Subject* lv2;
     int strictness;
     SeededRandom random;
     TimeBudget budget;  // for checks that repeat something many times
@@ -50,10 +55,13 @@ struct Check {
 // crashFailsFrom on, below it a warning that says from where it fails.
 Outcome crashOutcome(const Check& check, int strictness, std::string message);
 
+enum class PluginFormat { vst2, lv2 };
+
 struct CheckGroup {
     std::string name;
     std::vector<Check> checks;
     bool needsDisplay = false;  // runs under an X display, or is skipped
+    PluginFormat format = PluginFormat::vst2;
 };
 
 constexpr int kMinStrictness = 1;
@@ -74,10 +82,18 @@ CheckGroup stateGroup();
 CheckGroup featuresGroup();
 CheckGroup editorGroup();
 
-// Every group but the load group, in the order they run.
+// An LV2 plug-in's data and binary, read without running it, but for the
+// calls that show what the binary answers (in a process of their own).
+CheckGroup paperGroup();
+
+// Every VST 2.4 group but the load group, in the order they run.
 const std::vector<CheckGroup>& catalogue();
 
-// The name of every group, the load group's first, in the order they run.
+// The groups an LV2 plug-in is put through today.
+const std::vector<CheckGroup>& lv2Catalogue();
+
+// The name of every group, the load group's first, then the VST 2.4 groups
+// in the order they run, then those only for LV2.
 std::vector<std::string> groupNames();
 
 }  // namespace vsthost::validate

@@ -21,6 +21,7 @@
 #include "group_runner.h"
 #include "host/plugin/plugin_module.h"
 #include "host/text/failure.h"
+#include "host/validate/lv2/lv2_subject.h"
 
 namespace vsthost::validate {
 
@@ -45,8 +46,9 @@ std::string oneLine(std::string text) {
 const CheckGroup* findGroup(const std::string& name) {
     static const CheckGroup load = loadGroup();
     if (name == load.name) return &load;
-    for (const CheckGroup& group : catalogue())
-        if (group.name == name) return &group;
+    for (const auto* groups : {&catalogue(), &lv2Catalogue()})
+        for (const CheckGroup& group : *groups)
+            if (group.name == name) return &group;
     return nullptr;
 }
 
@@ -77,10 +79,15 @@ void runChild(const std::string& groupAndStart, const RunSettings& settings) {
 
     ChildProgress& progress = childProgress();
     std::unique_ptr<PluginModule> module;
+    std::unique_ptr<Lv2Subject> lv2;
     try {
-        noteCall("dlopen(%s)", settings.pluginPath.c_str());
-        module = std::make_unique<PluginModule>(settings.pluginPath);
-        noteCallDone();
+        if (group->format == PluginFormat::lv2) {
+            lv2 = std::make_unique<Lv2Subject>(settings.pluginPath);
+        } else {
+            noteCall("dlopen(%s)", settings.pluginPath.c_str());
+            module = std::make_unique<PluginModule>(settings.pluginPath);
+            noteCallDone();
+        }
     } catch (const std::exception& error) {
         writeAll("N\t" + oneLine(error.what()) + "\n");
         ::_exit(0);
@@ -103,7 +110,8 @@ void runChild(const std::string& groupAndStart, const RunSettings& settings) {
             CallSequence::setActive(&*calls);
         }
         try {
-            CheckContext context{*module,
+            CheckContext context{module.get(),
+                                 lv2.get(),
                                  settings.strictness,
                                  SeededRandom(settings.seed, check.id),
                                  TimeBudget(checkBudgetSeconds(settings)),

@@ -56,7 +56,8 @@ void runProbeChild(const std::string& name, const RunSettings& settings) {
         noteCall("dlopen(%s)", settings.pluginPath.c_str());
         const PluginModule module(settings.pluginPath);
         noteCallDone();
-        CheckContext context{module,
+        CheckContext context{&module,
+                             nullptr,
                              settings.strictness,
                              SeededRandom(settings.seed, name),
                              TimeBudget(checkBudgetSeconds(settings)),

@@ -50,6 +50,9 @@ void TextReport::begin(const ReportHeading& heading) {
                      heading.fact("version").c_str(), heading.fact("inputs").c_str(), heading.fact("outputs").c_str(),
                      factCount(heading, "parameters", "parameter").c_str(),
                      factCount(heading, "programs", "program").c_str());
+    else if (!heading.fact("uri").empty())
+        std::fprintf(out, "LV2 plug-in \"%s\", %s, binary %s\n", heading.fact("name").c_str(),
+                     heading.fact("uri").c_str(), heading.fact("binary").c_str());
     std::fflush(out);
 }
 

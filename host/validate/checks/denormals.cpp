@@ -48,7 +48,7 @@ double timedRun(PluginUnderTest& plugin, ChannelBuffers& input, ChannelBuffers& 
 }
 
 Outcome tailCost(CheckContext& context) {
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     plugin.start(kRate, kBlock);
     ChannelBuffers normal(plugin.inputs(), kMeasured);
     fillNoise(normal, context.random, kNoiseAmplitude, kMeasured);

@@ -93,7 +93,7 @@ void drainEvents(Display* display) {
 }
 
 Outcome editor(CheckContext& context) {
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     const char* name = std::getenv("DISPLAY");
     // Asking an editor anything without a display crashes some plug-ins.
     if (name == nullptr || *name == '\0') return skipped("no X display: DISPLAY is not set");

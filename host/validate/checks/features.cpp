@@ -41,7 +41,7 @@ std::vector<std::vector<Sample>> channels(std::int32_t count, std::int32_t frame
 
 Outcome doublePrecision(CheckContext& context) {
     constexpr std::int32_t kFrames = 16384;
-    PluginUnderTest wide(context.module);
+    PluginUnderTest wide(*context.module);
     const AEffect& e = *wide.effect();
     if ((e.flags & effFlagsCanDoubleReplacing) == 0)
         return skipped(std::string("not offered: effFlagsCanDoubleReplacing is not set") +
@@ -49,7 +49,7 @@ Outcome doublePrecision(CheckContext& context) {
                             ? " (the record has a processDoubleReplacing entry all the same; hosts go by the flag)"
                             : ""));
     if (e.processDoubleReplacing == nullptr) return skipped("no processDoubleReplacing entry (identity.entries)");
-    PluginUnderTest narrow(context.module);
+    PluginUnderTest narrow(*context.module);
     wide.dispatch(effSetProcessPrecision, 0, 1);  // 64-bit samples
     wide.start(kRate, kBlock);
     narrow.start(kRate, kBlock);
@@ -100,7 +100,7 @@ Outcome doublePrecision(CheckContext& context) {
 
 // The loudest output of a fresh instance given silence, over `frames`.
 float loudestWithoutInput(CheckContext& context, std::int32_t frames) {
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     plugin.start(kRate, kBlock);
     BlockBuffers io(plugin, kBlock);
     float loudest = 0.0f;
@@ -117,7 +117,7 @@ float loudestWithoutInput(CheckContext& context, std::int32_t frames) {
 }
 
 Outcome latency(CheckContext& context) {
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     if (plugin.inputs() <= 0) return skipped("no audio inputs to send an impulse through");
     const std::int32_t atOpen = plugin.effect()->initialDelay;
     plugin.start(kRate, kBlock);
@@ -178,7 +178,7 @@ Outcome latency(CheckContext& context) {
 Outcome bypass(CheckContext& context) {
     constexpr std::int32_t kSettle = 4096;  // room for a fade into bypass
     constexpr std::int32_t kCompared = 16384;
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     if (plugin.inputs() <= 0) return skipped("no audio inputs to pass through");
     plugin.start(kRate, kBlock);
     BlockBuffers io(plugin, kBlock);

@@ -64,7 +64,7 @@ void guardedBlock(PluginUnderTest& plugin, CheckContext& context, std::int32_t f
 
 Outcome blockSizes(CheckContext& context) {
     constexpr double kRate = 44100.0;
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     SignalScan scan;
     Findings findings;
     for (const std::int32_t size : kBlockSizes) {
@@ -88,7 +88,7 @@ Outcome blockSizes(CheckContext& context) {
 }
 
 Outcome rate(CheckContext& context, double rate) {
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     BlockBuffers io(plugin, kRateBlock);
     SignalScan scan;
     plugin.start(rate, kRateBlock);
@@ -101,7 +101,7 @@ Outcome rate(CheckContext& context, double rate) {
 }
 
 Outcome zeroSamples(CheckContext& context) {
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     plugin.start(44100.0, 512);
     BlockBuffers io(plugin, 512);
     SignalScan scan;
@@ -125,7 +125,7 @@ Outcome zeroSamples(CheckContext& context) {
 Outcome largerBlocks(CheckContext& context) {
     constexpr std::int32_t kAnnounced = 1024;
     constexpr std::int32_t kGiven = 4096;
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     plugin.start(44100.0, kAnnounced);
     BlockBuffers io(plugin, kGiven);
     SignalScan scan;
@@ -235,7 +235,7 @@ void append(std::vector<float>& samples, const ChannelBuffers& buffers) {
 std::vector<float> oneAfterTheOther(CheckContext& context) {
     std::vector<float> samples;
     for (int round = 0; round < 2; ++round) {
-        PluginUnderTest plugin(context.module);
+        PluginUnderTest plugin(*context.module);
         plugin.start(44100.0, kTwoLargestBlock);
         TwoInput two = twoInput(context, plugin.inputs());
         ChannelBuffers output(plugin.outputs(), kTwoFrames);
@@ -246,8 +246,8 @@ std::vector<float> oneAfterTheOther(CheckContext& context) {
 }
 
 std::vector<float> inTurn(CheckContext& context) {
-    PluginUnderTest first(context.module);
-    PluginUnderTest second(context.module);
+    PluginUnderTest first(*context.module);
+    PluginUnderTest second(*context.module);
     first.start(44100.0, kTwoLargestBlock);
     second.start(44100.0, kTwoLargestBlock);
     TwoInput two = twoInput(context, first.inputs());
@@ -279,7 +279,7 @@ std::vector<float> inTurn(CheckContext& context) {
 }
 
 Outcome twoInstances(CheckContext& context) {
-    const std::int32_t outputs = PluginUnderTest(context.module).outputs();
+    const std::int32_t outputs = PluginUnderTest(*context.module).outputs();
     const std::size_t one = static_cast<std::size_t>(std::max(outputs, 0)) * kTwoFrames;
     const std::vector<float> alone = runProbe(context, "grid.two-instances.alone");
     const std::vector<float> aloneAgain = runProbe(context, "grid.two-instances.alone");
@@ -412,7 +412,7 @@ Outcome blockSplit(CheckContext& context) {
     constexpr std::int32_t kIrregular = 441;
     // Room behind for a plug-in that reads a whole announced block whatever
     // it is given: grid.block-sizes is where that is found.
-    ChannelBuffers input(PluginUnderTest(context.module).inputs(), kFrames + kWhole);
+    ChannelBuffers input(PluginUnderTest(*context.module).inputs(), kFrames + kWhole);
     fillNoise(input, context.random, kNoiseAmplitude, kFrames);
     const std::vector<std::int32_t> wholeBlocks = evenCut(kFrames, kWhole);
     const std::vector<std::int32_t> irregular = evenCut(kFrames, kIrregular);
@@ -420,7 +420,7 @@ Outcome blockSplit(CheckContext& context) {
     // The same blocks twice, then the other cuts, each in a fresh instance.
     std::vector<ChannelBuffers> outputs;
     for (const auto* cuts : {&wholeBlocks, &wholeBlocks, &irregular, &sizes}) {
-        PluginUnderTest plugin(context.module);
+        PluginUnderTest plugin(*context.module);
         plugin.start(44100.0, kWhole);
         ChannelBuffers in = input;
         outputs.emplace_back(plugin.outputs(), kFrames);

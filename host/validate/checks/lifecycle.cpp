@@ -26,10 +26,10 @@ Outcome openClose(CheckContext& context) {
     constexpr int kRounds = 100;
     int round = 0;
     for (; round < kRounds && !context.budget.spent(); ++round) {
-        PluginUnderTest plugin(context.module);
+        PluginUnderTest plugin(*context.module);
     }
     // The instances must also work after all that.
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     plugin.start(44100.0, kBlock);
     BlockBuffers io(plugin, kBlock);
     SignalScan scan;
@@ -43,7 +43,7 @@ Outcome openClose(CheckContext& context) {
 
 Outcome suspendResume(CheckContext& context) {
     constexpr int kRounds = 50;
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     plugin.start(44100.0, kBlock);
     BlockBuffers io(plugin, kBlock);
     SignalScan scan;
@@ -73,7 +73,7 @@ Outcome setupInEveryState(CheckContext& context) {
     // Each change alone: the rate down, the block down, the rate up, both.
     constexpr SetupStep kSteps[] = {{96000.0, 4096}, {22050.0, 4096}, {22050.0, 64},
                                     {88200.0, 64},   {44100.0, 1024}, {48000.0, 16}};
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     BlockBuffers io(plugin, 4096);
     SignalScan scan;
     // Set before processing was ever switched on.
@@ -102,7 +102,7 @@ Outcome setupInEveryState(CheckContext& context) {
 }
 
 Outcome setupWhileProcessing(CheckContext& context) {
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     BlockBuffers io(plugin, 4096);
     SignalScan scan;
     plugin.start(96000.0, 4096);
@@ -121,7 +121,7 @@ Outcome setupWhileProcessing(CheckContext& context) {
 }
 
 Outcome closeWhileProcessing(CheckContext& context) {
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     plugin.start(44100.0, kBlock);
     BlockBuffers io(plugin, kBlock);
     SignalScan scan;
@@ -131,7 +131,7 @@ Outcome closeWhileProcessing(CheckContext& context) {
 }
 
 Outcome unknownOpcodes(CheckContext& context) {
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     constexpr std::int32_t kOpcodes[] = {-1, -1000, 80, 81, 255, 1000, 0x7FFFFFFF};
     Findings findings;
     for (const std::int32_t opcode : kOpcodes) {
@@ -169,7 +169,7 @@ Outcome localeUnchanged(CheckContext& context) {
                                 ": a host that writes or reads numbers as text now gets them wrong"));
     };
     {
-        PluginUnderTest plugin(context.module);
+        PluginUnderTest plugin(*context.module);
         look("when the plug-in was opened");
         plugin.start(44100.0, kBlock);
         BlockBuffers io(plugin, kBlock);

@@ -19,9 +19,9 @@ std::string text(PluginUnderTest& plugin, std::int32_t opcode) {
 }
 
 Outcome entryAnswersRecord(CheckContext& context) {
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     const AEffect& e = *plugin.effect();
-    const std::string entry = context.module.entryName();
+    const std::string entry = context.module->entryName();
     if (context.fact) {
         char flags[16];
         std::snprintf(flags, sizeof flags, "0x%X", static_cast<unsigned>(e.flags));
@@ -44,7 +44,7 @@ Outcome entryAnswersRecord(CheckContext& context) {
 // The texts the plug-in names itself with, for the report. Asked apart from
 // the record: a plug-in that crashes on one is the identity checks' finding.
 Outcome describe(CheckContext& context) {
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     if (context.fact) {
         context.fact("name", text(plugin, effGetEffectName));
         context.fact("vendor", text(plugin, effGetVendorString));

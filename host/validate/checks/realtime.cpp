@@ -48,7 +48,7 @@ struct Tally {
 template <typename Count>
 Outcome allocationCheck(CheckContext& context, std::int32_t block, bool needsParameters, const Count& count) {
     if (!countingWorks()) return skipped("heap allocations cannot be counted in this build");
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     if (needsParameters && plugin.parameterCount() <= 0) return skipped("no parameters");
     plugin.start(44100.0, block);
     BlockBuffers io(plugin, block);
@@ -94,7 +94,7 @@ Outcome parameterThread(CheckContext& context) {
     constexpr int kMinBlocks = 400;
     constexpr std::int64_t kMinWrites = 10000;
     constexpr float kStep = 0.001f;
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     const std::int32_t count = plugin.parameterCount();
     if (count <= 0) return skipped("no parameters to write");
     plugin.start(44100.0, 256);

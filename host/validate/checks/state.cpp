@@ -152,7 +152,7 @@ struct Draw {
 
 Draw draw(CheckContext& context, const ChannelBuffers& input) {
     Draw d;
-    PluginUnderTest source(context.module);
+    PluginUnderTest source(*context.module);
     const std::int32_t count = source.parameterCount();
     d.count = count;
     std::vector<float> values;
@@ -161,7 +161,7 @@ Draw draw(CheckContext& context, const ChannelBuffers& input) {
     const ChannelBuffers savedSound = render(source, input);
     const Snapshot saved = snapshot(source);
 
-    PluginUnderTest target(context.module);
+    PluginUnderTest target(*context.module);
     if ((source.effect()->flags & effFlagsProgramChunks) != 0) {
         void* data = nullptr;
         const std::intptr_t size = source.dispatch(effGetChunk, 0, 0, &data);
@@ -188,7 +188,7 @@ Draw draw(CheckContext& context, const ChannelBuffers& input) {
     d.sound = soundGap(savedSound, restoredSound);
     if (!d.sound.same(kSoundTolerance)) {
         // Only a plug-in that repeats itself can be held to its sound.
-        PluginUnderTest twin(context.module);
+        PluginUnderTest twin(*context.module);
         for (std::int32_t i = 0; i < count; ++i) twin.setParameter(i, values[static_cast<std::size_t>(i)]);
         d.randomByDesign = !soundGap(savedSound, render(twin, input)).same(kSoundTolerance);
     }
@@ -196,7 +196,7 @@ Draw draw(CheckContext& context, const ChannelBuffers& input) {
 }
 
 Outcome restore(CheckContext& context) {
-    const std::int32_t inputs = PluginUnderTest(context.module).inputs();
+    const std::int32_t inputs = PluginUnderTest(*context.module).inputs();
     ChannelBuffers input(inputs, kSettle + kCompared);
     fillNoise(input, context.random, kNoiseAmplitude, input.frames());
     Findings findings;
@@ -252,7 +252,7 @@ void choose(PluginUnderTest& plugin, std::int32_t program) {
 }
 
 Outcome programs(CheckContext& context) {
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     const std::int32_t count = plugin.effect()->numPrograms;
     if (count <= 1) return passed(counted(std::max(count, 0), "program") + ": nothing to switch");
     const std::int32_t tried = std::min(count, kMostPrograms);
@@ -288,7 +288,7 @@ Outcome programs(CheckContext& context) {
 }
 
 Outcome programsWhileProcessing(CheckContext& context) {
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     const std::int32_t count = plugin.effect()->numPrograms;
     if (count <= 1) return passed(counted(std::max(count, 0), "program") + ": nothing to switch");
     plugin.start(44100.0, kBlock);

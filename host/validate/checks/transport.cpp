@@ -24,7 +24,7 @@ constexpr double kRate = 44100.0;
 using ClockScenario = std::function<void(ValidatorHost& host, int block, SeededRandom& random)>;
 
 Outcome underClock(CheckContext& context, const std::string& what, const ClockScenario& scenario) {
-    PluginUnderTest plugin(context.module);
+    PluginUnderTest plugin(*context.module);
     plugin.start(kRate, kBlock);
     BlockBuffers io(plugin, kBlock);
     SignalScan scan;

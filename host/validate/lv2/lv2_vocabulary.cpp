@@ -1,0 +1,80 @@
+#include "lv2_vocabulary.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "host/plugin/lv2/lilv_node.h"
+
+namespace vsthost::validate {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kType = "http://www.w3.org/1999/02/22-rdf-syntax-ns#type";
+constexpr const char* kSubClassOf = "http://www.w3.org/2000/01/rdf-schema#subClassOf";
+constexpr const char* kSpecification = "http://lv2plug.in/ns/lv2core#Specification";
+constexpr const char* kPlugin = "http://lv2plug.in/ns/lv2core#Plugin";
+
+// The folder's plug-in bundles are left out: lilv would read every one of
+// their manifests, and complain of the faulty ones, for nothing.
+bool declaresSpecification(const fs::path& manifest) {
+    std::ifstream in(manifest);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return text.find("Specification") != std::string::npos;
+}
+
+}  // namespace
+
+std::string Lv2Vocabulary::defaultFolder() { return DRAVELKINT_LV2_SPEC_DIR; }
+
+Lv2Vocabulary::Lv2Vocabulary(const std::string& folder) : folder_(folder), world_(lilv_world_new()) {
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+        const fs::path manifest = entry.path() / "manifest.ttl";
+        if (!fs::is_regular_file(manifest, error) || !declaresSpecification(manifest)) continue;
+        const LilvNodeOwner bundle(lilv_new_file_uri(world_, nullptr, (entry.path().string() + "/").c_str()));
+        lilv_world_load_bundle(world_, bundle.get());
+    }
+    const LilvNodeOwner type(lilv_new_uri(world_, kType));
+    const LilvNodeOwner specification(lilv_new_uri(world_, kSpecification));
+    const LilvNodesOwner specs(lilv_world_find_nodes(world_, nullptr, type.get(), specification.get()));
+    LILV_FOREACH(nodes, i, specs.get()) {
+        lilv_world_load_resource(world_, lilv_nodes_get(specs.get(), i));
+        ++specifications_;
+    }
+}
+
+Lv2Vocabulary::~Lv2Vocabulary() { lilv_world_free(world_); }
+
+bool Lv2Vocabulary::isA(const std::string& uri, const char* type) const {
+    const LilvNodeOwner subject(lilv_new_uri(world_, uri.c_str()));
+    const LilvNodeOwner predicate(lilv_new_uri(world_, kType));
+    const LilvNodeOwner object(lilv_new_uri(world_, type));
+    return subject && lilv_world_ask(world_, subject.get(), predicate.get(), object.get());
+}
+
+bool Lv2Vocabulary::isPluginClass(const std::string& uri) const {
+    const LilvNodeOwner subClassOf(lilv_new_uri(world_, kSubClassOf));
+    std::string at = uri;
+    // The core's hierarchy is a few levels deep; the bound stops a loop.
+    for (int depth = 0; depth < 16 && !at.empty(); ++depth) {
+        if (at == kPlugin) return true;
+        const LilvNodeOwner node(lilv_new_uri(world_, at.c_str()));
+        const LilvNodeOwner parent(lilv_world_get(world_, node.get(), subClassOf.get(), nullptr));
+        at = parent && lilv_node_is_uri(parent.get()) ? nodeText(parent.get()) : "";
+    }
+    return false;
+}
+
+std::vector<std::string> Lv2Vocabulary::extensionData() const {
+    const LilvNodeOwner type(lilv_new_uri(world_, kType));
+    const LilvNodeOwner extension(lilv_new_uri(world_, "http://lv2plug.in/ns/lv2core#ExtensionData"));
+    const LilvNodesOwner found(lilv_world_find_nodes(world_, nullptr, type.get(), extension.get()));
+    std::vector<std::string> uris;
+    LILV_FOREACH(nodes, i, found.get()) uris.push_back(nodeText(lilv_nodes_get(found.get(), i)));
+    return uris;
+}
+
+}  // namespace vsthost::validate

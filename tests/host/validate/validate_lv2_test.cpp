@@ -1,0 +1,166 @@
+// `dravelkint validate` on LV2 plug-ins: the paper checks, each fault caught
+// by its own check and by no other, on the stand-in bundles and on copies of
+// the sound one with one fault written into their data.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tool_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kBundles = LV2_FIXTURE_DIR;
+
+struct PaperReport {
+    int exitCode;
+    std::map<std::string, nlohmann::json> checks;  // by id
+    std::set<std::string> with(const std::string& verdict) const {
+        std::set<std::string> ids;
+        for (const auto& [id, check] : checks)
+            if (check.at("verdict") == verdict && id.rfind("paper.", 0) == 0) ids.insert(id);
+        return ids;
+    }
+};
+
+PaperReport validate(const std::string& bundle, const std::string& strictness, bool onlyPaper = true) {
+    std::vector<std::string> args{"validate", bundle, "--strictness", strictness, "--seed", "1", "--json"};
+    if (onlyPaper) args.insert(args.end(), {"--only", "paper"});
+    const ToolRun run = runTool(args);
+    PaperReport report{run.exitCode, {}};
+    const nlohmann::json document = nlohmann::json::parse(run.out);
+    for (const auto& check : document.at("checks")) report.checks[check.at("id")] = check;
+    return report;
+}
+
+// A copy of the sound bundle with `from` replaced by `to` in one of its files.
+std::string faultyCopy(const ScratchDirectory& scratch, const std::string& file, const std::string& from,
+                       const std::string& to) {
+    const fs::path bundle = scratch.path() / "faulty.lv2";
+    fs::copy(kBundles + "/good.lv2", bundle, fs::copy_options::recursive);
+    std::ifstream in(bundle / file);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from << " not in " << file;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    std::ofstream(bundle / file) << text;
+    return bundle.string();
+}
+
+struct Case {
+    const char* name;
+    std::string file, from, to;  // the fault written into the good bundle; none when file is empty
+    const char* strictness;
+    std::set<std::string> failing;  // exactly these paper checks fail
+    std::set<std::string> warning;  // and exactly these warn
+};
+
+const std::string kLatencyPort = "lv2:symbol \"latency\" ;";
+
+TEST(ValidateLv2, EachFaultOnPaperIsCaughtByItsCheckAlone) {
+    const std::vector<Case> cases{
+        {"good", "", "", "", "10", {}, {}},
+        {"bad-default", "", "", "", "10", {"paper.defaults"}, {}},
+        {"missing-required-feature-data", "", "", "", "10", {"paper.required-features"}, {}},
+        // Their faults show only when they run.
+        {"crash-in-run", "", "", "", "10", {}, {}},
+        {"nan-output", "", "", "", "10", {}, {}},
+        // Where the manifest names none, lilv finds none either.
+        {"no binary in the manifest",
+         "manifest.ttl",
+         "lv2:binary <good.so> ;",
+         "",
+         "10",
+         {"paper.manifest", "paper.binary"},
+         {}},
+        {"a binary that is not there", "manifest.ttl", "<good.so>", "<gone.so>", "10", {"paper.binary"}, {}},
+        {"a port without a name", "good.ttl", "lv2:name \"Latency\" ;", "", "10", {"paper.ports"}, {}},
+        {"two ports with one symbol", "good.ttl", kLatencyPort, "lv2:symbol \"gain\" ;", "10", {"paper.ports"}, {}},
+        {"a scale point out of range",
+         "good.ttl",
+         kLatencyPort,
+         kLatencyPort + " lv2:scalePoint [ <http://www.w3.org/2000/01/rdf-schema#label> \"far\" ; "
+                        "<http://www.w3.org/1999/02/22-rdf-syntax-ns#value> 3 ] ;",
+         "10",
+         {"paper.scale-points"},
+         {}},
+        {"a misspelt unit, as a warning",
+         "good.ttl",
+         kLatencyPort,
+         kLatencyPort + " <http://lv2plug.in/ns/extensions/units#unit> <http://lv2plug.in/ns/extensions/units#Hz> ;",
+         "5",
+         {},
+         {"paper.units"}},
+        {"a misspelt unit, as a failure",
+         "good.ttl",
+         kLatencyPort,
+         kLatencyPort + " <http://lv2plug.in/ns/extensions/units#unit> <http://lv2plug.in/ns/extensions/units#Hz> ;",
+         "7",
+         {"paper.units"},
+         {}},
+        {"extension data declared but not answered",
+         "good.ttl",
+         "lv2:extensionData state:interface",
+         "lv2:extensionData state:interface , <http://lv2plug.in/ns/ext/worker#interface>",
+         "10",
+         {"paper.extension-data"},
+         {}},
+        {"extension data answered but not declared",
+         "good.ttl",
+         "lv2:extensionData state:interface ;",
+         "",
+         "10",
+         {},
+         {"paper.extension-data"}},
+        {"a required feature no specification defines",
+         "good.ttl",
+         "lv2:requiredFeature urid:map",
+         "lv2:requiredFeature urid:map , <http://lv2plug.in/ns/ext/urid#mapp>",
+         "10",
+         {"paper.required-features"},
+         {}},
+        {"no class", "good.ttl", "a lv2:AmplifierPlugin ,", "a", "10", {}, {"paper.class"}},
+        {"no licence",
+         "good.ttl",
+         "doap:license <http://opensource.org/licenses/mit> ;",
+         "",
+         "10",
+         {},
+         {"paper.licence"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ScratchDirectory scratch;
+        const std::string bundle =
+            c.file.empty() ? kBundles + "/" + c.name + ".lv2" : faultyCopy(scratch, c.file, c.from, c.to);
+        const PaperReport report = validate(bundle, c.strictness);
+        EXPECT_EQ(report.with("FAIL"), c.failing);
+        EXPECT_EQ(report.with("WARN"), c.warning);
+        EXPECT_EQ(report.exitCode, c.failing.empty() ? 0 : 7);
+        EXPECT_EQ(report.checks.count("paper.licence"), 1u);
+    }
+}
+
+// The checks an LV2 plug-in does not yet go through are one SKIP line, not
+// left out; and Dravelkint's own bundle passes at the highest strictness.
+TEST(ValidateLv2, DravelkintsBundlePassesAndTheRestIsSaidToBeNotYetRun) {
+    const PaperReport report = validate(DRAVELKINT_LV2_BUNDLE, "10", false);
+    EXPECT_EQ(report.exitCode, 0);
+    EXPECT_EQ(report.with("FAIL"), std::set<std::string>{});
+    EXPECT_EQ(report.with("WARN"), std::set<std::string>{});
+    EXPECT_EQ(report.with("PASS").size(), 12u);
+    ASSERT_EQ(report.checks.count("run-time"), 1u);
+    EXPECT_EQ(report.checks.at("run-time").at("verdict"), "SKIP");
+    const std::string message = report.checks.at("run-time").at("message");
+    EXPECT_NE(message.find("grid"), std::string::npos) << message;
+    EXPECT_NE(message.find("not yet run on LV2 plug-ins"), std::string::npos) << message;
+}
+
+}  // namespace
