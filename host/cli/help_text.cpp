@@ -1,5 +1,6 @@
 // What `dravelkint --help` and each command's --help print.
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -230,9 +231,11 @@ time (1.5 call limits) is spent. What the plug-in prints is kept apart, below th
 Every check gives one line: PASS, FAIL, WARN or SKIP, its name and what it found, and
 below it, indented, every other thing it found. The editor is opened under a fresh Xvfb where one is installed, otherwise on DISPLAY.
 
-An LV2 plug-in goes through the paper checks: its data as lilv reads it, against the LV2
-specifications installed and against its binary (whose answers are asked in a process of
-their own); the groups that run it are not yet run on LV2 plug-ins, which one SKIP line says.
+An LV2 plug-in goes through the paper checks first: its data as lilv reads it, against the
+LV2 specifications installed and against its binary (whose answers are asked in a process
+of their own). Then the run-time groups, with the checks marked LV2 in the list below;
+grid.in-place is LV2's alone, and an allocation in run fails only where the plug-in claims
+lv2:hardRTCapable (a warning otherwise). Its UIs are not opened yet.
 
 Some findings are warnings below a strictness and failures from it: subnormal output and
 a missing effFlagsCanReplacing (4), heap allocations in processing or parameter calls and
@@ -280,13 +283,20 @@ Exit codes: 0 when the folders were searched, also when some plug-ins could not 
 opened; 2 a bad command line.
 )";
 
+// Every check once, with the formats it runs on.
 void printChecks() {
     std::vector<validate::CheckGroup> groups{validate::loadGroup()};
     groups.insert(groups.end(), validate::catalogue().begin(), validate::catalogue().end());
     groups.insert(groups.end(), validate::lv2Catalogue().begin(), validate::lv2Catalogue().end());
+    std::set<std::string> listed;
     for (const validate::CheckGroup& group : groups)
-        for (const validate::Check& check : group.checks)
-            if (!check.quiet) std::printf("  %2d  %-30s %s\n", check.strictness, check.id.c_str(), check.about.c_str());
+        for (const validate::Check& check : group.checks) {
+            if (check.quiet || !listed.insert(check.id).second) continue;
+            const char* formats = check.formats == validate::Formats::both  ? "VST LV2"
+                                  : check.formats == validate::Formats::lv2 ? "    LV2"
+                                                                            : "VST    ";
+            std::printf("  %2d  %s  %-30s %s\n", check.strictness, formats, check.id.c_str(), check.about.c_str());
+        }
 }
 
 }  // namespace

@@ -33,18 +33,6 @@ bool selected(const ValidateCommand& command, const std::string& group) {
     return command.only.empty() || std::find(command.only.begin(), command.only.end(), group) != command.only.end();
 }
 
-// One line for the groups an LV2 plug-in is not put through yet, so that a
-// report of the paper checks alone is not taken for a full validation.
-void notYetRunOnLv2(const ValidateCommand& command, validate::Report& report) {
-    std::string groups;
-    for (const std::string& name : validate::groupNames())
-        if (selected(command, name) && std::none_of(validate::lv2Catalogue().begin(), validate::lv2Catalogue().end(),
-                                                    [&](const validate::CheckGroup& g) { return g.name == name; }))
-            groups += (groups.empty() ? "" : ", ") + name;
-    if (groups.empty()) return;
-    report.add({"run-time", "run-time", validate::Verdict::skip, groups + ": not yet run on LV2 plug-ins"});
-}
-
 }  // namespace
 
 ValidationOutcome runValidate(const ValidateCommand& command) {
@@ -139,7 +127,6 @@ ValidationOutcome runValidate(const ValidateCommand& command) {
         }
         ranGroups += (ranGroups.empty() ? "" : ", ") + group.name;
     }
-    if (lv2 && stoppedIn.empty()) notYetRunOnLv2(command, report);
     if (!stoppedIn.empty()) {
         const std::string how = interruption.failure("").what();  // "stopped by SIGTERM"
         const std::string ran =

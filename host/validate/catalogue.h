@@ -38,6 +38,9 @@ struct CheckContext {
     Verdict failFrom(int level) const { return strictness >= level ? Verdict::fail : Verdict::warn; }
 };
 
+// Which plug-ins a check runs on: it asks what one format has, or both.
+enum class Formats { vst2, lv2, both };
+
 struct Check {
     std::string id;     // "group.name", as the report shows it
     int strictness;     // the lowest strictness that runs it
@@ -49,6 +52,7 @@ struct Check {
     // Gathers facts for the report and gives no verdict of its own, whatever
     // happens in it.
     bool quiet = false;
+    Formats formats = Formats::vst2;
 };
 
 // The verdict for a crash, hang or exception in `check`: a failure from its
@@ -89,7 +93,8 @@ CheckGroup paperGroup();
 // Every VST 2.4 group but the load group, in the order they run.
 const std::vector<CheckGroup>& catalogue();
 
-// The groups an LV2 plug-in is put through today.
+// The groups an LV2 plug-in is put through: the paper checks, then each
+// group above with only its checks for LV2, under the same names.
 const std::vector<CheckGroup>& lv2Catalogue();
 
 // The name of every group, the load group's first, then the VST 2.4 groups

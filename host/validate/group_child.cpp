@@ -19,6 +19,7 @@
 #include "elapsed_seconds.h"
 #include "fresh_process.h"
 #include "group_runner.h"
+#include "host/plugin/lv2/plugin_world.h"
 #include "host/plugin/plugin_module.h"
 #include "host/text/failure.h"
 #include "host/validate/lv2/lv2_subject.h"
@@ -43,12 +44,12 @@ std::string oneLine(std::string text) {
     return text;
 }
 
-const CheckGroup* findGroup(const std::string& name) {
+// The groups of both formats share names: the plug-in's format picks.
+const CheckGroup* findGroup(const std::string& name, bool lv2) {
     static const CheckGroup load = loadGroup();
-    if (name == load.name) return &load;
-    for (const auto* groups : {&catalogue(), &lv2Catalogue()})
-        for (const CheckGroup& group : *groups)
-            if (group.name == name) return &group;
+    if (name == load.name && !lv2) return &load;
+    for (const CheckGroup& group : lv2 ? lv2Catalogue() : catalogue())
+        if (group.name == name) return &group;
     return nullptr;
 }
 
@@ -67,7 +68,7 @@ void runChild(const std::string& groupAndStart, const RunSettings& settings) {
     ::setrlimit(RLIMIT_CORE, &noCore);
 
     const std::size_t colon = groupAndStart.rfind(':');
-    const CheckGroup* group = findGroup(groupAndStart.substr(0, colon));
+    const CheckGroup* group = findGroup(groupAndStart.substr(0, colon), Lv2World::names(settings.pluginPath));
     if (group == nullptr || colon == std::string::npos) {
         std::fprintf(stderr, "dravelkint: no check group in '%s'\n", groupAndStart.c_str());
         ::_exit(1);

@@ -1,32 +1,92 @@
 #include "plugin_under_test.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "call_in_progress.h"
 #include "call_sequence.h"
 #include "host/allocation/allocation_counter.h"
+#include "host/plugin/lv2/lv2_plugin.h"
 #include "host/plugin/plugin_module.h"
+#include "host/text/failure.h"
 
 namespace vsthost::validate {
 
-PluginUnderTest::PluginUnderTest(const PluginModule& module)
+namespace {
+
+// A VST 2.4 record for a check that has a library, else the LV2 plug-in its run names.
+std::unique_ptr<PluginInstance> vstFor(const CheckContext& context, HostCallback& host, CallWatcher* watcher) {
+    if (context.module == nullptr) return nullptr;
+    return std::make_unique<PluginInstance>(*context.module, host, watcher);
+}
+
+std::unique_ptr<Lv2Plugin> lv2For(const CheckContext& context, const Transport& clock, CallWatcher* watcher) {
+    if (context.module != nullptr) return nullptr;
+    if (context.run == nullptr) throw std::logic_error("an LV2 check without the plug-in's name");
+    return std::make_unique<Lv2Plugin>(context.run->pluginPath, watcher, clock);
+}
+
+}  // namespace
+
+PluginUnderTest::PluginUnderTest(const CheckContext& context)
     : CallRecorder(Arguments::whereSet),
-      sequenceNumber(CallSequence::active() != nullptr ? CallSequence::active()->newInstance() : 0),
-      instance(std::make_unique<PluginInstance>(module, host_, static_cast<CallWatcher*>(this))) {}
+      // Only VST 2.4 calls are recorded for a replay.
+      sequenceNumber(
+          CallSequence::active() != nullptr && context.module != nullptr ? CallSequence::active()->newInstance() : 0),
+      instance(vstFor(context, host_, this)),
+      lv2_(lv2For(context, host_.transport, this)),
+      plugin_(instance ? static_cast<Plugin*>(instance.get()) : lv2_.get()) {}
 
 PluginUnderTest::~PluginUnderTest() = default;
 
+PluginInstance& PluginUnderTest::vst() const {
+    if (!instance) throw std::logic_error("a VST 2.4 call asked of an LV2 plug-in");
+    return *instance;
+}
+
+void PluginUnderTest::setParameter(std::int32_t index, float value) {
+    if (instance)
+        instance->setParameterUnchecked(index, value);
+    else if (index >= 0 && index < parameterCount())
+        lv2_->setParameter(index, value);
+}
+
+float PluginUnderTest::getParameter(std::int32_t index) {
+    if (instance) return instance->parameterUnchecked(index);
+    return index >= 0 && index < parameterCount() ? lv2_->parameter(index) : 0.0f;
+}
+
+void PluginUnderTest::setBlockSize(std::int32_t frames) {
+    announced = frames;
+    if (instance) instance->setBlockSize(frames);
+}
+
+// An LV2 plug-in takes the rate and the largest block when it is made and
+// activated, so they reach it here.
+void PluginUnderTest::resume() {
+    if (instance) return instance->resume();
+    lv2_->start(sampleRate_, announced > 0 ? announced : 4096);
+    lv2Processing = true;
+}
+
+void PluginUnderTest::suspend() {
+    if (instance) return instance->suspend();
+    lv2_->stop();
+    lv2Processing = false;
+}
+
 void PluginUnderTest::closeWhileProcessing() {
     noteContext("with processing on");
-    instance->closeAsIs();
+    vst().closeAsIs();
     noteContext("");
 }
 
 void PluginUnderTest::setSampleRate(double rate) {
     sampleRate_ = rate;
     host_.transport.setSampleRate(rate);
-    instance->setSampleRate(rate);
+    if (instance) instance->setSampleRate(rate);
 }
 
 void PluginUnderTest::start(double sampleRate, std::int32_t maxBlockSize) {
@@ -41,9 +101,12 @@ void PluginUnderTest::process(ChannelBuffers& inputs, ChannelBuffers& outputs, s
 }
 
 void PluginUnderTest::process(float** inputs, float** outputs, std::int32_t frames) {
-    for (std::int32_t c = 0; c < this->outputs(); ++c) std::fill_n(outputs[c], std::max(frames, 0), kUnwritten);
+    // Outputs in their inputs' buffers (processing in place) hold the input.
+    for (std::int32_t c = 0; c < this->outputs(); ++c)
+        if (std::find(inputs, inputs + this->inputs(), outputs[c]) == inputs + this->inputs())
+            std::fill_n(outputs[c], std::max(frames, 0), kUnwritten);
     blockAudio = reinterpret_cast<const void* const*>(inputs);
-    instance->process(inputs, outputs, frames);
+    plugin_->process(inputs, outputs, frames);
     blockAudio = nullptr;
     host_.transport.advance(frames);
 }
@@ -73,15 +136,17 @@ void PluginUnderTest::calling(const PluginCall& call) {
                                        blockAudio);
     // A plug-in that reads the announced block, not the frames given, crashes
     // in the blocks shorter than it: the message names both.
-    const bool block =
-        call.kind == Kind::process || call.kind == Kind::processReplacing || call.kind == Kind::processDoubleReplacing;
+    const bool block = call.kind == Kind::process || call.kind == Kind::processReplacing ||
+                       call.kind == Kind::processDoubleReplacing || call.kind == Kind::run;
     if (block)
         noteCall("%s, announced block %d", inProgress(), static_cast<int>(announced));
     else
         noteCall("%s", inProgress());
     if (call.kind == Kind::setParameter) counted = countingAllocations ? &inSetParameter : nullptr;
-    if (call.kind == Kind::process || call.kind == Kind::processReplacing)
-        counted = countingAllocations ? &inProcess : nullptr;
+    // An LV2 plug-in's run is its audio thread; its worker's calls are not.
+    const bool audio = call.kind == Kind::process || call.kind == Kind::processReplacing ||
+                       (call.kind == Kind::run && std::string_view(call.entry) == "run");
+    if (audio) counted = countingAllocations ? &inProcess : nullptr;
     if (counted != nullptr) allocation_counter::start();
 }
 

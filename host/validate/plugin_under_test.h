@@ -1,5 +1,6 @@
 // One instance of the plug-in being validated, with its own host, driven
-// through the same PluginInstance as a render. Every call into the plug-in
+// through the same plug-in classes as a render: PluginInstance for a VST 2.4
+// library, Lv2Plugin for an LV2 plug-in. Every call into the plug-in
 // is announced first (call_in_progress.h), so that a crash or hang can be
 // named; heap allocations inside processing and parameter calls can be
 // counted; the outputs are filled with a marker before every block, so that
@@ -11,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "catalogue.h"
 #include "frame/effect_record.h"
 #include "frame/opcodes.h"
 #include "host/plugin/call_recorder.h"
@@ -21,7 +23,7 @@
 struct VstEvents;
 
 namespace vsthost {
-class PluginModule;
+class Lv2Plugin;
 }  // namespace vsthost
 
 namespace vsthost::validate {
@@ -43,38 +45,42 @@ public:
 
 class PluginUnderTest : private CallRecorder {
 public:
-    // Calls the entry point and opens the record; throws Failure when no
-    // usable record comes back.
-    explicit PluginUnderTest(const PluginModule& module);
+    // The plug-in the check validates: a VST 2.4 record, opened by calling
+    // the entry point (throws Failure when no usable record comes back), or
+    // an LV2 plug-in, instantiated when processing first starts.
+    explicit PluginUnderTest(const CheckContext& context);
     // Switches processing off if it is on, then closes.
     ~PluginUnderTest() override;
     PluginUnderTest(const PluginUnderTest&) = delete;
     PluginUnderTest& operator=(const PluginUnderTest&) = delete;
 
-    AEffect* effect() const { return instance->effect(); }
+    // The plug-in through the interface both formats share.
+    Plugin& plugin() const { return *plugin_; }
+    // Null for an LV2 plug-in; effect() and dispatch() are for VST 2.4 checks only.
+    Lv2Plugin* lv2() const { return lv2_.get(); }
+    AEffect* effect() const { return vst().effect(); }
     ValidatorHost& host() { return host_; }
-    std::int32_t inputs() const { return instance->inputs(); }
-    std::int32_t outputs() const { return instance->outputs(); }
-    std::int32_t parameterCount() const { return instance->parameterCount(); }
+    std::int32_t inputs() const { return plugin_->inputs(); }
+    std::int32_t outputs() const { return plugin_->outputs(); }
+    std::int32_t parameterCount() const { return plugin_->parameterCount(); }
+    std::int32_t latency() const { return plugin_->latency(); }
 
     std::intptr_t dispatch(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
                            float opt = 0.0f) {
-        return instance->dispatch(opcode, index, value, ptr, opt);
+        return vst().dispatch(opcode, index, value, ptr, opt);
     }
-    // Any index: some checks send ones the plug-in does not have.
-    void setParameter(std::int32_t index, float value) { instance->setParameterUnchecked(index, value); }
-    float getParameter(std::int32_t index) { return instance->parameterUnchecked(index); }
+    // Any index for a VST 2.4 record: some checks send ones the plug-in does
+    // not have. An LV2 plug-in has no calls for indices it lacks.
+    void setParameter(std::int32_t index, float value);
+    float getParameter(std::int32_t index);
 
     void setSampleRate(double rate);
-    void setBlockSize(std::int32_t frames) {
-        announced = frames;
-        instance->setBlockSize(frames);
-    }
-    void resume() { instance->resume(); }
-    void suspend() { instance->suspend(); }
+    void setBlockSize(std::int32_t frames);
+    void resume();
+    void suspend();
     // Processing off if it was on, sample rate, largest block, processing on.
     void start(double sampleRate, std::int32_t maxBlockSize);
-    bool processing() const { return instance->processing(); }
+    bool processing() const { return lv2_ ? lv2Processing : instance->processing(); }
     double sampleRate() const { return sampleRate_; }
 
     // One block (PluginInstance::process), then the transport moves on.
@@ -93,6 +99,7 @@ public:
     void closeWhileProcessing();
 
 private:
+    PluginInstance& vst() const;
     void calling(const PluginCall& call) override;
     void returned() override;
 
@@ -107,7 +114,11 @@ private:
     std::int64_t* counted = nullptr;  // where the call in progress adds its allocations
     std::int64_t inProcess = 0;
     std::int64_t inSetParameter = 0;
-    std::unique_ptr<PluginInstance> instance;  // last: closes while the rest still stands
+    bool lv2Processing = false;
+    // Last: closes while the rest still stands. One of the two is set.
+    std::unique_ptr<PluginInstance> instance;
+    std::unique_ptr<Lv2Plugin> lv2_;
+    Plugin* plugin_;
 };
 
 }  // namespace vsthost::validate

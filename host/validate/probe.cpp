@@ -13,6 +13,7 @@
 #include "call_in_progress.h"
 #include "fresh_process.h"
 #include "group_runner.h"
+#include "host/plugin/lv2/plugin_world.h"
 #include "host/plugin/plugin_module.h"
 
 namespace vsthost::validate {
@@ -53,10 +54,14 @@ void runProbeChild(const std::string& name, const RunSettings& settings) {
     }
     int code = 0;
     try {
-        noteCall("dlopen(%s)", settings.pluginPath.c_str());
-        const PluginModule module(settings.pluginPath);
-        noteCallDone();
-        CheckContext context{&module,
+        // An LV2 plug-in is opened by its instances; a VST 2.4 library here.
+        std::unique_ptr<PluginModule> module;
+        if (!Lv2World::names(settings.pluginPath)) {
+            noteCall("dlopen(%s)", settings.pluginPath.c_str());
+            module = std::make_unique<PluginModule>(settings.pluginPath);
+            noteCallDone();
+        }
+        CheckContext context{module.get(),
                              nullptr,
                              settings.strictness,
                              SeededRandom(settings.seed, name),

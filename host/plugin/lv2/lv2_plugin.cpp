@@ -226,6 +226,9 @@ void Lv2Plugin::instantiate(double sampleRate, std::int32_t maxBlockSize) {
     work_.attach(static_cast<const LV2_Worker_Interface*>(worker), lilv_instance_get_handle(instance_));
 
     silence_.assign(static_cast<std::size_t>(maxBlock_), 0.0f);
+    const LilvNodeOwner broken = world_->uri(LV2_CORE__inPlaceBroken);
+    inPlaceBroken_ = lilv_plugin_has_feature(world_->plugin(), broken.get());
+    inputCopies_.assign(inPlaceBroken_ ? audioInputs_.size() : 0, silence_);
     atoms_.clear();
     cvBuffers_.clear();
     writesPosition_ = !designated_.empty();
@@ -281,7 +284,7 @@ void Lv2Plugin::restore(const LilvState* state) {
 
 void Lv2Plugin::process(float** inputs, float** outputs, std::int32_t frames) {
     if (instance_ == nullptr || !active_) throw std::logic_error("LV2 plug-in processes before it is started");
-    if (frames <= 0) return;
+    if (frames < 0) return;
     if (frames > maxBlock_)
         throw std::invalid_argument("block of " + std::to_string(frames) + " frames past the largest, " +
                                     std::to_string(maxBlock_));
@@ -290,7 +293,15 @@ void Lv2Plugin::process(float** inputs, float** outputs, std::int32_t frames) {
         connect(port, data);
         connected_[port] = data;
     };
-    for (std::size_t c = 0; c < audioInputs_.size(); ++c) attach(audioInputs_[c], inputs[c]);
+    for (std::size_t c = 0; c < audioInputs_.size(); ++c) {
+        float* in = inputs[c];
+        if (inPlaceBroken_ &&
+            std::find(outputs, outputs + audioOutputs_.size(), in) != outputs + audioOutputs_.size()) {
+            std::copy_n(in, frames, inputCopies_[c].begin());
+            in = inputCopies_[c].data();
+        }
+        attach(audioInputs_[c], in);
+    }
     for (std::size_t c = 0; c < audioOutputs_.size(); ++c) attach(audioOutputs_[c], outputs[c]);
 
     // A position is a few dozen bytes: sent every block, it spares the

@@ -66,8 +66,20 @@ public:
 
     void start(double sampleRate, std::int32_t maxBlockSize) override;
     void stop() override;
+    // Any block, the empty one too (it runs with 0 frames). Where the plug-in
+    // claims lv2:inPlaceBroken, an input given in an output's buffer reaches
+    // it through a copy.
     void process(float** inputs, float** outputs, std::int32_t frames) override;
     void shutDown() override;
+
+    // The state a host saves with a session: the state extension's
+    // properties and the control inputs, as Turtle text. Only once processing
+    // has started, when the instance exists. Throws Failure (plugin) where
+    // the plug-in gives none.
+    std::string saveState();
+    // Restores a state saveState() gave, now and into every instance made
+    // from now on; throws Failure (plugin) for text that is no state.
+    void restoreState(const std::string& saved);
 
 private:
     struct Parameter {
@@ -103,6 +115,7 @@ private:
     void freeInstance();
     const std::vector<Preset>& presetList() const;
     static void setPortValue(const char* symbol, void* self, const void* value, std::uint32_t size, std::uint32_t type);
+    static const void* portValue(const char* symbol, void* self, std::uint32_t* size, std::uint32_t* type);
 
     std::unique_ptr<Lv2World> world_;
     CallWatcher* watcher_;
@@ -123,6 +136,8 @@ private:
     std::vector<AtomBuffer> atoms_;
     std::vector<std::pair<std::uint32_t, std::vector<float>>> cvBuffers_;
     std::vector<float> silence_;  // audio ports until process() connects them
+    bool inPlaceBroken_ = false;
+    std::vector<std::vector<float>> inputCopies_;  // by input, where in-place is broken
     std::uint32_t atomCapacity_ = 0;
     bool writesPosition_ = false;
 

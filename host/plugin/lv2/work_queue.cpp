@@ -1,5 +1,6 @@
 #include "work_queue.h"
 
+#include <cstring>
 #include <utility>
 
 #include "host/plugin/watched_call.h"
@@ -8,11 +9,28 @@ namespace vsthost {
 
 namespace {
 
-// More than any job a plug-in sends through a ring buffer; a size past it is
-// a fault, not a job.
+// More than any response a plug-in sends through a ring buffer; a size past
+// it is a fault, not a message.
 constexpr std::uint32_t kLargestMessage = 1u << 24;
+// Room for the jobs of one block, in 8-byte words: more than hosts' rings hold.
+constexpr std::size_t kJobWords = std::size_t{1} << 15;
 
 }  // namespace
+
+WorkQueue::WorkQueue(CallWatcher* watcher) : watcher_(watcher) {
+    jobs_.reserve(kJobWords);
+    running_.reserve(kJobWords);
+}
+
+bool WorkQueue::append(Words& queue, std::uint32_t size, const void* data) {
+    const std::size_t words = 1 + (std::size_t{size} + 7) / 8;
+    if (queue.size() + words > queue.capacity()) return false;
+    queue.push_back(size);
+    const std::size_t at = queue.size();
+    queue.resize(at + words - 1, 0);
+    if (size > 0) std::memcpy(queue.data() + at, data, size);
+    return true;
+}
 
 void WorkQueue::attach(const LV2_Worker_Interface* worker, LV2_Handle handle) {
     worker_ = worker != nullptr && worker->work != nullptr ? worker : nullptr;
@@ -22,10 +40,8 @@ void WorkQueue::attach(const LV2_Worker_Interface* worker, LV2_Handle handle) {
 
 LV2_Worker_Status WorkQueue::schedule(LV2_Worker_Schedule_Handle handle, std::uint32_t size, const void* data) {
     auto* queue = static_cast<WorkQueue*>(handle);
-    if (size > kLargestMessage || (size > 0 && data == nullptr)) return LV2_WORKER_ERR_UNKNOWN;
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    queue->jobs_.emplace_back(bytes, bytes + size);
-    return LV2_WORKER_SUCCESS;
+    if (size > 0 && data == nullptr) return LV2_WORKER_ERR_UNKNOWN;
+    return append(queue->jobs_, size, data) ? LV2_WORKER_SUCCESS : LV2_WORKER_ERR_NO_SPACE;
 }
 
 LV2_Worker_Status WorkQueue::respond(LV2_Worker_Respond_Handle handle, std::uint32_t size, const void* data) {
@@ -39,11 +55,13 @@ LV2_Worker_Status WorkQueue::respond(LV2_Worker_Respond_Handle handle, std::uint
 void WorkQueue::runPending(bool afterRun) {
     if (worker_ == nullptr) return;
     if (!jobs_.empty()) {
-        std::vector<Message> jobs;
-        std::swap(jobs, jobs_);
-        for (const Message& job : jobs) {
+        running_.clear();
+        std::swap(running_, jobs_);  // both keep their room
+        for (std::size_t at = 0; at < running_.size();) {
+            const auto size = static_cast<std::uint32_t>(running_[at]);
             WatchedCall call(watcher_, "work");
-            worker_->work(handle_, &WorkQueue::respond, this, static_cast<std::uint32_t>(job.size()), job.data());
+            worker_->work(handle_, &WorkQueue::respond, this, size, running_.data() + at + 1);
+            at += 1 + (std::size_t{size} + 7) / 8;
         }
     }
     if (!responses_.empty()) {

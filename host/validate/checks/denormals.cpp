@@ -48,7 +48,7 @@ double timedRun(PluginUnderTest& plugin, ChannelBuffers& input, ChannelBuffers& 
 }
 
 Outcome tailCost(CheckContext& context) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     plugin.start(kRate, kBlock);
     ChannelBuffers normal(plugin.inputs(), kMeasured);
     fillNoise(normal, context.random, kNoiseAmplitude, kMeasured);
@@ -81,7 +81,8 @@ CheckGroup denormalsGroup() {
     return {"denormals",
             {
                 {"denormals.tail-cost", 5,
-                 "silence after a loud burst costs at most 1.5 times a normal signal (a warning otherwise)", tailCost},
+                 "silence after a loud burst costs at most 1.5 times a normal signal (a warning otherwise)", tailCost,
+                 1, false, Formats::both},
             }};
 }
 

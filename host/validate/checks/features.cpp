@@ -41,7 +41,7 @@ std::vector<std::vector<Sample>> channels(std::int32_t count, std::int32_t frame
 
 Outcome doublePrecision(CheckContext& context) {
     constexpr std::int32_t kFrames = 16384;
-    PluginUnderTest wide(*context.module);
+    PluginUnderTest wide(context);
     const AEffect& e = *wide.effect();
     if ((e.flags & effFlagsCanDoubleReplacing) == 0)
         return skipped(std::string("not offered: effFlagsCanDoubleReplacing is not set") +
@@ -49,7 +49,7 @@ Outcome doublePrecision(CheckContext& context) {
                             ? " (the record has a processDoubleReplacing entry all the same; hosts go by the flag)"
                             : ""));
     if (e.processDoubleReplacing == nullptr) return skipped("no processDoubleReplacing entry (identity.entries)");
-    PluginUnderTest narrow(*context.module);
+    PluginUnderTest narrow(context);
     wide.dispatch(effSetProcessPrecision, 0, 1);  // 64-bit samples
     wide.start(kRate, kBlock);
     narrow.start(kRate, kBlock);
@@ -100,7 +100,7 @@ Outcome doublePrecision(CheckContext& context) {
 
 // The loudest output of a fresh instance given silence, over `frames`.
 float loudestWithoutInput(CheckContext& context, std::int32_t frames) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     plugin.start(kRate, kBlock);
     BlockBuffers io(plugin, kBlock);
     float loudest = 0.0f;
@@ -117,9 +117,9 @@ float loudestWithoutInput(CheckContext& context, std::int32_t frames) {
 }
 
 Outcome latency(CheckContext& context) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     if (plugin.inputs() <= 0) return skipped("no audio inputs to send an impulse through");
-    const std::int32_t atOpen = plugin.effect()->initialDelay;
+    const std::int32_t atOpen = plugin.latency();
     plugin.start(kRate, kBlock);
     const int told = plugin.host().ioChanged;
     BlockBuffers io(plugin, kBlock);
@@ -128,14 +128,15 @@ Outcome latency(CheckContext& context) {
         io.in.fill(0.0f);
         plugin.process(io.in, io.out, kBlock);
     }
-    const std::int32_t reported = plugin.effect()->initialDelay;
+    const std::int32_t reported = plugin.latency();
     Findings findings;
-    if (reported != atOpen && plugin.host().ioChanged == told)
+    // An LV2 plug-in's latency is an output port, read after every run.
+    if (plugin.lv2() == nullptr && reported != atOpen && plugin.host().ioChanged == told)
         findings.add({context.failFrom(7), "initialDelay went from " + std::to_string(atOpen) + " to " +
                                                std::to_string(reported) +
                                                " frames once processing started, without audioMasterIOChanged: hosts "
                                                "read it when processing starts"});
-    if (reported < 0) return failed("initialDelay is " + std::to_string(reported) + ", a negative latency");
+    if (reported < 0) return failed("the latency is " + std::to_string(reported) + " frames, a negative latency");
     const std::int32_t window = std::min(reported, 1 << 20) + 16384;
     std::vector<float> level;
     for (std::int32_t done = 0; done < window; done += kBlock) {
@@ -172,13 +173,21 @@ Outcome latency(CheckContext& context) {
     if (peakAt + 2 < reported && first < reported)
         findings.add(failed(claim + ", but an impulse comes out at frame " + std::to_string(peakAt) +
                             ": ahead of what a host compensates for"));
+    // The impulse itself, unchanged but for its delay: that delay is the
+    // plug-in's latency, whatever it claims.
+    const bool clean = std::all_of(level.begin(), level.end(), [&, i = std::int32_t{0}](float x) mutable {
+        return std::abs(i++ - peakAt) <= 2 || x < 0.01f * peak;
+    });
+    if (clean && first > reported + 2)
+        findings.add(failed(claim + ", but its output is the impulse delayed by " + counted(peakAt, "frame") +
+                            ": a host compensating what it claims puts it late"));
     return findings.outcome(claim + "; an impulse comes out at frame " + std::to_string(peakAt) + ", not before");
 }
 
 Outcome bypass(CheckContext& context) {
     constexpr std::int32_t kSettle = 4096;  // room for a fade into bypass
     constexpr std::int32_t kCompared = 16384;
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     if (plugin.inputs() <= 0) return skipped("no audio inputs to pass through");
     plugin.start(kRate, kBlock);
     BlockBuffers io(plugin, kBlock);
@@ -232,10 +241,10 @@ CheckGroup featuresGroup() {
                  "of the single-precision output",
                  doublePrecision},
                 {"features.latency", 3,
-                 "initialDelay, read once processing has started: an impulse comes out no earlier (a change "
-                 "without audioMasterIOChanged fails from strictness 7; skipped for a plug-in as loud without "
-                 "input)",
-                 latency},
+                 "the latency (initialDelay, an LV2 latency port), read once processing has started: an impulse "
+                 "comes out no earlier, and a plain delay of it no later (a change without audioMasterIOChanged "
+                 "fails from strictness 7; skipped for a plug-in as loud without input)",
+                 latency, 1, false, Formats::both},
                 {"features.bypass", 3,
                  "where effSetBypass(1) answers 1: the output is the input, delayed by the latency", bypass},
             }};

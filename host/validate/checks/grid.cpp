@@ -4,6 +4,8 @@
 // state; and, for a plug-in without latency, how the audio is cut into blocks
 // does not change it. Block sizes and rates are tried apart, so that a fault
 // at one block size is reported once, not once for every rate.
+#include <lv2/core/lv2.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -11,11 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "host/plugin/lv2/lilv_node.h"
 #include "host/text/figures.h"
 #include "host/validate/audio_probe.h"
 #include "host/validate/catalogue.h"
 #include "host/validate/findings.h"
 #include "host/validate/guarded_buffers.h"
+#include "host/validate/lv2/lv2_subject.h"
 #include "host/validate/plugin_under_test.h"
 #include "host/validate/probe.h"
 
@@ -64,7 +68,7 @@ void guardedBlock(PluginUnderTest& plugin, CheckContext& context, std::int32_t f
 
 Outcome blockSizes(CheckContext& context) {
     constexpr double kRate = 44100.0;
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     SignalScan scan;
     Findings findings;
     for (const std::int32_t size : kBlockSizes) {
@@ -88,7 +92,7 @@ Outcome blockSizes(CheckContext& context) {
 }
 
 Outcome rate(CheckContext& context, double rate) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     BlockBuffers io(plugin, kRateBlock);
     SignalScan scan;
     plugin.start(rate, kRateBlock);
@@ -101,7 +105,7 @@ Outcome rate(CheckContext& context, double rate) {
 }
 
 Outcome zeroSamples(CheckContext& context) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     plugin.start(44100.0, 512);
     BlockBuffers io(plugin, 512);
     SignalScan scan;
@@ -125,7 +129,7 @@ Outcome zeroSamples(CheckContext& context) {
 Outcome largerBlocks(CheckContext& context) {
     constexpr std::int32_t kAnnounced = 1024;
     constexpr std::int32_t kGiven = 4096;
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     plugin.start(44100.0, kAnnounced);
     BlockBuffers io(plugin, kGiven);
     SignalScan scan;
@@ -235,7 +239,7 @@ void append(std::vector<float>& samples, const ChannelBuffers& buffers) {
 std::vector<float> oneAfterTheOther(CheckContext& context) {
     std::vector<float> samples;
     for (int round = 0; round < 2; ++round) {
-        PluginUnderTest plugin(*context.module);
+        PluginUnderTest plugin(context);
         plugin.start(44100.0, kTwoLargestBlock);
         TwoInput two = twoInput(context, plugin.inputs());
         ChannelBuffers output(plugin.outputs(), kTwoFrames);
@@ -246,8 +250,8 @@ std::vector<float> oneAfterTheOther(CheckContext& context) {
 }
 
 std::vector<float> inTurn(CheckContext& context) {
-    PluginUnderTest first(*context.module);
-    PluginUnderTest second(*context.module);
+    PluginUnderTest first(context);
+    PluginUnderTest second(context);
     first.start(44100.0, kTwoLargestBlock);
     second.start(44100.0, kTwoLargestBlock);
     TwoInput two = twoInput(context, first.inputs());
@@ -279,7 +283,7 @@ std::vector<float> inTurn(CheckContext& context) {
 }
 
 Outcome twoInstances(CheckContext& context) {
-    const std::int32_t outputs = PluginUnderTest(*context.module).outputs();
+    const std::int32_t outputs = PluginUnderTest(context).outputs();
     const std::size_t one = static_cast<std::size_t>(std::max(outputs, 0)) * kTwoFrames;
     const std::vector<float> alone = runProbe(context, "grid.two-instances.alone");
     const std::vector<float> aloneAgain = runProbe(context, "grid.two-instances.alone");
@@ -412,7 +416,7 @@ Outcome blockSplit(CheckContext& context) {
     constexpr std::int32_t kIrregular = 441;
     // Room behind for a plug-in that reads a whole announced block whatever
     // it is given: grid.block-sizes is where that is found.
-    ChannelBuffers input(PluginUnderTest(*context.module).inputs(), kFrames + kWhole);
+    ChannelBuffers input(PluginUnderTest(context).inputs(), kFrames + kWhole);
     fillNoise(input, context.random, kNoiseAmplitude, kFrames);
     const std::vector<std::int32_t> wholeBlocks = evenCut(kFrames, kWhole);
     const std::vector<std::int32_t> irregular = evenCut(kFrames, kIrregular);
@@ -420,14 +424,14 @@ Outcome blockSplit(CheckContext& context) {
     // The same blocks twice, then the other cuts, each in a fresh instance.
     std::vector<ChannelBuffers> outputs;
     for (const auto* cuts : {&wholeBlocks, &wholeBlocks, &irregular, &sizes}) {
-        PluginUnderTest plugin(*context.module);
+        PluginUnderTest plugin(context);
         plugin.start(44100.0, kWhole);
         ChannelBuffers in = input;
         outputs.emplace_back(plugin.outputs(), kFrames);
         processCut(plugin, in, outputs.back(), *cuts);
         // Some plug-ins know their latency only once they process.
-        if (plugin.effect()->initialDelay != 0)
-            return skipped("the plug-in claims a latency of " + std::to_string(plugin.effect()->initialDelay) +
+        if (plugin.latency() != 0)
+            return skipped("the plug-in claims a latency of " + std::to_string(plugin.latency()) +
                            " frames, so blocks may legitimately change its output");
     }
     const Difference again = compare(outputs[0], outputs[1], kFrames);
@@ -452,6 +456,53 @@ Outcome blockSplit(CheckContext& context) {
                             byRandom.message);
 }
 
+// The same noise through instances given output buffers of their own, and
+// through one whose outputs are its inputs' buffers, as hosts that process
+// in place give them. An LV2 plug-in that cannot work so must say
+// lv2:inPlaceBroken, and is then given buffers of its own.
+Outcome inPlace(CheckContext& context) {
+    constexpr std::int32_t kFrames = 16384;
+    constexpr std::int32_t kBlock = 512;
+    const LilvNodeOwner broken = context.lv2->data.uri(LV2_CORE__inPlaceBroken);
+    if (lilv_plugin_has_feature(context.lv2->data.plugin(), broken.get()))
+        return passed("its data claims lv2:inPlaceBroken, so it is given buffers of its own, never the same");
+    PluginUnderTest probe(context);
+    const std::int32_t inputs = probe.inputs();
+    const std::int32_t outputs = probe.outputs();
+    if (std::min(inputs, outputs) <= 0) return passed("no input and output to share a buffer");
+    ChannelBuffers input(inputs, kFrames);
+    fillNoise(input, context.random, kNoiseAmplitude, kFrames);
+    const std::vector<std::int32_t> blocks = evenCut(kFrames, kBlock);
+    std::vector<ChannelBuffers> apart;
+    for (int round = 0; round < 2; ++round) {
+        PluginUnderTest plugin(context);
+        plugin.start(44100.0, kBlock);
+        ChannelBuffers in = input;
+        apart.emplace_back(outputs, kFrames);
+        processCut(plugin, in, apart.back(), blocks);
+    }
+    const Difference again = compare(apart[0], apart[1], kFrames);
+    if (!again.identical)
+        return skipped("two instances given the same input differ " + by(again) +
+                       " (random by design), so in-place processing cannot be compared");
+    // Each output written over the input of its number; outputs beyond the inputs get buffers of their own.
+    ChannelBuffers shared(std::max(inputs, outputs), kFrames);
+    for (std::int32_t c = 0; c < inputs; ++c) std::copy_n(input.channel(c), kFrames, shared.channel(c));
+    PluginUnderTest plugin(context);
+    plugin.start(44100.0, kBlock);
+    std::vector<float*> in(static_cast<std::size_t>(inputs));
+    std::vector<float*> out(static_cast<std::size_t>(outputs));
+    for (std::int32_t offset = 0; offset < kFrames; offset += kBlock) {
+        for (std::size_t c = 0; c < in.size(); ++c) in[c] = shared.pointers()[c] + offset;
+        for (std::size_t c = 0; c < out.size(); ++c) out[c] = shared.pointers()[c] + offset;
+        plugin.process(in.data(), out.data(), kBlock);
+    }
+    const Difference d = compare(apart[0], shared, kFrames);
+    if (d.identical) return passed("each output written over its input's buffer gives exactly what buffers apart give");
+    return failed("each output written over its input's buffer gives other output than buffers apart, " + by(d) +
+                  ", and its data does not claim lv2:inPlaceBroken: hosts that process in place get that");
+}
+
 }  // namespace
 
 const std::vector<Probe>& probes() {
@@ -466,22 +517,27 @@ CheckGroup gridGroup() {
                             "noise at 44100 Hz in blocks of 1, 2, 31, 64, 512, 4096, 16384 and random sizes, each "
                             "announced: output finite, no subnormals, bounded, every output written, nothing past "
                             "the block",
-                            blockSizes});
+                            blockSizes, 1, false, Formats::both});
     for (const double r : kSampleRates)
         group.checks.push_back({"grid.rate-" + rateText(r), 2,
                                 "up to 10 s of noise at " + rateText(r) + " Hz in blocks of " +
                                     std::to_string(kRateBlock) + ": output finite, no subnormals, bounded",
-                                [r](CheckContext& c) { return rate(c, r); }});
-    group.checks.push_back({"grid.zero-frames", 3, "blocks of 0 frames write nothing and do no harm", zeroSamples});
+                                [r](CheckContext& c) { return rate(c, r); }, 1, false, Formats::both});
+    group.checks.push_back({"grid.zero-frames", 3, "blocks of 0 frames write nothing and do no harm", zeroSamples, 1,
+                            false, Formats::both});
     group.checks.push_back({"grid.two-instances", 4,
                             "two instances processing in turn give what each gives alone (passes for a plug-in "
                             "random by design)",
-                            twoInstances});
+                            twoInstances, 1, false, Formats::both});
     group.checks.push_back({"grid.block-split", 5,
                             "the same audio cut into blocks of 441 frames and of random sizes gives what whole "
                             "blocks give when no latency is claimed: differences that cluster at block boundaries "
                             "or last fail, ones that settle at the start pass",
-                            blockSplit});
+                            blockSplit, 1, false, Formats::both});
+    group.checks.push_back({"grid.in-place", 3,
+                            "outputs written over their inputs' buffers give what buffers apart give, unless the "
+                            "data claims lv2:inPlaceBroken",
+                            inPlace, 1, false, Formats::lv2});
     group.checks.push_back({"grid.larger-blocks", 8,
                             "blocks 4 times larger than announced (out of protocol): output finite and bounded",
                             largerBlocks});

@@ -17,7 +17,7 @@ constexpr std::int32_t kMaxChannels = 1024;
 constexpr std::int32_t kMaxCount = 100000;
 
 Outcome counts(CheckContext& context) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     const AEffect& e = *plugin.effect();
     Findings findings;
     auto within = [&](const char* what, std::int32_t value, std::int32_t most) {
@@ -35,7 +35,7 @@ Outcome counts(CheckContext& context) {
 }
 
 Outcome entries(CheckContext& context) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     const AEffect& e = *plugin.effect();
     Findings findings;
     const bool replacing = (e.flags & effFlagsCanReplacing) != 0;
@@ -59,7 +59,7 @@ Outcome entries(CheckContext& context) {
 }
 
 Outcome identityText(CheckContext& context, std::int32_t opcode, std::int32_t bound, const std::string& what) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     const WrittenText written = probeText([&](char* buffer) { plugin.dispatch(opcode, 0, 0, buffer); });
     if (auto finding = judgeText(written, bound, what, context.strictness)) return *finding;
     if (!written.written) return passed(what + ": nothing written (not offered)");
@@ -67,7 +67,7 @@ Outcome identityText(CheckContext& context, std::int32_t opcode, std::int32_t bo
 }
 
 Outcome programName(CheckContext& context) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     if (plugin.effect()->numPrograms <= 0) return passed("no programs");
     const WrittenText written = probeText([&](char* buffer) { plugin.dispatch(effGetProgramName, 0, 0, buffer); });
     if (auto finding = judgeText(written, kProgramNameBound, "program name", context.strictness)) return *finding;
@@ -75,7 +75,7 @@ Outcome programName(CheckContext& context) {
 }
 
 Outcome parameterTexts(CheckContext& context) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     const std::int32_t count = plugin.parameterCount();
     if (count <= 0) return passed("no parameters");
     Findings findings;
@@ -99,14 +99,14 @@ Outcome parameterTexts(CheckContext& context) {
 }
 
 Outcome vstVersion(CheckContext& context) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     const auto version = static_cast<std::int32_t>(plugin.dispatch(effGetVstVersion));
     if (version == 2400) return passed("effGetVstVersion answers 2400");
     return warned("effGetVstVersion answers " + std::to_string(version) + " where a VST 2.4 plug-in answers 2400");
 }
 
 Outcome uniqueId(CheckContext& context) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     const std::int32_t id = plugin.effect()->uniqueID;
     if (id == 0) return {context.failFrom(6), "uniqueID is 0: hosts cannot tell the plug-in's settings apart"};
     return passed("uniqueID '" + fourCharText(id) + "'");

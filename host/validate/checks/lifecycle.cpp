@@ -26,10 +26,15 @@ Outcome openClose(CheckContext& context) {
     constexpr int kRounds = 100;
     int round = 0;
     for (; round < kRounds && !context.budget.spent(); ++round) {
-        PluginUnderTest plugin(*context.module);
+        PluginUnderTest plugin(context);
+        // An LV2 plug-in is instantiated when processing starts.
+        if (plugin.lv2() != nullptr) {
+            plugin.start(44100.0, kBlock);
+            plugin.suspend();
+        }
     }
     // The instances must also work after all that.
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     plugin.start(44100.0, kBlock);
     BlockBuffers io(plugin, kBlock);
     SignalScan scan;
@@ -43,7 +48,7 @@ Outcome openClose(CheckContext& context) {
 
 Outcome suspendResume(CheckContext& context) {
     constexpr int kRounds = 50;
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     plugin.start(44100.0, kBlock);
     BlockBuffers io(plugin, kBlock);
     SignalScan scan;
@@ -73,7 +78,7 @@ Outcome setupInEveryState(CheckContext& context) {
     // Each change alone: the rate down, the block down, the rate up, both.
     constexpr SetupStep kSteps[] = {{96000.0, 4096}, {22050.0, 4096}, {22050.0, 64},
                                     {88200.0, 64},   {44100.0, 1024}, {48000.0, 16}};
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     BlockBuffers io(plugin, 4096);
     SignalScan scan;
     // Set before processing was ever switched on.
@@ -102,7 +107,7 @@ Outcome setupInEveryState(CheckContext& context) {
 }
 
 Outcome setupWhileProcessing(CheckContext& context) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     BlockBuffers io(plugin, 4096);
     SignalScan scan;
     plugin.start(96000.0, 4096);
@@ -121,7 +126,7 @@ Outcome setupWhileProcessing(CheckContext& context) {
 }
 
 Outcome closeWhileProcessing(CheckContext& context) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     plugin.start(44100.0, kBlock);
     BlockBuffers io(plugin, kBlock);
     SignalScan scan;
@@ -131,7 +136,7 @@ Outcome closeWhileProcessing(CheckContext& context) {
 }
 
 Outcome unknownOpcodes(CheckContext& context) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     constexpr std::int32_t kOpcodes[] = {-1, -1000, 80, 81, 255, 1000, 0x7FFFFFFF};
     Findings findings;
     for (const std::int32_t opcode : kOpcodes) {
@@ -169,17 +174,14 @@ Outcome localeUnchanged(CheckContext& context) {
                                 ": a host that writes or reads numbers as text now gets them wrong"));
     };
     {
-        PluginUnderTest plugin(*context.module);
+        PluginUnderTest plugin(context);
         look("when the plug-in was opened");
         plugin.start(44100.0, kBlock);
         BlockBuffers io(plugin, kBlock);
         SignalScan scan;
         for (int b = 0; b < 4; ++b) processNoise(plugin, io, context.random, kBlock, scan);
         look("while it processed");
-        for (std::int32_t i = 0; i < std::min(plugin.parameterCount(), 64); ++i) {
-            char text[512] = {};
-            plugin.dispatch(effGetParamDisplay, i, 0, text);
-        }
+        for (std::int32_t i = 0; i < std::min(plugin.parameterCount(), 64); ++i) plugin.plugin().parameterDisplay(i);
         look("when it wrote its parameters' displays");
     }
     look("when it was closed");
@@ -191,17 +193,20 @@ Outcome localeUnchanged(CheckContext& context) {
 CheckGroup lifecycleGroup() {
     return {"lifecycle",
             {
-                {"lifecycle.open-close", 1, "100 instances opened and closed, then one processes", openClose},
+                {"lifecycle.open-close", 1,
+                 "100 instances opened and closed (an LV2 one instantiated, activated and deactivated), then one "
+                 "processes",
+                 openClose, 1, false, Formats::both},
                 {"lifecycle.suspend-resume", 2, "processing switched off and on repeatedly, requests repeated",
-                 suspendResume},
+                 suspendResume, 1, false, Formats::both},
                 {"lifecycle.setup-states", 2,
                  "sample rate and block size set before processing, then each changed with processing off",
-                 setupInEveryState},
+                 setupInEveryState, 1, false, Formats::both},
                 {"lifecycle.setup-while-processing", 8,
                  "sample rate and block size changed while processing is on (out of protocol)", setupWhileProcessing},
                 {"lifecycle.close-processing", 4, "closed without processing switched off first", closeWhileProcessing},
                 {"lifecycle.locale", 2, "the process locale is the same after opening, processing and closing",
-                 localeUnchanged},
+                 localeUnchanged, 1, false, Formats::both},
                 {"lifecycle.unknown-opcodes", 6,
                  "opcodes no plug-in knows (negative, 80 and above) answer 0 and change nothing", unknownOpcodes},
             }};

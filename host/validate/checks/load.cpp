@@ -19,7 +19,7 @@ std::string text(PluginUnderTest& plugin, std::int32_t opcode) {
 }
 
 Outcome entryAnswersRecord(CheckContext& context) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     const AEffect& e = *plugin.effect();
     const std::string entry = context.module->entryName();
     if (context.fact) {
@@ -44,7 +44,7 @@ Outcome entryAnswersRecord(CheckContext& context) {
 // The texts the plug-in names itself with, for the report. Asked apart from
 // the record: a plug-in that crashes on one is the identity checks' finding.
 Outcome describe(CheckContext& context) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     if (context.fact) {
         context.fact("name", text(plugin, effGetEffectName));
         context.fact("vendor", text(plugin, effGetVendorString));

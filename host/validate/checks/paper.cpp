@@ -562,7 +562,7 @@ Outcome manifest(CheckContext& context) {
 }
 
 Check paper(const char* name, const char* about, Outcome (*run)(CheckContext&)) {
-    return Check{std::string("paper.") + name, kMinStrictness, about, run};
+    return Check{std::string("paper.") + name, kMinStrictness, about, run, 1, false, Formats::lv2};
 }
 
 }  // namespace

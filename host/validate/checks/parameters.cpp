@@ -41,7 +41,7 @@ std::string ranText(const CheckContext& context, bool finished, const std::strin
 // says what held where nothing was found.
 template <typename Inspect>
 Outcome probeEveryParameter(CheckContext& context, const std::string& what, const Inspect& inspect) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     const std::int32_t count = plugin.parameterCount();
     if (count <= 0) return passed("no parameters");
     Findings findings;
@@ -78,7 +78,7 @@ Outcome displayTexts(CheckContext& context) {
 }
 
 Outcome extremes(CheckContext& context) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     const std::int32_t count = plugin.parameterCount();
     plugin.start(44100.0, kBlock);
     BlockBuffers io(plugin, kBlock);
@@ -110,7 +110,7 @@ Outcome extremes(CheckContext& context) {
 Outcome automation(CheckContext& context) {
     constexpr std::int32_t kStep = 32;
     constexpr std::int32_t kFrames = 88200;
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     const std::int32_t count = plugin.parameterCount();
     plugin.start(44100.0, kStep);
     BlockBuffers io(plugin, kStep);
@@ -135,10 +135,10 @@ Outcome outOfRange(CheckContext& context) {
     // NaN last, and each value in an instance of its own, so that a plug-in
     // that cannot take NaN still shows what the others do to it.
     const float values[] = {-1.0f, 2.0f, -1.0e30f, 1.0e30f, -inf, inf, std::numeric_limits<float>::quiet_NaN()};
-    if (PluginUnderTest(*context.module).parameterCount() <= 0) return passed("no parameters");
+    if (PluginUnderTest(context).parameterCount() <= 0) return passed("no parameters");
     Findings findings;
     for (const float value : values) {
-        PluginUnderTest plugin(*context.module);
+        PluginUnderTest plugin(context);
         const std::int32_t count = plugin.parameterCount();
         plugin.start(44100.0, kBlock);
         BlockBuffers io(plugin, kBlock);
@@ -161,7 +161,7 @@ Outcome outOfRange(CheckContext& context) {
 }
 
 Outcome foreignIndices(CheckContext& context) {
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     const std::int32_t count = plugin.parameterCount();
     Findings findings;
     for (const std::int32_t index : {-1, count, count + 1000}) {
@@ -191,8 +191,11 @@ CheckGroup parametersGroup() {
         {
             {"parameters.read-back", 2, "every parameter at 0, 1 and random values reads back within 0 to 1", readBack},
             {"parameters.display-texts", 2, "display texts within 8 characters at each of those values", displayTexts},
-            {"parameters.extremes", 3, "all parameters at 0 and 1, and each alone: output finite", extremes},
-            {"parameters.automation", 3, "random automation every 32 frames: output finite", automation},
+            {"parameters.extremes", 3,
+             "all parameters at 0 and 1 (an LV2 port's minimum and maximum), and each alone: output finite", extremes,
+             1, false, Formats::both},
+            {"parameters.automation", 3, "random automation every 32 frames: output finite", automation, 1, false,
+             Formats::both},
             {"parameters.out-of-range", 5,
              "values outside 0 to 1, infinite and NaN keep the output finite and the plug-in alive (a failure from "
              "strictness 7)",

@@ -3,6 +3,8 @@
 // must survive there: parameters written by another thread while it
 // processes, as hosts write them from their user-interface or automation
 // threads.
+#include <lv2/core/lv2.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -16,6 +18,7 @@
 #include "host/validate/audio_probe.h"
 #include "host/validate/call_in_progress.h"
 #include "host/validate/catalogue.h"
+#include "host/validate/lv2/lv2_subject.h"
 #include "host/validate/plugin_under_test.h"
 
 namespace vsthost::validate {
@@ -48,15 +51,20 @@ struct Tally {
 template <typename Count>
 Outcome allocationCheck(CheckContext& context, std::int32_t block, bool needsParameters, const Count& count) {
     if (!countingWorks()) return skipped("heap allocations cannot be counted in this build");
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     if (needsParameters && plugin.parameterCount() <= 0) return skipped("no parameters");
     plugin.start(44100.0, block);
     BlockBuffers io(plugin, block);
     SignalScan scan;
     const Tally tally = count(plugin, io, scan);
-    if (tally.allocations > 0)
-        return {context.failFrom(6), std::to_string(tally.allocations) + " heap allocations in " + tally.calls};
-    return passed(tally.calls + ": no heap allocation");
+    if (tally.allocations <= 0) return passed(tally.calls + ": no heap allocation");
+    const std::string found = std::to_string(tally.allocations) + " heap allocations in " + tally.calls;
+    if (context.lv2 == nullptr) return {context.failFrom(6), found};
+    // An LV2 plug-in says in its data whether it keeps to the rules of a real-time thread.
+    const LilvNodeOwner hardRt = context.lv2->data.uri(LV2_CORE__hardRTCapable);
+    if (lilv_plugin_has_feature(context.lv2->data.plugin(), hardRt.get()))
+        return failed(found + ", although its data claims lv2:hardRTCapable");
+    return warned(found + " (its data does not claim lv2:hardRTCapable)");
 }
 
 Outcome processAllocations(CheckContext& context) {
@@ -94,7 +102,7 @@ Outcome parameterThread(CheckContext& context) {
     constexpr int kMinBlocks = 400;
     constexpr std::int64_t kMinWrites = 10000;
     constexpr float kStep = 0.001f;
-    PluginUnderTest plugin(*context.module);
+    PluginUnderTest plugin(context);
     const std::int32_t count = plugin.parameterCount();
     if (count <= 0) return skipped("no parameters to write");
     plugin.start(44100.0, 256);
@@ -144,7 +152,9 @@ CheckGroup realtimeGroup() {
     return {"realtime",
             {
                 {"realtime.process-allocations", 4,
-                 "no heap allocation in processing calls (a failure from strictness 6)", processAllocations},
+                 "no heap allocation in processing calls (a failure from strictness 6; for LV2 a failure where "
+                 "lv2:hardRTCapable is claimed, else a warning)",
+                 processAllocations, 1, false, Formats::both},
                 {"realtime.parameter-allocations", 4,
                  "no heap allocation in parameter changes between blocks (a failure from strictness 6)",
                  parameterAllocations},
