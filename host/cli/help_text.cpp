@@ -1,6 +1,5 @@
 // What `dravelkint --help` and each command's --help print.
 #include <cstdio>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -285,13 +284,9 @@ opened; 2 a bad command line.
 
 // Every check once, with the formats it runs on.
 void printChecks() {
-    std::vector<validate::CheckGroup> groups{validate::loadGroup()};
-    groups.insert(groups.end(), validate::catalogue().begin(), validate::catalogue().end());
-    groups.insert(groups.end(), validate::lv2Catalogue().begin(), validate::lv2Catalogue().end());
-    std::set<std::string> listed;
-    for (const validate::CheckGroup& group : groups)
+    for (const validate::CheckGroup& group : validate::everyGroup())
         for (const validate::Check& check : group.checks) {
-            if (check.quiet || !listed.insert(check.id).second) continue;
+            if (check.quiet) continue;
             const char* formats = check.formats == validate::Formats::both  ? "VST LV2"
                                   : check.formats == validate::Formats::lv2 ? "    LV2"
                                                                             : "VST    ";

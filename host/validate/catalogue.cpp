@@ -49,10 +49,19 @@ const std::vector<CheckGroup>& lv2Catalogue() {
     return groups;
 }
 
+const std::vector<CheckGroup>& everyGroup() {
+    static const std::vector<CheckGroup> groups = [] {
+        std::vector<CheckGroup> all{loadGroup()};
+        all.insert(all.end(), runTimeGroups().begin(), runTimeGroups().end());
+        all.push_back(paperGroup());
+        return all;
+    }();
+    return groups;
+}
+
 std::vector<std::string> groupNames() {
-    std::vector<std::string> names{loadGroup().name};
-    for (const CheckGroup& group : catalogue()) names.push_back(group.name);
-    names.push_back(paperGroup().name);
+    std::vector<std::string> names;
+    for (const CheckGroup& group : everyGroup()) names.push_back(group.name);
     return names;
 }
 

@@ -97,8 +97,11 @@ const std::vector<CheckGroup>& catalogue();
 // group above with only its checks for LV2, under the same names.
 const std::vector<CheckGroup>& lv2Catalogue();
 
-// The name of every group, the load group's first, then the VST 2.4 groups
-// in the order they run, then those only for LV2.
+// Every group with the checks of both formats, as --help lists them: the
+// load group, the run-time groups in the order they run, the paper group.
+const std::vector<CheckGroup>& everyGroup();
+
+// The name of every group, in that order.
 std::vector<std::string> groupNames();
 
 }  // namespace vsthost::validate

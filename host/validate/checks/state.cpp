@@ -12,6 +12,7 @@
 #include "host/text/counted.h"
 #include "host/text/figures.h"
 #include "host/validate/audio_probe.h"
+#include "host/validate/call_in_progress.h"
 #include "host/validate/catalogue.h"
 #include "host/validate/findings.h"
 #include "host/validate/plugin_under_test.h"
@@ -306,6 +307,29 @@ Outcome programsWhileProcessing(CheckContext& context) {
     return judgeOutput(scan, context, counted(p, "program") + " chosen between blocks while processing", kOnlyFinite);
 }
 
+// An LV2 plug-in's presets, each loaded (its state restored) between blocks
+// while processing, as a user picks them in a host.
+Outcome presets(CheckContext& context) {
+    PluginUnderTest plugin(context);
+    const std::vector<std::string> names = plugin.plugin().presets();
+    if (names.empty()) return passed("no presets");
+    plugin.start(44100.0, kBlock);
+    BlockBuffers io(plugin, kBlock);
+    SignalScan scan;
+    std::size_t loaded = 0;
+    for (; loaded < names.size() && loaded < kMostPrograms && !context.budget.spent(); ++loaded) {
+        const std::string what = "after preset '" + names[loaded] + "' was loaded";
+        noteContext(what.c_str());
+        plugin.plugin().loadPreset(names[loaded]);
+        for (int b = 0; b < 2; ++b) processNoise(plugin, io, context.random, kBlock, scan);
+    }
+    noteContext("");
+    return judgeOutput(scan, context,
+                       std::to_string(loaded) + " of " + counted(static_cast<std::int64_t>(names.size()), "preset") +
+                           " loaded between blocks while processing",
+                       kOnlyFinite);
+}
+
 }  // namespace
 
 CheckGroup stateGroup() {
@@ -323,6 +347,8 @@ CheckGroup stateGroup() {
                  programs},
                 {"state.programs-processing", 4, "programs chosen between blocks while processing: output finite",
                  programsWhileProcessing},
+                {"state.presets", 3, "presets loaded in turn between blocks while processing: output finite", presets,
+                 1, false, Formats::lv2},
             }};
 }
 
