@@ -3,6 +3,8 @@
 // values. Read once when the plug-in is opened.
 #pragma once
 
+#include <lilv/lilv.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,6 +31,7 @@ struct PortInfo {
     bool sidechain = false;         // lv2:isSideChain
     bool reportsLatency = false;    // the output that reports the delay
     bool supportsPosition = false;  // an atom port taking time:Position
+    bool supportsPatch = false;     // an atom port taking patch:Message
     std::string designation;        // what the port stands for, as a URI, or ""
 
     // Control ports.
@@ -47,5 +50,8 @@ struct PortInfo {
 };
 
 std::vector<PortInfo> readPorts(const Lv2World& world);
+
+// The symbol a units:unit value stands for ("Hz"), or "" for none.
+std::string unitSymbol(const Lv2World& world, const LilvNode* unit);
 
 }  // namespace vsthost
