@@ -55,7 +55,8 @@ void Lv2Plugin::setPortValue(const char* symbol, void* self, const void* value, 
     else
         return;
     for (const Parameter& p : plugin->parameters_)
-        if (plugin->ports_[p.port].symbol == symbol) plugin->controls_[p.port] = static_cast<float>(number);
+        if (p.property < 0 && plugin->ports_[p.port].symbol == symbol)
+            plugin->controls_[p.port] = static_cast<float>(number);
 }
 
 void Lv2Plugin::loadPreset(const std::string& name) {
