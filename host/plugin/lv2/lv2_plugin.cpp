@@ -165,13 +165,7 @@ void Lv2Plugin::store(const Parameter& p, double value) {
     Property& property = properties_[static_cast<std::size_t>(p.property)];
     // As the atom of its range carries it, so that reading it back answers
     // what the plug-in was told.
-    switch (property.info.range) {
-        case PropertyRange::float32: value = static_cast<float>(value); break;
-        case PropertyRange::float64: break;
-        case PropertyRange::int32:
-        case PropertyRange::int64: value = std::round(value); break;
-        case PropertyRange::boolean: value = value != 0.0 ? 1.0 : 0.0; break;
-    }
+    value = representable(property.info.range, value);
     property.value = value;
     property.given = true;
     property.pending = true;

@@ -3,7 +3,6 @@
 #include <lv2/atom/util.h>
 #include <lv2/patch/patch.h>
 
-#include <cmath>
 #include <cstring>
 
 namespace vsthost {
@@ -27,8 +26,12 @@ bool PatchWriter::appendSet(void* buffer, std::uint32_t capacity, LV2_URID prope
     switch (range) {
         case PropertyRange::float32: lv2_atom_forge_float(&forge_, static_cast<float>(value)); break;
         case PropertyRange::float64: lv2_atom_forge_double(&forge_, value); break;
-        case PropertyRange::int32: lv2_atom_forge_int(&forge_, static_cast<std::int32_t>(std::lround(value))); break;
-        case PropertyRange::int64: lv2_atom_forge_long(&forge_, std::llround(value)); break;
+        case PropertyRange::int32:
+            lv2_atom_forge_int(&forge_, static_cast<std::int32_t>(representable(range, value)));
+            break;
+        case PropertyRange::int64:
+            lv2_atom_forge_long(&forge_, static_cast<std::int64_t>(representable(range, value)));
+            break;
         case PropertyRange::boolean: lv2_atom_forge_bool(&forge_, value != 0.0); break;
     }
     lv2_atom_forge_pop(&forge_, &object);

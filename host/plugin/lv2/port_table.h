@@ -3,11 +3,12 @@
 // values. Read once when the plug-in is opened.
 #pragma once
 
-#include <lilv/lilv.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// As lilv declares it, so that what includes this needs no lilv.
+typedef struct LilvNodeImpl LilvNode;
 
 namespace vsthost {
 

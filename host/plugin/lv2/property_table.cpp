@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 #include "lilv_node.h"
@@ -121,6 +123,21 @@ const char* rangeName(PropertyRange range) {
         case PropertyRange::boolean: break;
     }
     return "bool";
+}
+
+double representable(PropertyRange range, double value) {
+    // A range read as a float may end past the type's limit: 2147483647 reads as 2^31.
+    constexpr double kLongLimit = 9223372036854774784.0;  // the largest double below 2^63
+    switch (range) {
+        case PropertyRange::float32: return static_cast<float>(value);
+        case PropertyRange::float64: return value;
+        case PropertyRange::int32:
+            return std::clamp(std::round(value), static_cast<double>(std::numeric_limits<std::int32_t>::min()),
+                              static_cast<double>(std::numeric_limits<std::int32_t>::max()));
+        case PropertyRange::int64: return std::clamp(std::round(value), -kLongLimit, kLongLimit);
+        case PropertyRange::boolean: break;
+    }
+    return value != 0.0 ? 1.0 : 0.0;
 }
 
 std::vector<PropertyInfo> readProperties(const Lv2World& world) {

@@ -26,6 +26,9 @@ struct PropertyInfo {
 
 // "float", "double", "int", "long", "bool".
 const char* rangeName(PropertyRange range);
+// `value` as an atom of `range` holds it: rounded to a float or a whole
+// number, within an Int's or a Long's limits, a Bool 0 or 1.
+double representable(PropertyRange range, double value);
 
 // Those of a numeric range with a minimum, a maximum and a default (a Bool
 // needs only the default); the others cannot be set as a number and are
