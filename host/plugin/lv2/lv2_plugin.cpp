@@ -213,8 +213,6 @@ void Lv2Plugin::start(double sampleRate, std::int32_t maxBlockSize) {
     WatchedCall call(watcher_, "activate");
     lilv_instance_activate(instance_);
     active_ = true;
-    // Activating may reset what the plug-in was told.
-    for (Property& property : properties_) property.pending = property.given;
 }
 
 void Lv2Plugin::stop() {

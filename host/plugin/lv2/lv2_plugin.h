@@ -114,6 +114,7 @@ private:
     void store(const Parameter& p, double value);
     void addProperties();
     void sendProperties(void* buffer);
+    void takePresetProperties(const LilvNode* preset);
     void instantiate(double sampleRate, std::int32_t maxBlockSize);
     void connect(std::uint32_t port, void* data);
     void restore(const LilvState* state);

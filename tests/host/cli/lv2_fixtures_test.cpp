@@ -238,8 +238,8 @@ TEST(Lv2Fixtures, TheSongsPositionFindsEveryBeat) {
 }
 
 // The fixture's bundle copied with more patch:writable properties beside its
-// Trim, which it ignores: each numeric one is a parameter on its own scale,
-// the others none.
+// Trim, which it ignores, and a preset of two: each numeric one is a
+// parameter on its own scale, the others none.
 std::string bundleWithProperties(const ScratchDirectory& dir) {
     const std::filesystem::path copy = dir.path() / "properties.lv2";
     std::filesystem::copy(bundle("state-not-restored"), copy);
@@ -253,6 +253,10 @@ std::string bundleWithProperties(const ScratchDirectory& dir) {
 	<http://lv2plug.in/ns/extensions/units#unit> <http://lv2plug.in/ns/extensions/units#s> .
 <urn:test:file> a lv2:Parameter ; rdfs:label "File" ; rdfs:range atom:Path .
 <urn:test:loose> a lv2:Parameter ; rdfs:label "Loose" ; rdfs:range atom:Float ; lv2:minimum 0.0 .
+<urn:test:quiet> a <http://lv2plug.in/ns/ext/presets#Preset> ;
+	lv2:appliesTo <urn:sorpenwalde:fixture:state-not-restored> ; rdfs:label "Quiet" ;
+	state:state [ <urn:sorpenwalde:fixture:state-not-restored#trim> "0.125"^^<http://www.w3.org/2001/XMLSchema#float> ;
+		<urn:test:count> 5 ] .
 <urn:sorpenwalde:fixture:state-not-restored> patch:writable <urn:test:count>, <urn:test:wide>, <urn:test:time>,
 	<urn:test:file>, <urn:test:loose> .
 )");
@@ -275,6 +279,8 @@ TEST(Lv2Fixtures, PropertiesAreParametersAfterThePorts) {
          0,
          {"1", "0.25", "8", "1.5", "On"}},
         {{"--set-normalized", "Trim=0.5", "--set-normalized", "Time=0.25"}, 0, {"1", "0.5", "3", "0.5", "Off"}},
+        {{"--preset", "Quiet"}, 0, {"1", "0.125", "5", "0.5", "Off"}},
+        {{"--set", "Count=7", "--preset", "Quiet"}, 0, {"1", "0.125", "7", "0.5", "Off"}},
         {{"--set", "Trim=2"}, 2, {"parameter 'Trim' cannot be set to '2': its range is 0 to 1"}},
         {{"--set", "Count=0"}, 2, {"parameter 'Count' cannot be set to '0'"}},
         {{"--set", "File=x"}, 2, {"unknown parameter 'File'; the plug-in has: Gain, Trim, Count, Time, Wide"}},
