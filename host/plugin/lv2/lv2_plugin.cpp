@@ -35,9 +35,11 @@ Lv2Plugin::Lv2Plugin(const std::string& name, CallWatcher* watcher, const Transp
       ports_(readPorts(*world_)),
       work_(watcher),
       features_(map_, work_),
-      writer_(map_) {
+      writer_(map_),
+      patch_(map_) {
     checkFeatures();
     sortPorts();
+    addProperties();
 }
 
 Lv2Plugin::~Lv2Plugin() {
@@ -104,6 +106,25 @@ void Lv2Plugin::sortPorts() {
     }
 }
 
+void Lv2Plugin::addProperties() {
+    // The port the plug-in designates for control, else the first that takes
+    // patch messages; without one its properties cannot be set at all.
+    for (const PortInfo& port : ports_) {
+        if (port.type != PortType::atom || !port.input) continue;
+        const bool control = port.designation == LV2_CORE__control;
+        if (control || (port.supportsPatch && !patchPort_)) patchPort_ = port.index;
+        if (control) break;
+    }
+    if (!patchPort_) return;
+    for (PropertyInfo& info : readProperties(*world_)) {
+        const LV2_URID key = map_.map(info.uri.c_str());
+        const double value = info.control.defaultValue;
+        properties_.push_back({std::move(info), key, value});
+        parameters_.push_back(
+            {0, ControlScale(properties_.back().info.control), static_cast<std::int32_t>(properties_.size() - 1)});
+    }
+}
+
 InputPins Lv2Plugin::inputPins() const {
     InputPins pins;
     for (std::uint32_t port : audioInputs_) pins.sidechain.push_back(ports_[port].sidechain);
@@ -128,28 +149,50 @@ const Lv2Plugin::Parameter& Lv2Plugin::parameterAt(std::int32_t index) const {
     return parameters_[static_cast<std::size_t>(index)];
 }
 
+const PortInfo& Lv2Plugin::describing(const Parameter& p) const {
+    return p.property < 0 ? ports_[p.port] : properties_[static_cast<std::size_t>(p.property)].info.control;
+}
+
+double Lv2Plugin::valueOf(const Parameter& p) const {
+    return p.property < 0 ? controls_[p.port] : properties_[static_cast<std::size_t>(p.property)].value;
+}
+
+void Lv2Plugin::store(const Parameter& p, double value) {
+    if (p.property < 0) {
+        controls_[p.port] = static_cast<float>(value);
+        return;
+    }
+    Property& property = properties_[static_cast<std::size_t>(p.property)];
+    // As the atom of its range carries it, so that reading it back answers
+    // what the plug-in was told.
+    value = representable(property.info.range, value);
+    property.value = value;
+    property.given = true;
+    property.pending = true;
+}
+
 float Lv2Plugin::parameter(std::int32_t index) const {
     const Parameter& p = parameterAt(index);
-    p.readFrom = controls_[p.port];
-    p.readAs = p.scale.normalised(p.readFrom);
+    p.readFrom = valueOf(p);
+    p.readAs = p.scale.normalised(static_cast<float>(p.readFrom));
     return p.readAs;
 }
 
 void Lv2Plugin::setParameter(std::int32_t index, float value) {
     const Parameter& p = parameterAt(index);
     if (std::isnan(value)) return;
-    controls_[p.port] = value == p.readAs ? p.readFrom : p.scale.value(value);
+    store(p, value == p.readAs ? p.readFrom : p.scale.value(value));
 }
 
-std::string Lv2Plugin::parameterName(std::int32_t index) const { return ports_[parameterAt(index).port].name; }
+std::string Lv2Plugin::parameterName(std::int32_t index) const { return describing(parameterAt(index)).name; }
 
-std::string Lv2Plugin::parameterLabel(std::int32_t index) const { return ports_[parameterAt(index).port].unit; }
+std::string Lv2Plugin::parameterLabel(std::int32_t index) const { return describing(parameterAt(index)).unit; }
 
-std::string Lv2Plugin::parameterSymbol(std::int32_t index) const { return ports_[parameterAt(index).port].symbol; }
+std::string Lv2Plugin::parameterSymbol(std::int32_t index) const { return describing(parameterAt(index)).symbol; }
 
 std::string Lv2Plugin::parameterDisplay(std::int32_t index) const {
     const Parameter& p = parameterAt(index);
-    return p.scale.display(controls_[p.port]);
+    return p.scale.display(static_cast<float>(valueOf(p)));
 }
 
 bool Lv2Plugin::takesParameterValue(std::int32_t index, double value) const {
@@ -159,7 +202,7 @@ bool Lv2Plugin::takesParameterValue(std::int32_t index, double value) const {
 bool Lv2Plugin::setParameterValue(std::int32_t index, double value) {
     const Parameter& p = parameterAt(index);
     if (!p.scale.takes(value)) return false;
-    controls_[p.port] = static_cast<float>(value);
+    store(p, value);
     return true;
 }
 
@@ -273,6 +316,8 @@ void Lv2Plugin::instantiate(double sampleRate, std::int32_t maxBlockSize) {
     }
     if (preset_) restore(preset_.get());
     work_.runPending(false);
+    // A new instance knows only its defaults and the preset.
+    for (Property& property : properties_) property.pending = property.given;
 }
 
 void Lv2Plugin::restore(const LilvState* state) {
@@ -321,6 +366,8 @@ void Lv2Plugin::process(float** inputs, float** outputs, std::int32_t frames) {
         else
             writer_.prepareOutput(atom.data.data(), atomCapacity_);
     }
+    for (AtomBuffer& atom : atoms_)
+        if (patchPort_ && atom.port == *patchPort_) sendProperties(atom.data.data());
     for (auto& [port, buffer] : cvBuffers_)
         if (ports_[port].input) std::fill_n(buffer.begin(), frames, 0.0f);
     {
@@ -328,6 +375,14 @@ void Lv2Plugin::process(float** inputs, float** outputs, std::int32_t frames) {
         lilv_instance_run(instance_, static_cast<std::uint32_t>(frames));
     }
     work_.runPending(true);
+}
+
+void Lv2Plugin::sendProperties(void* buffer) {
+    // What does not fit waits for the next block.
+    for (Property& property : properties_)
+        if (property.pending &&
+            patch_.appendSet(buffer, atomCapacity_, property.key, property.info.range, property.value))
+            property.pending = false;
 }
 
 }  // namespace vsthost

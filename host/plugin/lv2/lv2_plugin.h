@@ -1,6 +1,8 @@
 // One LV2 plug-in driven through lilv as the render drives any plug-in. Its
 // audio ports in order are the channels; its control inputs, but for those
-// the host fills itself, are the parameters in index order. Every block the
+// the host fills itself, are the parameters in index order, followed by its
+// numeric patch:writable properties, which the host keeps and sends as
+// patch:Set at the start of the block after they change. Every block the
 // atom inputs that take time:Position are given the song's position at the
 // block's start (others an empty sequence), work it scheduled runs after
 // the block, and the latency port is read whenever asked. The instance is
@@ -20,9 +22,11 @@
 #include "host/plugin/call_watcher.h"
 #include "host/plugin/plugin.h"
 #include "host_features.h"
+#include "patch_writer.h"
 #include "plugin_world.h"
 #include "port_table.h"
 #include "position_writer.h"
+#include "property_table.h"
 #include "urid_map.h"
 #include "work_queue.h"
 
@@ -83,13 +87,21 @@ public:
 
 private:
     struct Parameter {
-        std::uint32_t port;
+        std::uint32_t port;  // for a control port
         ControlScale scale;
+        std::int32_t property = -1;  // for a property, its index in properties_
         // The value last read on the normalised scale and what it was read
         // from: written back, it restores the value exactly, as a host that
         // saves and restores a setting expects.
         mutable float readAs = -1.0f;
-        mutable float readFrom = 0.0f;
+        mutable double readFrom = 0.0;
+    };
+    struct Property {
+        PropertyInfo info;
+        LV2_URID key;
+        double value;          // as the plug-in was last told it, or its default
+        bool given = false;    // set by the host: told again to every instance made
+        bool pending = false;  // to be sent with the next block
     };
     struct AtomBuffer {
         std::uint32_t port;
@@ -109,6 +121,12 @@ private:
     void checkFeatures() const;
     void sortPorts();
     const Parameter& parameterAt(std::int32_t index) const;
+    const PortInfo& describing(const Parameter& p) const;
+    double valueOf(const Parameter& p) const;
+    void store(const Parameter& p, double value);
+    void addProperties();
+    void sendProperties(void* buffer);
+    void takePresetProperties(const LilvNode* preset);
     void instantiate(double sampleRate, std::int32_t maxBlockSize);
     void connect(std::uint32_t port, void* data);
     void restore(const LilvState* state);
@@ -124,7 +142,9 @@ private:
     std::vector<std::uint32_t> audioInputs_;
     std::vector<std::uint32_t> audioOutputs_;
     std::vector<Parameter> parameters_;
-    std::vector<std::uint32_t> designated_;  // control inputs the host fills from the song
+    std::vector<Property> properties_;
+    std::optional<std::uint32_t> patchPort_;  // the atom input properties are set through
+    std::vector<std::uint32_t> designated_;   // control inputs the host fills from the song
     std::optional<std::uint32_t> latencyPort_;
     std::vector<float> controls_;         // by port index
     std::vector<const void*> connected_;  // by port index: what an audio port was last given
@@ -133,6 +153,7 @@ private:
     WorkQueue work_;
     HostFeatures features_;
     PositionWriter writer_;
+    PatchWriter patch_;
     std::vector<AtomBuffer> atoms_;
     std::vector<std::pair<std::uint32_t, std::vector<float>>> cvBuffers_;
     std::vector<float> silence_;  // audio ports until process() connects them

@@ -1,6 +1,6 @@
 // What `info` shows of an LV2 plug-in beyond what every format has: its URI,
 // author and class, every port with its range, default, unit and labelled
-// values, the features it requires and may use, the extension data it
+// values, the properties it takes by patch:Set, the features it requires and may use, the extension data it
 // offers and its presets.
 #include <lv2/core/lv2.h>
 
@@ -44,10 +44,15 @@ const char* typeName(PortType type) {
 std::vector<std::string> propertiesOf(const PortInfo& port) {
     std::vector<std::string> properties;
     const std::pair<bool, const char*> flags[] = {
-        {port.integer, "integer"},         {port.toggled, "toggled"},
-        {port.enumeration, "enumeration"}, {port.logarithmic, "logarithmic"},
-        {port.sidechain, "side-chain"},    {port.optional, "connection optional"},
-        {port.reportsLatency, "latency"},  {port.supportsPosition, "time:Position"},
+        {port.integer, "integer"},
+        {port.toggled, "toggled"},
+        {port.enumeration, "enumeration"},
+        {port.logarithmic, "logarithmic"},
+        {port.sidechain, "side-chain"},
+        {port.optional, "connection optional"},
+        {port.reportsLatency, "latency"},
+        {port.supportsPosition, "time:Position"},
+        {port.supportsPatch, "patch:Message"},
     };
     for (const auto& [set, name] : flags)
         if (set) properties.emplace_back(name);
@@ -95,6 +100,29 @@ std::string portLine(const PortInfo& port) {
     return extra.empty() ? line : line + " (" + extra + ")";
 }
 
+nlohmann::ordered_json propertyJson(const PropertyInfo& property) {
+    const PortInfo& c = property.control;
+    nlohmann::ordered_json json{
+        {"uri", property.uri},  {"symbol", c.symbol},   {"name", c.name},       {"type", rangeName(property.range)},
+        {"setBy", "patch:Set"}, {"minimum", c.minimum}, {"maximum", c.maximum}, {"default", c.defaultValue},
+        {"unit", c.unit}};
+    if (!c.scalePoints.empty()) {
+        json["scalePoints"] = nlohmann::ordered_json::array();
+        for (const ScalePoint& p : c.scalePoints)
+            json["scalePoints"].push_back({{"value", p.value}, {"label", p.label}});
+    }
+    return json;
+}
+
+// "trim  'Trim'  float set by patch:Set, 0 to 1, default 1 (urn:...#trim)"
+std::string propertyLine(const PropertyInfo& property) {
+    const PortInfo& c = property.control;
+    const std::string unit = c.unit.empty() ? "" : " " + c.unit;
+    return c.symbol + "  '" + c.name + "'  " + rangeName(property.range) + " set by patch:Set, " +
+           numberText(c.minimum) + " to " + numberText(c.maximum) + unit + ", default " + numberText(c.defaultValue) +
+           " (" + property.uri + ")";
+}
+
 }  // namespace
 
 PluginFacts Lv2Plugin::facts() const {
@@ -128,6 +156,14 @@ PluginFacts Lv2Plugin::facts() const {
         lines += (lines.empty() ? "" : "\n") + portLine(port);
     }
     facts.layout = {{"Ports", "ports", ports, lines}};
+    // Those that are parameters, after the control ports'.
+    nlohmann::ordered_json properties = nlohmann::ordered_json::array();
+    lines.clear();
+    for (const Property& property : properties_) {
+        properties.push_back(propertyJson(property.info));
+        lines += (lines.empty() ? "" : "\n") + propertyLine(property.info);
+    }
+    facts.layout.push_back({properties_.empty() ? "" : "Properties", "properties", properties, lines});
     const LilvNodesOwner required(lilv_plugin_get_required_features(plugin));
     const LilvNodesOwner optional(lilv_plugin_get_optional_features(plugin));
     const LilvNodesOwner extensions(lilv_plugin_get_extension_data(plugin));

@@ -1,10 +1,14 @@
 // The presets an LV2 plug-in's data relates to it, loaded through lilv's
 // state: their port values set as --set sets them, the rest of their state
-// restored into every instance made from then on.
+// restored into every instance made from then on, the properties' values in
+// it shown as their parameters' values.
 #include <lv2/atom/atom.h>
 #include <lv2/presets/presets.h>
+#include <lv2/state/state.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <tuple>
 
 #include "host/plugin/display_value.h"
@@ -55,7 +59,36 @@ void Lv2Plugin::setPortValue(const char* symbol, void* self, const void* value, 
     else
         return;
     for (const Parameter& p : plugin->parameters_)
-        if (plugin->ports_[p.port].symbol == symbol) plugin->controls_[p.port] = static_cast<float>(number);
+        if (p.property < 0 && plugin->ports_[p.port].symbol == symbol)
+            plugin->controls_[p.port] = static_cast<float>(number);
+}
+
+void Lv2Plugin::takePresetProperties(const LilvNode* preset) {
+    const LilvNodeOwner stateKey = world_->uri(LV2_STATE__state);
+    const LilvNodeOwner state(lilv_world_get(world_->world(), preset, stateKey.get(), nullptr));
+    if (!state) return;
+    for (Property& property : properties_) {
+        const LilvNodeOwner key = world_->uri(property.info.uri.c_str());
+        const LilvNodeOwner value(lilv_world_get(world_->world(), state.get(), key.get(), nullptr));
+        if (!value) continue;
+        const LilvNode* v = value.get();
+        double number = 0.0;
+        if (lilv_node_is_bool(v)) {
+            number = lilv_node_as_bool(v) ? 1.0 : 0.0;
+        } else if (lilv_node_is_float(v) || lilv_node_is_int(v)) {
+            number = lilv_node_as_float(v);
+        } else {
+            // lilv takes an xsd:float, as a saved Float is written, for a string.
+            const std::string text = nodeText(v);
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+            if (error != std::errc() || end != text.data() + text.size()) continue;
+        }
+        if (!std::isfinite(number)) continue;
+        property.value = representable(property.info.range, number);
+        // The restore tells the plug-in; a later --set tells it again.
+        property.given = false;
+        property.pending = false;
+    }
 }
 
 void Lv2Plugin::loadPreset(const std::string& name) {
@@ -73,6 +106,7 @@ void Lv2Plugin::loadPreset(const std::string& name) {
     StateOwner state(lilv_state_new_from_world(world_->world(), map_.mapFeature(), node.get()));
     if (!state) throw Failure(FailureKind::plugin, "preset '" + chosen->uri + "' could not be read");
     lilv_state_emit_port_values(state.get(), &Lv2Plugin::setPortValue, this);
+    takePresetProperties(node.get());
     if (instance_ != nullptr) {
         restore(state.get());
         work_.runPending(false);

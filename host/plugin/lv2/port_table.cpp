@@ -2,6 +2,7 @@
 
 #include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
+#include <lv2/patch/patch.h>
 #include <lv2/port-groups/port-groups.h>
 #include <lv2/port-props/port-props.h>
 #include <lv2/resize-port/resize-port.h>
@@ -64,20 +65,7 @@ public:
         return LilvNodeOwner(lilv_port_get(plugin_, port, uri(predicate).get()));
     }
 
-    std::string unitOf(const LilvPort* port) const {
-        const LilvNodeOwner unit = get(port, LV2_UNITS__unit);
-        if (!unit) return "";
-        if (lilv_node_is_uri(unit.get())) {
-            const std::string text = nodeText(unit.get());
-            const std::string prefix = LV2_UNITS_PREFIX;
-            if (text.rfind(prefix, 0) == 0)
-                for (const auto& [name, symbol] : kUnitSymbols)
-                    if (text.substr(prefix.size()) == name) return symbol;
-        }
-        // A unit of the plug-in's own, with the symbol it gives it.
-        const LilvNodeOwner symbol(lilv_world_get(world_.world(), unit.get(), uri(LV2_UNITS__symbol).get(), nullptr));
-        return nodeText(symbol.get());
-    }
+    std::string unitOf(const LilvPort* port) const { return unitSymbol(world_, get(port, LV2_UNITS__unit).get()); }
 
     void readControl(const LilvPort* port, PortInfo& info) const {
         LilvNode* def = nullptr;
@@ -135,6 +123,7 @@ public:
         if (info.type == PortType::control) readControl(port, info);
         if (info.type == PortType::atom) {
             info.supportsPosition = lilv_port_supports_event(plugin_, port, uri(LV2_TIME__Position).get());
+            info.supportsPatch = lilv_port_supports_event(plugin_, port, uri(LV2_PATCH__Message).get());
             const LilvNodeOwner size = get(port, LV2_RESIZE_PORT__minimumSize);
             if (size && lilv_node_is_int(size.get()) && lilv_node_as_int(size.get()) > 0)
                 info.minimumSize = static_cast<std::uint32_t>(lilv_node_as_int(size.get()));
@@ -155,6 +144,20 @@ private:
 };
 
 }  // namespace
+
+std::string unitSymbol(const Lv2World& world, const LilvNode* unit) {
+    if (unit == nullptr) return "";
+    if (lilv_node_is_uri(unit)) {
+        const std::string text = nodeText(unit);
+        const std::string prefix = LV2_UNITS_PREFIX;
+        if (text.rfind(prefix, 0) == 0)
+            for (const auto& [name, symbol] : kUnitSymbols)
+                if (text.substr(prefix.size()) == name) return symbol;
+    }
+    // A unit of the plug-in's own, with the symbol it gives it.
+    const LilvNodeOwner symbol(lilv_world_get(world.world(), unit, world.uri(LV2_UNITS__symbol).get(), nullptr));
+    return nodeText(symbol.get());
+}
 
 std::vector<PortInfo> readPorts(const Lv2World& world) {
     const Reader reader(world);

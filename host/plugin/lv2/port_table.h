@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+// As lilv declares it, so that what includes this needs no lilv.
+typedef struct LilvNodeImpl LilvNode;
+
 namespace vsthost {
 
 class Lv2World;
@@ -29,6 +32,7 @@ struct PortInfo {
     bool sidechain = false;         // lv2:isSideChain
     bool reportsLatency = false;    // the output that reports the delay
     bool supportsPosition = false;  // an atom port taking time:Position
+    bool supportsPatch = false;     // an atom port taking patch:Message
     std::string designation;        // what the port stands for, as a URI, or ""
 
     // Control ports.
@@ -47,5 +51,8 @@ struct PortInfo {
 };
 
 std::vector<PortInfo> readPorts(const Lv2World& world);
+
+// The symbol a units:unit value stands for ("Hz"), or "" for none.
+std::string unitSymbol(const Lv2World& world, const LilvNode* unit);
 
 }  // namespace vsthost

@@ -1,8 +1,9 @@
 // The LV2 stand-in plug-ins through render, each named by its bundle folder:
 // a crash in run is named, NaN refused as from any plug-in, a feature the
 // host lacks refused by name, a reported delay cut to the sample, the worker
-// run between blocks, a side-chain fed from its file, and the song's
-// position sent so that a plug-in counting beats from it finds every one.
+// run between blocks, a side-chain fed from its file, the song's position
+// sent so that a plug-in counting beats from it finds every one, and a
+// property no port carries set by patch:Set as any parameter is.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,16 @@ Expected scaledAfter(std::int64_t silent, float gain) {
         std::vector<float> out(in.size());
         const std::size_t from = static_cast<std::size_t>(2 * silent);
         for (std::size_t i = 0; i < in.size(); ++i) out[i] = in[i] * (i < from ? 0.0f : gain);
+        return out;
+    };
+}
+
+// The input times `before` until `frame`, then times `after`.
+Expected stepAt(std::int64_t frame, float before, float after) {
+    return [=](const std::vector<float>& in, const std::vector<float>&) {
+        std::vector<float> out(in.size());
+        const std::size_t from = static_cast<std::size_t>(2 * frame);
+        for (std::size_t i = 0; i < in.size(); ++i) out[i] = in[i] * (i < from ? before : after);
         return out;
     };
 }
@@ -142,6 +154,23 @@ const std::vector<RenderCase> kCases{
      scaledAfter(256, 0.5f)},
     {"a side-chain input gets silence without a file", "sidechain", {}, {}, 0, {}, same},
     {"a side-chain input takes the side-chain file", "sidechain", {"--sidechain", "{dir}/key.wav"}, {}, 0, {}, plusKey},
+    // The fixture's output is its input times Gain times Trim.
+    {"a property set by patch:Set", "state-not-restored", {"--set", "Trim=0.25"}, {}, 0, {}, stepAt(0, 0.25f, 0.25f)},
+    {"a property normalised beside a port",
+     "state-not-restored",
+     {"--set", "Gain=0.5", "--set-normalized", "Trim=0.5"},
+     {},
+     0,
+     {},
+     stepAt(0, 0.25f, 0.25f)},
+    // Beat 1 at 600 BPM is frame 4410, the start of the eleventh block.
+    {"a property automated",
+     "state-not-restored",
+     {"--block", "441", "--bpm", "600", "--automate", "Trim=0:1,1:1,1:0.25"},
+     {},
+     0,
+     {},
+     stepAt(4410, 1.0f, 0.25f)},
 };
 
 TEST(Lv2Fixtures, EachFaultIsTreatedAsFromAnyPlugin) {
@@ -205,6 +234,80 @@ TEST(Lv2Fixtures, TheSongsPositionFindsEveryBeat) {
             expected[2 * first] = expected[2 * first + 1] = 1.0f;
         }
         EXPECT_EQ(out.samples, expected);
+    }
+}
+
+// The fixture's bundle copied with more patch:writable properties beside its
+// Trim, which it ignores, and a preset of two: each numeric one is a
+// parameter on its own scale, the others none.
+std::string bundleWithProperties(const ScratchDirectory& dir) {
+    const std::filesystem::path copy = dir.path() / "properties.lv2";
+    std::filesystem::copy(bundle("state-not-restored"), copy);
+    const std::string data = (copy / "state_not_restored.ttl").string();
+    writeBytes(data, readBytes(data) + R"(
+<urn:test:count> a lv2:Parameter ; rdfs:label "Count" ; rdfs:range atom:Int ;
+	lv2:default 3 ; lv2:minimum 1 ; lv2:maximum 8 .
+<urn:test:wide> a lv2:Parameter ; rdfs:label "Wide" ; rdfs:range atom:Bool ; lv2:default false .
+<urn:test:time> a lv2:Parameter ; rdfs:label "Time" ; rdfs:range atom:Double ;
+	lv2:default 0.5 ; lv2:minimum 0.0 ; lv2:maximum 2.0 ;
+	<http://lv2plug.in/ns/extensions/units#unit> <http://lv2plug.in/ns/extensions/units#s> .
+<urn:test:file> a lv2:Parameter ; rdfs:label "File" ; rdfs:range atom:Path .
+<urn:test:loose> a lv2:Parameter ; rdfs:label "Loose" ; rdfs:range atom:Float ; lv2:minimum 0.0 .
+<urn:test:quiet> a <http://lv2plug.in/ns/ext/presets#Preset> ;
+	lv2:appliesTo <urn:sorpenwalde:fixture:state-not-restored> ; rdfs:label "Quiet" ;
+	state:state [ <urn:sorpenwalde:fixture:state-not-restored#trim> "0.125"^^<http://www.w3.org/2001/XMLSchema#float> ;
+		<urn:test:count> 5 ] .
+<urn:sorpenwalde:fixture:state-not-restored> patch:writable <urn:test:count>, <urn:test:wide>, <urn:test:time>,
+	<urn:test:file>, <urn:test:loose> .
+)");
+    return copy.string();
+}
+
+// What info shows of the properties after the options, or the message that
+// refuses them.
+TEST(Lv2Fixtures, PropertiesAreParametersAfterThePorts) {
+    ScratchDirectory dir;
+    const std::string plugin = bundleWithProperties(dir);
+    struct Case {
+        std::vector<std::string> options;
+        int exitCode;
+        std::vector<const char*> displays;  // Gain, Trim, Count, Time, Wide; or the message
+    };
+    const std::vector<Case> cases{
+        {{}, 0, {"1", "1", "3", "0.5", "Off"}},
+        {{"--set", "Trim=0.25", "--set", "count=8", "--set", "Time=1.5 s", "--set", "Wide=On"},
+         0,
+         {"1", "0.25", "8", "1.5", "On"}},
+        {{"--set-normalized", "Trim=0.5", "--set-normalized", "Time=0.25"}, 0, {"1", "0.5", "3", "0.5", "Off"}},
+        {{"--preset", "Quiet"}, 0, {"1", "0.125", "5", "0.5", "Off"}},
+        {{"--set", "Count=7", "--preset", "Quiet"}, 0, {"1", "0.125", "7", "0.5", "Off"}},
+        {{"--set", "Trim=2"}, 2, {"parameter 'Trim' cannot be set to '2': its range is 0 to 1"}},
+        {{"--set", "Count=0"}, 2, {"parameter 'Count' cannot be set to '0'"}},
+        {{"--set", "File=x"}, 2, {"unknown parameter 'File'; the plug-in has: Gain, Trim, Count, Time, Wide"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"info", "--json", "--plugin", plugin};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        SCOPED_TRACE(c.options.empty() ? "defaults" : c.options.back());
+        const ToolRun run = runTool(args);
+        ASSERT_EQ(run.exitCode, c.exitCode) << run.err;
+        if (c.exitCode != 0) {
+            EXPECT_NE(run.err.find(c.displays.front()), std::string::npos) << run.err;
+            continue;
+        }
+        const nlohmann::json info = nlohmann::json::parse(run.out);
+        const nlohmann::json& parameters = info.at("parameters");
+        ASSERT_EQ(parameters.size(), c.displays.size());
+        for (std::size_t i = 0; i < c.displays.size(); ++i)
+            EXPECT_EQ(parameters.at(i).at("display"), c.displays[i]) << parameters.at(i).at("name");
+        EXPECT_EQ(parameters.at(3).at("label"), "s");
+        const nlohmann::json& properties = info.at("properties");
+        ASSERT_EQ(properties.size(), 4u);
+        EXPECT_EQ(properties.at(0).at("uri"), "urn:sorpenwalde:fixture:state-not-restored#trim");
+        EXPECT_EQ(properties.at(0).at("symbol"), "trim");
+        EXPECT_EQ(properties.at(0).at("type"), "float");
+        EXPECT_EQ(properties.at(0).at("setBy"), "patch:Set");
+        EXPECT_EQ(info.at("ports").at(5).at("properties"), nlohmann::json::array({"patch:Message"}));
     }
 }
 
