@@ -729,20 +729,30 @@ void state(const LilvPlugin* plugin, const Nodes& n, unsigned seed) {
                               std::to_string(kSettle) + " settling frames; " + what);
 }
 
-// --alloc: allocations and frees made while run() is under way.
+// --alloc: allocations and frees made while run() is under way, and in
+// which runs, for a plug-in that allocates once on its first.
 void alloc(const LilvPlugin* plugin, const Nodes& n) {
     std::unique_ptr<Instance> in = open(plugin, n, kRate, kBlock);
     if (!in) return;
     constexpr int kRuns = 100;
     in->countAllocations = true;
-    render(*in, noise, 0, static_cast<std::uint64_t>(kRuns) * kBlock, kBlock);
+    int first = -1, runs = 0;
+    for (int r = 0; r < kRuns; ++r) {
+        const long before = allocations + frees;
+        render(*in, noise, static_cast<std::uint64_t>(r) * kBlock, kBlock, kBlock);
+        if (allocations + frees == before) continue;
+        ++runs;
+        if (first < 0) first = r + 1;
+    }
     in->countAllocations = false;
     in.reset();
     const bool hardRT = claims(plugin, n.hardRT);
     const long made = allocations, freed = frees;
+    const std::string where =
+        runs == 0 ? "" : " (in " + std::to_string(runs) + " of them, the first run " + std::to_string(first) + ")";
     say(made + freed > 0 && hardRT, std::to_string(made) + " allocations and " + std::to_string(freed) + " frees in " +
-                                        std::to_string(kRuns) + " runs of " + std::to_string(kBlock) + " frames; " +
-                                        (hardRT ? "claims" : "does not claim") + " lv2:hardRTCapable");
+                                        std::to_string(kRuns) + " runs of " + std::to_string(kBlock) + " frames" +
+                                        where + "; " + (hardRT ? "claims" : "does not claim") + " lv2:hardRTCapable");
 }
 
 // lilv makes no URI of a relative folder in LV2_PATH (and then crashes), so

@@ -97,7 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "alloc-in-run",
                   {},
                   1,
-                  "100 allocations and 100 frees in 100 runs of 512 frames; claims lv2:hardRTCapable"},
+                  "100 allocations and 100 frees in 100 runs of 512 frames (in 100 of them, the first run 1); claims "
+                  "lv2:hardRTCapable"},
         ProbeCase{"alloc_good",
                   {"--alloc"},
                   "good",
