@@ -38,7 +38,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdarg>
@@ -54,57 +53,7 @@
 #include <string>
 #include <vector>
 
-// Every allocation of the process goes through these; only those made while
-// a plug-in's run() is under way are counted (--alloc). The executable is
-// linked with -rdynamic so that the plug-ins' libraries bind to them.
-namespace {
-std::atomic<bool> countingAllocations{false};
-std::atomic<long> allocations{0}, frees{0};
-inline void counted(std::atomic<long>& counter) {
-    if (countingAllocations.load(std::memory_order_relaxed)) counter.fetch_add(1, std::memory_order_relaxed);
-}
-}  // namespace
-
-extern "C" {
-void* __libc_malloc(std::size_t size);
-void* __libc_calloc(std::size_t count, std::size_t size);
-void* __libc_realloc(void* pointer, std::size_t size);
-void* __libc_memalign(std::size_t alignment, std::size_t size);
-void __libc_free(void* pointer);
-
-void* malloc(std::size_t size) {
-    counted(allocations);
-    return __libc_malloc(size);
-}
-void* calloc(std::size_t count, std::size_t size) {
-    counted(allocations);
-    return __libc_calloc(count, size);
-}
-void* realloc(void* pointer, std::size_t size) {
-    counted(allocations);
-    return __libc_realloc(pointer, size);
-}
-void* memalign(std::size_t alignment, std::size_t size) {
-    counted(allocations);
-    return __libc_memalign(alignment, size);
-}
-void* aligned_alloc(std::size_t alignment, std::size_t size) {
-    counted(allocations);
-    return __libc_memalign(alignment, size);
-}
-int posix_memalign(void** out, std::size_t alignment, std::size_t size) {
-    counted(allocations);
-    if (alignment < sizeof(void*) || (alignment & (alignment - 1)) != 0) return EINVAL;
-    void* pointer = __libc_memalign(alignment, size);
-    if (pointer == nullptr) return ENOMEM;
-    *out = pointer;
-    return 0;
-}
-void free(void* pointer) {
-    if (pointer != nullptr) counted(frees);
-    __libc_free(pointer);
-}
-}
+#include "lv2-probe-allocations.h"
 
 namespace {
 
@@ -390,9 +339,9 @@ struct Instance {
     void run(std::int32_t frames) {
         resetAtoms();
         entering("run");
-        countingAllocations = countAllocations;
+        if (countAllocations) allocation_count::start();
         lilv_instance_run(lilv, static_cast<std::uint32_t>(frames));
-        countingAllocations = false;
+        allocation_count::stop();
         doWork();
     }
 
@@ -738,16 +687,16 @@ void alloc(const LilvPlugin* plugin, const Nodes& n) {
     in->countAllocations = true;
     int first = -1, runs = 0;
     for (int r = 0; r < kRuns; ++r) {
-        const long before = allocations + frees;
+        const long before = allocation_count::made() + allocation_count::freed();
         render(*in, noise, static_cast<std::uint64_t>(r) * kBlock, kBlock, kBlock);
-        if (allocations + frees == before) continue;
+        if (allocation_count::made() + allocation_count::freed() == before) continue;
         ++runs;
         if (first < 0) first = r + 1;
     }
     in->countAllocations = false;
     in.reset();
     const bool hardRT = claims(plugin, n.hardRT);
-    const long made = allocations, freed = frees;
+    const long made = allocation_count::made(), freed = allocation_count::freed();
     const std::string where =
         runs == 0 ? "" : " (in " + std::to_string(runs) + " of them, the first run " + std::to_string(first) + ")";
     say(made + freed > 0 && hardRT, std::to_string(made) + " allocations and " + std::to_string(freed) + " frees in " +

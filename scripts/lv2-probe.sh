@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A second opinion on LV2 plug-ins from a small host of its own
-# (scripts/lv2-probe.cpp, which shares no code with the tool), built into
-# build/lv2-probe when missing or older than its source.
+# (scripts/lv2-probe*.cpp, which share no code with the tool), built into
+# build/lv2-probe when missing or older than its sources.
 #
 #   scripts/lv2-probe.sh URI...             one line per URI: "URI: verdict"
 #   scripts/lv2-probe.sh MODE URI...        one run-time fault looked for, one
@@ -22,11 +22,12 @@ set -euo pipefail
 export LC_ALL=C
 root=$(cd "$(dirname "$0")/.." && pwd)
 probe=$root/build/lv2-probe
-if [ ! -x "$probe" ] || [ "$root/scripts/lv2-probe.cpp" -nt "$probe" ]; then
+sources=("$root"/scripts/lv2-probe*.cpp)
+if [ ! -x "$probe" ] || [ -n "$(find "${sources[@]}" "$root"/scripts/lv2-probe*.h -newer "$probe")" ]; then
   mkdir -p "$root/build"
   # shellcheck disable=SC2046 # pkg-config's words are meant to split
   # -rdynamic: the plug-ins' allocations go through the probe's own malloc.
-  g++ -std=c++20 -O2 -Wall -Wextra -Wpedantic -rdynamic -o "$probe" "$root/scripts/lv2-probe.cpp" $(pkg-config --cflags --libs lilv-0)
+  g++ -std=c++20 -O2 -Wall -Wextra -Wpedantic -rdynamic -o "$probe" "${sources[@]}" $(pkg-config --cflags --libs lilv-0)
 fi
 
 if [ "${1:-}" != --compare ]; then
