@@ -2,7 +2,18 @@
 // each plug-in URI whether it renders, is refused (for which feature),
 // crashes (in which call) or hangs: a second opinion on the tool's verdicts.
 //
-//   lv2-probe URI...    one line per URI, "URI: verdict"; exit 0
+//   lv2-probe URI...              one line per URI, "URI: verdict"; exit 0
+//   lv2-probe MODE URI...         one run-time fault looked for, one line per
+//                                 URI; exit 1 where it shows, 2 where a URI
+//                                 is not found
+//
+// The modes (noise is seeded and the same in every run):
+//   --blocks N,N,...   noise in blocks of each size, one child per size
+//   --rates R,R,...    10 s of noise at each rate, one child per rate
+//   --latency          where an impulse comes out against the latency reported
+//   --in-place         separate buffers against outputs on the inputs
+//   --state            a saved state restored into a fresh instance
+//   --alloc            allocations inside run() against lv2:hardRTCapable
 //
 // The world is loaded once (LV2_PATH honoured) and the data checked here;
 // each plug-in's code runs only in a child process, which writes the call it
@@ -10,11 +21,13 @@
 // or a time limit (LV2_PROBE_SECONDS, default 30) names that call.
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
+#include <lv2/atom/forge.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/core/lv2.h>
 #include <lv2/log/log.h>
 #include <lv2/options/options.h>
 #include <lv2/parameters/parameters.h>
+#include <lv2/patch/patch.h>
 #include <lv2/resize-port/resize-port.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
@@ -32,15 +45,22 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
+#include <memory>
 #include <numbers>
+#include <random>
 #include <string>
 #include <vector>
+
+#include "lv2-probe-allocations.h"
 
 namespace {
 
 constexpr double kRate = 44100.0;
 constexpr std::int32_t kBlock = 512;
+// Output past this, or not a number, is a fault in every mode.
+constexpr float kLoud = 1000.0f;
 // LV2_PROBE_BLOCKS runs longer, for a fault that comes only after a while.
 int blocks() {
     const char* text = std::getenv("LV2_PROBE_BLOCKS");
@@ -53,10 +73,15 @@ struct Shared {
     char call[32];
     char verdict[200];
     int finished;
+    int fault;
 };
 Shared* shared = nullptr;
 
 void entering(const char* call) { std::snprintf(shared->call, sizeof shared->call, "%s", call); }
+void say(bool fault, const std::string& verdict) {
+    std::snprintf(shared->verdict, sizeof shared->verdict, "%s", verdict.c_str());
+    shared->fault = fault;
+}
 
 // URIDs from 1; a deque keeps every string where unmap handed it out.
 struct Urids {
@@ -98,9 +123,15 @@ LV2_Worker_Schedule scheduleFeature{nullptr, [](LV2_Worker_Schedule_Handle, std:
                                         return queueInto(workQueue, size, data);
                                     }};
 
-const float optionRate = static_cast<float>(kRate);
-const std::int32_t optionBlock = kBlock;
+// The options every instance is made with; a mode sets them before it makes one.
+float optionRate = static_cast<float>(kRate);
+std::int32_t optionBlock = kBlock;
+const std::int32_t optionMinBlock = 1;
 std::vector<LV2_Options_Option> options;
+void setOptions(double rate, std::int32_t block) {
+    optionRate = static_cast<float>(rate);
+    optionBlock = block;
+}
 
 std::vector<LV2_Feature> featureData;
 std::vector<const LV2_Feature*> features;
@@ -112,6 +143,8 @@ void makeFeatures() {
         {LV2_OPTIONS_INSTANCE, 0, urids.map(LV2_BUF_SIZE__nominalBlockLength), sizeof optionBlock, intType,
          &optionBlock},
         {LV2_OPTIONS_INSTANCE, 0, urids.map(LV2_BUF_SIZE__maxBlockLength), sizeof optionBlock, intType, &optionBlock},
+        {LV2_OPTIONS_INSTANCE, 0, urids.map(LV2_BUF_SIZE__minBlockLength), sizeof optionMinBlock, intType,
+         &optionMinBlock},
         {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr},
     };
     featureData = {{LV2_URID__map, &mapFeature},
@@ -132,6 +165,8 @@ bool provides(const std::string& uri) {
 struct Nodes {
     LilvWorld* world;
     LilvNode *audio, *control, *cv, *atom, *input, *optional, *minimumSize, *state;
+    LilvNode *reportsLatency, *latency, *designation, *integer, *toggled, *enumeration, *inPlaceBroken, *hardRT;
+    LilvNode *writable, *parameter, *type, *range, *minimum, *maximum, *patchMessage;
 };
 
 enum class Kind { audio, control, cv, atom, unconnected };
@@ -172,7 +207,7 @@ std::string refusal(const LilvPlugin* plugin, const Nodes& n) {
     return "";
 }
 
-std::vector<Port> makePorts(const LilvPlugin* plugin, const Nodes& n) {
+std::vector<Port> makePorts(const LilvPlugin* plugin, const Nodes& n, std::int32_t block) {
     const std::uint32_t count = lilv_plugin_get_num_ports(plugin);
     std::vector<float> minimum(count), maximum(count), defaults(count);
     lilv_plugin_get_port_ranges_float(plugin, minimum.data(), maximum.data(), defaults.data());
@@ -183,7 +218,7 @@ std::vector<Port> makePorts(const LilvPlugin* plugin, const Nodes& n) {
         out.input = lilv_port_is_a(plugin, port, n.input);
         if (lilv_port_is_a(plugin, port, n.audio) || lilv_port_is_a(plugin, port, n.cv)) {
             out.kind = lilv_port_is_a(plugin, port, n.audio) ? Kind::audio : Kind::cv;
-            out.samples.assign(kBlock, 0.0f);
+            out.samples.assign(block, 0.0f);
         } else if (lilv_port_is_a(plugin, port, n.control)) {
             out.kind = Kind::control;
             const float value = !std::isnan(defaults[p]) ? defaults[p] : !std::isnan(minimum[p]) ? minimum[p] : 0.0f;
@@ -205,116 +240,468 @@ std::vector<Port> makePorts(const LilvPlugin* plugin, const Nodes& n) {
     return ports;
 }
 
-void resetAtoms(std::vector<Port>& ports) {
-    for (Port& port : ports) {
-        if (port.kind != Kind::atom) continue;
-        auto* atom = reinterpret_cast<LV2_Atom*>(port.atom.data());
-        const auto capacity = static_cast<std::uint32_t>(port.atom.size() * 8);
-        if (port.input) {
-            // An empty sequence, its time stamps in frames.
-            auto* sequence = reinterpret_cast<LV2_Atom_Sequence*>(atom);
-            sequence->atom = {sizeof(LV2_Atom_Sequence_Body), urids.map(LV2_ATOM__Sequence)};
-            sequence->body = {0, 0};
-        } else {
-            *atom = {capacity - static_cast<std::uint32_t>(sizeof(LV2_Atom)), urids.map(LV2_ATOM__Chunk)};
+// A patch:Set of one parameter, sent in the next run.
+struct Setting {
+    LV2_URID key, type;
+    double value;
+};
+
+// Patch:Set messages into an empty sequence in `buffer`.
+void writeSettings(std::vector<std::uint64_t>& buffer, const std::vector<Setting>& settings) {
+    LV2_Atom_Forge forge;
+    lv2_atom_forge_init(&forge, &mapFeature);
+    lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(buffer.data()), buffer.size() * 8);
+    LV2_Atom_Forge_Frame sequence, object;
+    lv2_atom_forge_sequence_head(&forge, &sequence, 0);
+    for (const Setting& s : settings) {
+        lv2_atom_forge_frame_time(&forge, 0);
+        lv2_atom_forge_object(&forge, &object, 0, urids.map(LV2_PATCH__Set));
+        lv2_atom_forge_key(&forge, urids.map(LV2_PATCH__property));
+        lv2_atom_forge_urid(&forge, s.key);
+        lv2_atom_forge_key(&forge, urids.map(LV2_PATCH__value));
+        if (s.type == urids.map(LV2_ATOM__Double))
+            lv2_atom_forge_double(&forge, s.value);
+        else if (s.type == urids.map(LV2_ATOM__Int))
+            lv2_atom_forge_int(&forge, static_cast<std::int32_t>(s.value));
+        else if (s.type == urids.map(LV2_ATOM__Bool))
+            lv2_atom_forge_bool(&forge, s.value != 0.0);
+        else
+            lv2_atom_forge_float(&forge, static_cast<float>(s.value));
+        lv2_atom_forge_pop(&forge, &object);
+    }
+    lv2_atom_forge_pop(&forge, &sequence);
+}
+
+// One instance of a plug-in with every port connected to buffers of its own,
+// or, in place, each audio output to the audio input of the same rank.
+struct Instance {
+    const LilvPlugin* plugin;
+    std::vector<Port> ports;
+    std::vector<float*> buffers;  // where each audio or CV port reads or writes
+    LilvInstance* lilv = nullptr;
+    const LV2_Worker_Interface* worker = nullptr;
+    std::vector<Setting> settings;  // for the next run
+    int patchPort = -1;             // the atom input that takes patch messages
+    bool countAllocations = false;
+
+    ~Instance() {
+        if (lilv == nullptr) return;
+        entering("deactivate");
+        lilv_instance_deactivate(lilv);
+        entering("cleanup");
+        lilv_instance_free(lilv);
+    }
+
+    void resetAtoms() {
+        for (std::size_t p = 0; p < ports.size(); ++p) {
+            Port& port = ports[p];
+            if (port.kind != Kind::atom) continue;
+            auto* atom = reinterpret_cast<LV2_Atom*>(port.atom.data());
+            const auto capacity = static_cast<std::uint32_t>(port.atom.size() * 8);
+            if (port.input && static_cast<int>(p) == patchPort && !settings.empty()) {
+                writeSettings(port.atom, settings);
+                settings.clear();
+            } else if (port.input) {
+                // An empty sequence, its time stamps in frames.
+                auto* sequence = reinterpret_cast<LV2_Atom_Sequence*>(atom);
+                sequence->atom = {sizeof(LV2_Atom_Sequence_Body), urids.map(LV2_ATOM__Sequence)};
+                sequence->body = {0, 0};
+            } else {
+                *atom = {capacity - static_cast<std::uint32_t>(sizeof(LV2_Atom)), urids.map(LV2_ATOM__Chunk)};
+            }
         }
     }
-}
 
-void doWork(LilvInstance* instance, const LV2_Worker_Interface* worker) {
-    if (worker == nullptr) return;
-    const LV2_Handle handle = lilv_instance_get_handle(instance);
-    auto respond = [](LV2_Worker_Respond_Handle, std::uint32_t size, const void* data) {
-        return queueInto(responses, size, data);
-    };
-    std::vector<std::vector<char>> jobs;
-    jobs.swap(workQueue);
-    for (const std::vector<char>& job : jobs) {
-        entering("work");
-        if (worker->work) worker->work(handle, respond, nullptr, static_cast<std::uint32_t>(job.size()), job.data());
+    void doWork() {
+        if (worker == nullptr) return;
+        const LV2_Handle handle = lilv_instance_get_handle(lilv);
+        auto respond = [](LV2_Worker_Respond_Handle, std::uint32_t size, const void* data) {
+            return queueInto(responses, size, data);
+        };
+        std::vector<std::vector<char>> jobs;
+        jobs.swap(workQueue);
+        for (const std::vector<char>& job : jobs) {
+            entering("work");
+            if (worker->work)
+                worker->work(handle, respond, nullptr, static_cast<std::uint32_t>(job.size()), job.data());
+        }
+        std::vector<std::vector<char>> answers;
+        answers.swap(responses);
+        for (const std::vector<char>& answer : answers) {
+            entering("work_response");
+            if (worker->work_response)
+                worker->work_response(handle, static_cast<std::uint32_t>(answer.size()), answer.data());
+        }
+        entering("end_run");
+        if (worker->end_run) worker->end_run(handle);
     }
-    std::vector<std::vector<char>> answers;
-    answers.swap(responses);
-    for (const std::vector<char>& answer : answers) {
-        entering("work_response");
-        if (worker->work_response)
-            worker->work_response(handle, static_cast<std::uint32_t>(answer.size()), answer.data());
-    }
-    entering("end_run");
-    if (worker->end_run) worker->end_run(handle);
-}
 
-// The child: the plug-in's whole life, one call after another.
-void live(const LilvPlugin* plugin, const Nodes& n) {
-    std::vector<Port> ports = makePorts(plugin, n);
+    void run(std::int32_t frames) {
+        resetAtoms();
+        entering("run");
+        if (countAllocations) allocation_count::start();
+        lilv_instance_run(lilv, static_cast<std::uint32_t>(frames));
+        allocation_count::stop();
+        doWork();
+    }
+
+    std::vector<int> audio(bool input) const {
+        std::vector<int> found;
+        for (std::size_t p = 0; p < ports.size(); ++p)
+            if (ports[p].kind == Kind::audio && ports[p].input == input) found.push_back(static_cast<int>(p));
+        return found;
+    }
+};
+
+// The child's instance made, connected, given its default state (and the
+// state `restore` if any) and activated; null when instantiate refuses.
+std::unique_ptr<Instance> open(const LilvPlugin* plugin, const Nodes& n, double rate, std::int32_t block,
+                               bool inPlace = false, const LilvState* restore = nullptr) {
+    setOptions(rate, block);
+    auto in = std::make_unique<Instance>();
+    in->plugin = plugin;
+    in->ports = makePorts(plugin, n, block);
+    in->buffers.assign(in->ports.size(), nullptr);
+    for (std::size_t p = 0; p < in->ports.size(); ++p)
+        if (!in->ports[p].samples.empty()) in->buffers[p] = in->ports[p].samples.data();
+    if (inPlace) {
+        const std::vector<int> inputs = in->audio(true), outputs = in->audio(false);
+        for (std::size_t i = 0; i < std::min(inputs.size(), outputs.size()); ++i)
+            in->buffers[outputs[i]] = in->buffers[inputs[i]];
+    }
+    for (std::uint32_t p = 0; p < in->ports.size(); ++p) {
+        const LilvPort* port = lilv_plugin_get_port_by_index(plugin, p);
+        if (in->ports[p].kind == Kind::atom && in->ports[p].input && in->patchPort < 0 &&
+            lilv_port_supports_event(plugin, port, n.patchMessage))
+            in->patchPort = static_cast<int>(p);
+    }
     entering("instantiate");
-    LilvInstance* instance = lilv_plugin_instantiate(plugin, kRate, features.data());
-    if (instance == nullptr) {
-        std::snprintf(shared->verdict, sizeof shared->verdict, "refused: instantiate returned no instance");
-        return;
+    in->lilv = lilv_plugin_instantiate(plugin, rate, features.data());
+    if (in->lilv == nullptr) {
+        say(false, "refused: instantiate returned no instance");
+        return nullptr;
     }
     entering("extension_data");
-    const auto* worker =
-        static_cast<const LV2_Worker_Interface*>(lilv_instance_get_extension_data(instance, LV2_WORKER__interface));
+    in->worker =
+        static_cast<const LV2_Worker_Interface*>(lilv_instance_get_extension_data(in->lilv, LV2_WORKER__interface));
     entering("connect_port");
-    resetAtoms(ports);
-    for (std::uint32_t p = 0; p < ports.size(); ++p) {
-        void* data = ports[p].kind == Kind::atom ? static_cast<void*>(ports[p].atom.data())
-                     : ports[p].samples.empty()  ? nullptr
-                                                 : ports[p].samples.data();
-        lilv_instance_connect_port(instance, p, data);
+    in->resetAtoms();
+    for (std::uint32_t p = 0; p < in->ports.size(); ++p) {
+        Port& port = in->ports[p];
+        void* data = port.kind == Kind::atom      ? static_cast<void*>(port.atom.data())
+                     : port.kind == Kind::control ? static_cast<void*>(port.samples.data())
+                                                  : static_cast<void*>(in->buffers[p]);
+        lilv_instance_connect_port(in->lilv, p, data);
     }
     // A plug-in with a default state of its own has it restored before it runs.
     if (lilv_world_ask(n.world, lilv_plugin_get_uri(plugin), n.state, nullptr)) {
         if (LilvState* state = lilv_state_new_from_world(n.world, &mapFeature, lilv_plugin_get_uri(plugin))) {
             entering("state restore");
-            lilv_state_restore(state, instance, nullptr, nullptr, 0, features.data());
+            lilv_state_restore(state, in->lilv, nullptr, nullptr, 0, features.data());
             lilv_state_free(state);
         }
     }
+    if (restore != nullptr) {
+        entering("state restore");
+        const auto setValue = [](const char* symbol, void* self, const void* value, std::uint32_t size,
+                                 std::uint32_t type) {
+            auto* in = static_cast<Instance*>(self);
+            const LilvPort* port = nullptr;
+            for (std::uint32_t p = 0; p < in->ports.size() && port == nullptr; ++p) {
+                const LilvPort* candidate = lilv_plugin_get_port_by_index(in->plugin, p);
+                if (text(lilv_port_get_symbol(in->plugin, candidate)) == symbol) port = candidate;
+            }
+            if (port == nullptr || size != sizeof(float) || type != urids.map(LV2_ATOM__Float)) return;
+            Port& target = in->ports[lilv_port_get_index(in->plugin, port)];
+            if (target.kind == Kind::control) std::memcpy(target.samples.data(), value, sizeof(float));
+        };
+        lilv_state_restore(restore, in->lilv, setValue, in.get(), 0, features.data());
+    }
     entering("activate");
-    lilv_instance_activate(instance);
+    lilv_instance_activate(in->lilv);
+    return in;
+}
+
+// Seeded white noise in -0.5..0.5, the same for a channel and frame in every
+// run and instance.
+float noise(int channel, std::uint64_t frame) {
+    std::uint64_t x = frame * 0x9E3779B97F4A7C15ull + static_cast<std::uint64_t>(channel + 1) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    x ^= x >> 31;
+    return static_cast<float>(static_cast<double>(x >> 40) / static_cast<double>(1ull << 24) - 0.5);
+}
+
+using Signal = std::function<float(int channel, std::uint64_t frame)>;
+
+// What the outputs held, and optionally every sample of each.
+struct Heard {
     bool nonFinite = false;
     float peak = 0.0f;
-    const int runs = blocks();
-    for (int block = 0; block < runs; ++block) {
-        for (Port& port : ports) {
-            if (port.kind == Kind::audio && port.input)
-                for (std::int32_t i = 0; i < kBlock; ++i)
-                    port.samples[i] = static_cast<float>(
-                        0.5 * std::sin(2.0 * std::numbers::pi * 440.0 * (block * kBlock + i) / kRate));
-            if (port.kind == Kind::cv && port.input) std::fill(port.samples.begin(), port.samples.end(), 0.0f);
-        }
-        resetAtoms(ports);
-        entering("run");
-        lilv_instance_run(instance, kBlock);
-        doWork(instance, worker);
-        for (const Port& port : ports) {
-            if (port.kind != Kind::audio || port.input) continue;
-            for (float s : port.samples) {
-                if (!std::isfinite(s))
-                    nonFinite = true;
-                else
-                    peak = std::max(peak, std::fabs(s));
-            }
-        }
+    std::vector<std::vector<float>> samples;  // per audio output, when kept
+    std::string loudness() const {
+        if (nonFinite) return "NaN/Inf in output";
+        if (peak > kLoud)
+            return "output above " + std::to_string(static_cast<int>(kLoud)) + " (" + std::to_string(peak) + ")";
+        return "";
     }
-    entering("deactivate");
-    lilv_instance_deactivate(instance);
-    entering("cleanup");
-    lilv_instance_free(instance);
-    const auto audio = [&](bool input) {
-        return std::any_of(ports.begin(), ports.end(),
-                           [&](const Port& p) { return p.kind == Kind::audio && p.input == input; });
+};
+
+// `frames` frames of the signal from frame `start` on, in blocks of `block`.
+Heard render(Instance& in, const Signal& signal, std::uint64_t start, std::uint64_t frames, std::int32_t block,
+             bool keep = false) {
+    const std::vector<int> inputs = in.audio(true), outputs = in.audio(false);
+    Heard heard;
+    if (keep) heard.samples.resize(outputs.size());
+    for (std::uint64_t done = 0; done < frames;) {
+        const auto count = static_cast<std::int32_t>(std::min<std::uint64_t>(block, frames - done));
+        for (std::size_t c = 0; c < inputs.size(); ++c)
+            for (std::int32_t i = 0; i < count; ++i)
+                in.buffers[inputs[c]][i] = signal(static_cast<int>(c), start + done + static_cast<std::uint64_t>(i));
+        in.run(count);
+        for (std::size_t c = 0; c < outputs.size(); ++c) {
+            const float* out = in.buffers[outputs[c]];
+            for (std::int32_t i = 0; i < count; ++i) {
+                if (!std::isfinite(out[i]))
+                    heard.nonFinite = true;
+                else
+                    heard.peak = std::max(heard.peak, std::fabs(out[i]));
+            }
+            if (keep) heard.samples[c].insert(heard.samples[c].end(), out, out + count);
+        }
+        done += static_cast<std::uint64_t>(count);
+    }
+    return heard;
+}
+
+float largestDifference(const Heard& a, const Heard& b) {
+    float largest = 0.0f;
+    for (std::size_t c = 0; c < std::min(a.samples.size(), b.samples.size()); ++c)
+        for (std::size_t i = 0; i < std::min(a.samples[c].size(), b.samples[c].size()); ++i) {
+            const float d = std::fabs(a.samples[c][i] - b.samples[c][i]);
+            largest = std::isnan(d) ? INFINITY : std::max(largest, d);
+        }
+    return largest;
+}
+
+std::string number(double value, const char* format = "%g") {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+// The plain probe: a sine through the plug-in's whole life, one call after another.
+void live(const LilvPlugin* plugin, const Nodes& n) {
+    std::unique_ptr<Instance> in = open(plugin, n, kRate, kBlock);
+    if (!in) return;
+    const Signal sine = [](int, std::uint64_t frame) {
+        return static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * 440.0 * static_cast<double>(frame) / kRate));
     };
-    std::snprintf(shared->verdict, sizeof shared->verdict, "%s%s",
-                  nonFinite      ? "rendered (NaN/Inf in output)"
-                  : peak > 1e5f  ? "rendered (louder than +100 dBFS)"
-                  : peak == 0.0f ? "rendered (silent)"
-                                 : "rendered",
-                  !audio(true)    ? " (no audio input)"
-                  : !audio(false) ? " (no audio output)"
-                                  : "");
+    const Heard heard = render(*in, sine, 0, static_cast<std::uint64_t>(blocks()) * kBlock, kBlock);
+    const bool hasInput = !in->audio(true).empty(), hasOutput = !in->audio(false).empty();
+    in.reset();
+    say(false, std::string(heard.nonFinite      ? "rendered (NaN/Inf in output)"
+                           : heard.peak > 1e5f  ? "rendered (louder than +100 dBFS)"
+                           : heard.peak == 0.0f ? "rendered (silent)"
+                                                : "rendered") +
+                   (!hasInput    ? " (no audio input)"
+                    : !hasOutput ? " (no audio output)"
+                                 : ""));
+}
+
+// --blocks and --rates: noise at one block size and rate.
+void stream(const LilvPlugin* plugin, const Nodes& n, double rate, std::int32_t block, double seconds) {
+    std::unique_ptr<Instance> in = open(plugin, n, rate, block);
+    if (!in) return;
+    // At least a few blocks however large they are.
+    const auto frames = std::max<std::uint64_t>(static_cast<std::uint64_t>(seconds * rate), 4ull * block);
+    const std::string loud = render(*in, noise, 0, frames, block).loudness();
+    in.reset();
+    say(!loud.empty(), loud);
+}
+
+// --latency: an impulse after a short silence, and where the output's
+// largest magnitude lands against what the latency port says after run.
+void latency(const LilvPlugin* plugin, const Nodes& n) {
+    constexpr std::uint64_t kImpulse = 1024;
+    std::unique_ptr<Instance> in = open(plugin, n, kRate, kBlock);
+    if (!in) return;
+    const Signal impulse = [](int, std::uint64_t frame) { return frame == kImpulse ? 1.0f : 0.0f; };
+    const Heard heard = render(*in, impulse, 0, kImpulse + static_cast<std::uint64_t>(kRate), kBlock, true);
+    int reportPort = -1;
+    for (std::uint32_t p = 0; p < in->ports.size(); ++p) {
+        const LilvPort* port = lilv_plugin_get_port_by_index(plugin, p);
+        if (in->ports[p].kind == Kind::control && !in->ports[p].input &&
+            (lilv_port_has_property(plugin, port, n.reportsLatency) ||
+             lilv_world_ask(n.world, lilv_port_get_node(plugin, port), n.designation, n.latency)))
+            reportPort = static_cast<int>(p);
+    }
+    const double reported = reportPort < 0 ? 0.0 : in->ports[reportPort].samples[0];
+    in.reset();
+    if (!heard.loudness().empty()) return say(true, heard.loudness());
+    if (heard.peak == 0.0f) return say(false, "silent: no impulse comes out");
+    std::size_t at = 0;
+    float largest = -1.0f;
+    for (const std::vector<float>& channel : heard.samples)
+        for (std::size_t i = 0; i < channel.size(); ++i)
+            if (std::fabs(channel[i]) > largest) largest = std::fabs(channel[i]), at = i;
+    const long measured = static_cast<long>(at) - static_cast<long>(kImpulse);
+    // A frame either way is a filter's own smear, not a wrong report.
+    const bool agree = std::fabs(static_cast<double>(measured) - reported) <= 1.0;
+    say(!agree, "output peaks " + std::to_string(measured) + " frames after the impulse, the plug-in reports " +
+                    (reportPort < 0 ? "no latency (0)" : number(reported)) + (agree ? ": agree" : ": disagree"));
+}
+
+bool claims(const LilvPlugin* plugin, const LilvNode* feature) { return lilv_plugin_has_feature(plugin, feature); }
+
+// --in-place: the same noise through separate buffers (twice, to tell a
+// plug-in that is not deterministic) and with the outputs on the inputs.
+void inPlace(const LilvPlugin* plugin, const Nodes& n) {
+    constexpr std::uint64_t kFrames = 16384;
+    Heard runs[3];
+    for (int r = 0; r < 3; ++r) {
+        std::unique_ptr<Instance> in = open(plugin, n, kRate, kBlock, r == 2);
+        if (!in) return;
+        runs[r] = render(*in, noise, 0, kFrames, kBlock, true);
+    }
+    const bool broken = claims(plugin, n.inPlaceBroken);
+    const std::string claim = broken ? "claims lv2:inPlaceBroken" : "does not claim lv2:inPlaceBroken";
+    const float apart = largestDifference(runs[0], runs[1]);
+    if (apart > 0.0f)
+        return say(false,
+                   "not deterministic: two runs with separate buffers differ by " + number(apart) + "; " + claim);
+    const float inPlace = largestDifference(runs[0], runs[2]);
+    say(inPlace > 0.0f && !broken, "in place differs by " + number(inPlace) + " at most; " + claim);
+}
+
+// Control inputs set to random values within their ranges, whole where the
+// port says integer, toggled or enumeration; "N controls" set.
+int randomControls(Instance& in, const Nodes& n, std::mt19937& random) {
+    const std::uint32_t count = static_cast<std::uint32_t>(in.ports.size());
+    std::vector<float> minimum(count), maximum(count);
+    lilv_plugin_get_port_ranges_float(in.plugin, minimum.data(), maximum.data(), nullptr);
+    int set = 0;
+    for (std::uint32_t p = 0; p < count; ++p) {
+        Port& port = in.ports[p];
+        if (port.kind != Kind::control || !port.input || !(minimum[p] < maximum[p])) continue;
+        const LilvPort* lilvPort = lilv_plugin_get_port_by_index(in.plugin, p);
+        float value = std::uniform_real_distribution<float>(minimum[p], maximum[p])(random);
+        if (lilv_port_has_property(in.plugin, lilvPort, n.integer) ||
+            lilv_port_has_property(in.plugin, lilvPort, n.toggled) ||
+            lilv_port_has_property(in.plugin, lilvPort, n.enumeration))
+            value = std::clamp(std::round(value), minimum[p], maximum[p]);
+        port.samples[0] = value;
+        ++set;
+    }
+    return set;
+}
+
+// The numeric patch:writable parameters with a range, each given a random value.
+std::vector<Setting> randomParameters(const LilvPlugin* plugin, const Nodes& n, std::mt19937& random) {
+    std::vector<Setting> settings;
+    LilvNodes* writable = lilv_world_find_nodes(n.world, lilv_plugin_get_uri(plugin), n.writable, nullptr);
+    LILV_FOREACH(nodes, i, writable) {
+        const LilvNode* parameter = lilv_nodes_get(writable, i);
+        if (!lilv_world_ask(n.world, parameter, n.type, n.parameter)) continue;
+        LilvNode* range = lilv_world_get(n.world, parameter, n.range, nullptr);
+        LilvNode* low = lilv_world_get(n.world, parameter, n.minimum, nullptr);
+        LilvNode* high = lilv_world_get(n.world, parameter, n.maximum, nullptr);
+        const std::string type = text(range);
+        const bool numbers = lilv_node_is_float(low) || lilv_node_is_int(low);
+        const bool bounded = low && high && numbers && lilv_node_as_float(low) < lilv_node_as_float(high);
+        Setting s{urids.map(text(parameter).c_str()), urids.map(type.c_str()), 0.0};
+        if (type == LV2_ATOM__Bool) {
+            s.value = std::uniform_int_distribution<int>(0, 1)(random);
+            settings.push_back(s);
+        } else if (bounded && (type == LV2_ATOM__Float || type == LV2_ATOM__Double || type == LV2_ATOM__Int)) {
+            s.value = std::uniform_real_distribution<double>(lilv_node_as_float(low), lilv_node_as_float(high))(random);
+            if (type == LV2_ATOM__Int) s.value = std::round(s.value);
+            settings.push_back(s);
+        }
+        lilv_node_free(range);
+        lilv_node_free(low);
+        lilv_node_free(high);
+    }
+    lilv_nodes_free(writable);
+    return settings;
+}
+
+// --state: a random setting rendered, saved, restored into a fresh instance,
+// and both fed the same noise: after settling they should sound alike.
+void state(const LilvPlugin* plugin, const Nodes& n, unsigned seed) {
+    constexpr std::uint64_t kSettle = 8192, kCompare = 16384;
+    std::mt19937 random(seed);
+    std::unique_ptr<Instance> saved = open(plugin, n, kRate, kBlock);
+    if (!saved) return;
+    const int controls = randomControls(*saved, n, random);
+    saved->settings = randomParameters(plugin, n, random);
+    const std::size_t parameters = saved->settings.size();
+    const bool patchable = saved->patchPort >= 0;
+    if (!patchable) saved->settings.clear();
+    render(*saved, noise, 0, kSettle, kBlock);
+    entering("state save");
+    const auto portValue = [](const char* symbol, void* self, std::uint32_t* size, std::uint32_t* type) -> const void* {
+        auto* in = static_cast<Instance*>(self);
+        for (std::uint32_t p = 0; p < in->ports.size(); ++p)
+            if (in->ports[p].kind == Kind::control &&
+                text(lilv_port_get_symbol(in->plugin, lilv_plugin_get_port_by_index(in->plugin, p))) == symbol) {
+                *size = sizeof(float);
+                *type = urids.map(LV2_ATOM__Float);
+                return in->ports[p].samples.data();
+            }
+        *size = *type = 0;
+        return nullptr;
+    };
+    LilvState* snapshot = lilv_state_new_from_instance(plugin, saved->lilv, &mapFeature, nullptr, nullptr, nullptr,
+                                                       nullptr, portValue, saved.get(), 0, features.data());
+    if (snapshot == nullptr) return say(false, "not probed: lilv made no state of the instance");
+    std::unique_ptr<Instance> restored = open(plugin, n, kRate, kBlock, false, snapshot);
+    if (!restored) return;
+    render(*saved, noise, kSettle, kSettle, kBlock);
+    render(*restored, noise, kSettle, kSettle, kBlock);
+    const Heard a = render(*saved, noise, 2 * kSettle, kCompare, kBlock, true);
+    const Heard b = render(*restored, noise, 2 * kSettle, kCompare, kBlock, true);
+    saved.reset();
+    restored.reset();
+    lilv_state_free(snapshot);
+    const std::string what = std::to_string(controls) + " controls and " + std::to_string(parameters) +
+                             " patch parameters set" +
+                             (parameters > 0 && !patchable ? " (no atom input takes patch:Message, so not sent)" : "");
+    if (!a.loudness().empty() || !b.loudness().empty())
+        return say(true, "before or after restore: " + a.loudness() + b.loudness());
+    if (a.peak == 0.0f) return say(false, "silent at the setting; " + what);
+    // Sound this far apart, relative to its peak (-60 dB), is another sound.
+    const float relative = largestDifference(a, b) / a.peak;
+    if (relative == 0.0f) return say(false, "restored instance sounds the same; " + what);
+    say(relative > 1e-3f, "restored instance differs by " + number(relative) + " of the peak (" +
+                              number(20.0 * std::log10(std::max(relative, 1e-12f)), "%.0f") + " dB) after " +
+                              std::to_string(kSettle) + " settling frames; " + what);
+}
+
+// --alloc: allocations and frees made while run() is under way, and in
+// which runs, for a plug-in that allocates once on its first.
+void alloc(const LilvPlugin* plugin, const Nodes& n) {
+    std::unique_ptr<Instance> in = open(plugin, n, kRate, kBlock);
+    if (!in) return;
+    constexpr int kRuns = 100;
+    in->countAllocations = true;
+    int first = -1, runs = 0;
+    for (int r = 0; r < kRuns; ++r) {
+        const long before = allocation_count::made() + allocation_count::freed();
+        render(*in, noise, static_cast<std::uint64_t>(r) * kBlock, kBlock, kBlock);
+        if (allocation_count::made() + allocation_count::freed() == before) continue;
+        ++runs;
+        if (first < 0) first = r + 1;
+    }
+    in->countAllocations = false;
+    in.reset();
+    const bool hardRT = claims(plugin, n.hardRT);
+    const long made = allocation_count::made(), freed = allocation_count::freed();
+    const std::string where =
+        runs == 0 ? "" : " (in " + std::to_string(runs) + " of them, the first run " + std::to_string(first) + ")";
+    say(made + freed > 0 && hardRT, std::to_string(made) + " allocations and " + std::to_string(freed) + " frees in " +
+                                        std::to_string(kRuns) + " runs of " + std::to_string(kBlock) + " frames" +
+                                        where + "; " + (hardRT ? "claims" : "does not claim") + " lv2:hardRTCapable");
 }
 
 // lilv makes no URI of a relative folder in LV2_PATH (and then crashes), so
@@ -340,13 +727,18 @@ std::string signalName(int signal) {
     return abbreviation ? std::string("SIG") + abbreviation : "signal " + std::to_string(signal);
 }
 
-std::string probe(const LilvPlugin* plugin, const Nodes& n, double seconds) {
-    if (std::string refused = refusal(plugin, n); !refused.empty()) return refused;
+struct Verdict {
+    std::string text;
+    bool fault = false;
+};
+
+// `body` in a child process of its own: its verdict, or how it died.
+Verdict isolated(const std::function<void()>& body, double seconds) {
     *shared = {};
     entering("the probe's own set-up");
     std::fflush(nullptr);  // or the child's exit would write what is buffered here once more
     const pid_t child = fork();
-    if (child < 0) return "not probed: fork failed";
+    if (child < 0) return {"not probed: fork failed"};
     if (child == 0) {
         setpgid(0, 0);
         sigset_t none;
@@ -354,7 +746,7 @@ std::string probe(const LilvPlugin* plugin, const Nodes& n, double seconds) {
         sigprocmask(SIG_SETMASK, &none, nullptr);
         // The plug-in's chatter goes with the log, apart from the verdicts.
         dup2(STDERR_FILENO, STDOUT_FILENO);
-        live(plugin, n);
+        body();
         shared->finished = 1;
         std::fflush(nullptr);
         _exit(0);
@@ -370,28 +762,77 @@ std::string probe(const LilvPlugin* plugin, const Nodes& n, double seconds) {
         if (left <= std::chrono::nanoseconds(0)) {
             kill(-child, SIGKILL);
             waitpid(child, &status, 0);
-            return "hung in " + std::string(shared->call);
+            return {"hung in " + std::string(shared->call), true};
         }
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
         const timespec wait{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
         sigtimedwait(&chld, nullptr, &wait);
     }
     if (WIFSIGNALED(status))
-        return "crashed in " + std::string(shared->call) + " (" + signalName(WTERMSIG(status)) + ")";
+        return {"crashed in " + std::string(shared->call) + " (" + signalName(WTERMSIG(status)) + ")", true};
     if (!shared->finished || WEXITSTATUS(status) != 0)
-        return "crashed in " + std::string(shared->call) + " (exit " + std::to_string(WEXITSTATUS(status)) + ")";
-    return shared->verdict;
+        return {"crashed in " + std::string(shared->call) + " (exit " + std::to_string(WEXITSTATUS(status)) + ")",
+                true};
+    return {shared->verdict, shared->fault != 0};
+}
+
+// --blocks and --rates: one child per size or rate, the faulty named first.
+Verdict eachOf(const std::vector<long>& values, const char* unit, const std::function<void(long)>& body,
+               double seconds) {
+    Verdict all;
+    std::string fine;
+    for (const long value : values) {
+        const Verdict v = isolated([&] { body(value); }, seconds);
+        if (v.text.empty()) {
+            fine += (fine.empty() ? "" : ", ") + std::to_string(value);
+            continue;
+        }
+        all.text += (all.text.empty() ? "" : "; ") + std::to_string(value) + unit + ": " + v.text;
+        all.fault = all.fault || v.fault;
+    }
+    if (!fine.empty()) all.text += (all.text.empty() ? "fine at " : "; fine at ") + fine + unit;
+    return all;
+}
+
+std::vector<long> numbers(const char* list) {
+    std::vector<long> values;
+    for (const char* at = list; *at != '\0';) {
+        char* end = nullptr;
+        const long value = std::strtol(at, &end, 10);
+        if (end == at || value <= 0) return {};
+        values.push_back(value);
+        at = *end == ',' ? end + 1 : end;
+        if (*end != ',' && *end != '\0') return {};
+    }
+    return values;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: lv2-probe URI...\n");
+    const std::vector<std::string> modes{"--blocks", "--rates", "--latency", "--in-place", "--state", "--alloc"};
+    int first = 1;
+    std::string mode;
+    std::vector<long> values;
+    if (argc > 1 && argv[1][0] == '-') {
+        mode = argv[1];
+        first = 2;
+        if (std::find(modes.begin(), modes.end(), mode) == modes.end()) first = argc;
+        if (mode == "--blocks" || mode == "--rates") {
+            values = argc > 2 ? numbers(argv[2]) : std::vector<long>{};
+            first = values.empty() ? argc : 3;
+        }
+    }
+    if (first >= argc) {
+        std::fprintf(stderr,
+                     "usage: lv2-probe [--blocks N,N,... | --rates R,R,... | --latency | --in-place | --state | "
+                     "--alloc] URI...\n");
         return 2;
     }
     const char* limit = std::getenv("LV2_PROBE_SECONDS");
     const double seconds = limit && std::atof(limit) > 0.0 ? std::atof(limit) : 30.0;
+    const char* seedText = std::getenv("LV2_PROBE_SEED");
+    const unsigned seed = seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10)) : 1u;
     shared =
         static_cast<Shared*>(mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
     if (shared == MAP_FAILED) {
@@ -408,26 +849,76 @@ int main(int argc, char** argv) {
     absoluteLv2Path();
     LilvWorld* world = lilv_world_new();
     lilv_world_load_all(world);
+    const auto uri = [&](const char* u) { return lilv_new_uri(world, u); };
     const Nodes n{world,
-                  lilv_new_uri(world, LV2_CORE__AudioPort),
-                  lilv_new_uri(world, LV2_CORE__ControlPort),
-                  lilv_new_uri(world, LV2_CORE__CVPort),
-                  lilv_new_uri(world, LV2_ATOM__AtomPort),
-                  lilv_new_uri(world, LV2_CORE__InputPort),
-                  lilv_new_uri(world, LV2_CORE__connectionOptional),
-                  lilv_new_uri(world, LV2_RESIZE_PORT__minimumSize),
-                  lilv_new_uri(world, LV2_STATE__state)};
+                  uri(LV2_CORE__AudioPort),
+                  uri(LV2_CORE__ControlPort),
+                  uri(LV2_CORE__CVPort),
+                  uri(LV2_ATOM__AtomPort),
+                  uri(LV2_CORE__InputPort),
+                  uri(LV2_CORE__connectionOptional),
+                  uri(LV2_RESIZE_PORT__minimumSize),
+                  uri(LV2_STATE__state),
+                  uri(LV2_CORE__reportsLatency),
+                  uri(LV2_CORE__latency),
+                  uri(LV2_CORE__designation),
+                  uri(LV2_CORE__integer),
+                  uri(LV2_CORE__toggled),
+                  uri(LV2_CORE__enumeration),
+                  uri(LV2_CORE__inPlaceBroken),
+                  uri(LV2_CORE__hardRTCapable),
+                  uri(LV2_PATCH__writable),
+                  uri(LV2_CORE_PREFIX "Parameter"),
+                  uri("http://www.w3.org/1999/02/22-rdf-syntax-ns#type"),
+                  uri("http://www.w3.org/2000/01/rdf-schema#range"),
+                  uri(LV2_CORE__minimum),
+                  uri(LV2_CORE__maximum),
+                  uri(LV2_PATCH__Message)};
     const LilvPlugins* plugins = lilv_world_get_all_plugins(world);
-    for (int a = 1; a < argc; ++a) {
-        LilvNode* uri = lilv_new_uri(world, argv[a]);
-        const LilvPlugin* plugin = uri ? lilv_plugins_get_by_uri(plugins, uri) : nullptr;
-        const std::string verdict = plugin ? probe(plugin, n, seconds) : "not found";
-        std::printf("%s: %s\n", argv[a], verdict.c_str());
+    int code = 0;
+    for (int a = first; a < argc; ++a) {
+        LilvNode* node = lilv_new_uri(world, argv[a]);
+        const LilvPlugin* plugin = node ? lilv_plugins_get_by_uri(plugins, node) : nullptr;
+        Verdict verdict;
+        if (plugin == nullptr) {
+            verdict.text = "not found";
+            if (!mode.empty()) code = std::max(code, 2);
+        } else if (std::string refused = refusal(plugin, n); !refused.empty()) {
+            verdict.text = refused;
+        } else if (mode == "--blocks") {
+            verdict = eachOf(
+                values, " frames", [&](long size) { stream(plugin, n, kRate, size, 1.0); }, seconds);
+        } else if (mode == "--rates") {
+            verdict = eachOf(
+                values, " Hz", [&](long rate) { stream(plugin, n, rate, kBlock, 10.0); }, seconds);
+        } else {
+            verdict = isolated(
+                [&] {
+                    if (mode == "--latency")
+                        latency(plugin, n);
+                    else if (mode == "--in-place")
+                        inPlace(plugin, n);
+                    else if (mode == "--state")
+                        state(plugin, n, seed);
+                    else if (mode == "--alloc")
+                        alloc(plugin, n);
+                    else
+                        live(plugin, n);
+                },
+                seconds);
+            // The plain probe reports what it found and fails nothing.
+            if (mode.empty()) verdict.fault = false;
+        }
+        if (verdict.fault) code = std::max(code, 1);
+        std::printf("%s: %s\n", argv[a], verdict.text.c_str());
         std::fflush(stdout);
-        lilv_node_free(uri);
+        lilv_node_free(node);
     }
-    for (LilvNode* node : {n.audio, n.control, n.cv, n.atom, n.input, n.optional, n.minimumSize, n.state})
+    for (LilvNode* node :
+         {n.audio,          n.control,   n.cv,          n.atom,    n.input,   n.optional,    n.minimumSize,   n.state,
+          n.reportsLatency, n.latency,   n.designation, n.integer, n.toggled, n.enumeration, n.inPlaceBroken, n.hardRT,
+          n.writable,       n.parameter, n.type,        n.range,   n.minimum, n.maximum,     n.patchMessage})
         lilv_node_free(node);
     lilv_world_free(world);
-    return 0;
+    return code;
 }

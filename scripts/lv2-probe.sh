@@ -1,26 +1,37 @@
 #!/usr/bin/env bash
 # A second opinion on LV2 plug-ins from a small host of its own
-# (scripts/lv2-probe.cpp, which shares no code with the tool), built into
-# build/lv2-probe when missing or older than its source.
+# (scripts/lv2-probe*.cpp, which share no code with the tool), built into
+# build/lv2-probe when missing or older than its sources.
 #
 #   scripts/lv2-probe.sh URI...             one line per URI: "URI: verdict"
+#   scripts/lv2-probe.sh MODE URI...        one run-time fault looked for, one
+#                                           line per URI; exit 1 where it shows:
+#     --blocks N,N,...  noise in blocks of each size (a crash, NaN/Inf, >1000)
+#     --rates R,R,...   10 s of noise at each rate (the same)
+#     --latency         an impulse's delay against the reported latency
+#     --in-place        outputs on the inputs against separate buffers
+#     --state           a saved random setting restored into a fresh instance
+#     --alloc           allocations in run() against lv2:hardRTCapable
 #   scripts/lv2-probe.sh --compare SUMMARY  every row of scripts/sweep-lv2.sh's
 #                                           table that did not render, probed,
 #                                           and whether the probe agrees
 #
-# The probe honours LV2_PATH; LV2_PROBE_SECONDS bounds each plug-in's life (30).
+# The probe honours LV2_PATH; LV2_PROBE_SECONDS bounds each plug-in's life (30),
+# LV2_PROBE_SEED seeds --state's random setting (1).
 set -euo pipefail
 export LC_ALL=C
 root=$(cd "$(dirname "$0")/.." && pwd)
 probe=$root/build/lv2-probe
-if [ ! -x "$probe" ] || [ "$root/scripts/lv2-probe.cpp" -nt "$probe" ]; then
+sources=("$root"/scripts/lv2-probe*.cpp)
+if [ ! -x "$probe" ] || [ -n "$(find "${sources[@]}" "$root"/scripts/lv2-probe*.h -newer "$probe")" ]; then
   mkdir -p "$root/build"
   # shellcheck disable=SC2046 # pkg-config's words are meant to split
-  g++ -std=c++20 -O2 -Wall -Wextra -Wpedantic -o "$probe" "$root/scripts/lv2-probe.cpp" $(pkg-config --cflags --libs lilv-0)
+  # -rdynamic: the plug-ins' allocations go through the probe's own malloc.
+  g++ -std=c++20 -O2 -Wall -Wextra -Wpedantic -rdynamic -o "$probe" "${sources[@]}" $(pkg-config --cflags --libs lilv-0)
 fi
 
 if [ "${1:-}" != --compare ]; then
-  [ $# -gt 0 ] || { echo "usage: $0 URI... | --compare SUMMARY" >&2; exit 2; }
+  [ $# -gt 0 ] || { echo "usage: $0 [MODE] URI... | --compare SUMMARY" >&2; exit 2; }
   exec "$probe" "$@"
 fi
 summary=${2:?usage: $0 --compare SUMMARY}
