@@ -21,7 +21,7 @@ constexpr const char* kStateUri = "urn:sorpenwalde:dravelkint:state";
 const void* Lv2Plugin::portValue(const char* symbol, void* self, std::uint32_t* size, std::uint32_t* type) {
     auto* plugin = static_cast<Lv2Plugin*>(self);
     for (const Parameter& p : plugin->parameters_)
-        if (plugin->ports_[p.port].symbol == symbol) {
+        if (p.property < 0 && plugin->ports_[p.port].symbol == symbol) {
             *size = sizeof(float);
             *type = plugin->map_.map(LV2_ATOM__Float);
             return &plugin->controls_[p.port];
