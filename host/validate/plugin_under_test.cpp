@@ -25,7 +25,15 @@ std::unique_ptr<PluginInstance> vstFor(const CheckContext& context, HostCallback
 std::unique_ptr<Lv2Plugin> lv2For(const CheckContext& context, const Transport& clock, CallWatcher* watcher) {
     if (context.module != nullptr) return nullptr;
     if (context.run == nullptr) throw std::logic_error("an LV2 check without the plug-in's name");
-    return std::make_unique<Lv2Plugin>(context.run->pluginPath, watcher, clock);
+    // Read once per process: checks make hundreds of instances, and reading
+    // every installed bundle's data costs more than making one.
+    static std::shared_ptr<const Lv2World> world;
+    static std::string worldOf;
+    if (!world || worldOf != context.run->pluginPath) {
+        world = std::make_shared<const Lv2World>(context.run->pluginPath);
+        worldOf = context.run->pluginPath;
+    }
+    return std::make_unique<Lv2Plugin>(world, watcher, clock);
 }
 
 }  // namespace

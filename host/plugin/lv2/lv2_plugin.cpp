@@ -11,6 +11,7 @@
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include "host/plugin/watched_call.h"
 #include "host/text/decimal_number.h"
@@ -29,7 +30,10 @@ bool startsWith(const std::string& text, const char* prefix) { return text.rfind
 }  // namespace
 
 Lv2Plugin::Lv2Plugin(const std::string& name, CallWatcher* watcher, const Transport& clock)
-    : world_(std::make_unique<Lv2World>(name)),
+    : Lv2Plugin(std::make_shared<const Lv2World>(name), watcher, clock) {}
+
+Lv2Plugin::Lv2Plugin(std::shared_ptr<const Lv2World> world, CallWatcher* watcher, const Transport& clock)
+    : world_(std::move(world)),
       watcher_(watcher),
       clock_(clock),
       ports_(readPorts(*world_)),

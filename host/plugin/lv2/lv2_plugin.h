@@ -41,6 +41,9 @@ public:
     // requires a feature this host does not give, and one with a port of a
     // type it cannot feed. The watcher and the clock must outlive it.
     Lv2Plugin(const std::string& name, CallWatcher* watcher, const Transport& clock);
+    // The same for the plug-in `world` found, which instances may share:
+    // reading every installed bundle's data costs more than making one.
+    Lv2Plugin(std::shared_ptr<const Lv2World> world, CallWatcher* watcher, const Transport& clock);
     ~Lv2Plugin() override;
     Lv2Plugin(const Lv2Plugin&) = delete;
     Lv2Plugin& operator=(const Lv2Plugin&) = delete;
@@ -135,7 +138,7 @@ private:
     static void setPortValue(const char* symbol, void* self, const void* value, std::uint32_t size, std::uint32_t type);
     static const void* portValue(const char* symbol, void* self, std::uint32_t* size, std::uint32_t* type);
 
-    std::unique_ptr<Lv2World> world_;
+    std::shared_ptr<const Lv2World> world_;
     CallWatcher* watcher_;
     const Transport& clock_;
     std::vector<PortInfo> ports_;
