@@ -8,6 +8,7 @@ namespace vsthost::validate {
 
 Outcome crashOutcome(const Check& check, int strictness, std::string message) {
     if (strictness >= check.crashFailsFrom) return failed(std::move(message));
+    if (check.crashFailsFrom > kMaxStrictness) return warned(std::move(message));
     return warned(message + " (a failure from strictness " + std::to_string(check.crashFailsFrom) + ")");
 }
 

@@ -47,7 +47,7 @@ struct Check {
     std::string about;  // one line for --help
     std::function<Outcome(CheckContext&)> run;
     // A crash, hang or exception in this check fails from this strictness
-    // and warns below it.
+    // and warns below it; past kMaxStrictness it only ever warns.
     int crashFailsFrom = 1;
     // Gathers facts for the report and gives no verdict of its own, whatever
     // happens in it.

@@ -203,6 +203,11 @@ bool Lv2Plugin::takesParameterValue(std::int32_t index, double value) const {
     return parameterAt(index).scale.takes(value);
 }
 
+std::pair<double, double> Lv2Plugin::parameterRange(std::int32_t index) const {
+    const Parameter& p = parameterAt(index);
+    return {p.scale.value(0.0f), p.scale.value(1.0f)};
+}
+
 bool Lv2Plugin::setParameterValue(std::int32_t index, double value) {
     const Parameter& p = parameterAt(index);
     if (!p.scale.takes(value)) return false;

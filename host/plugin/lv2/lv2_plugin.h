@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control_scale.h"
@@ -67,6 +68,13 @@ public:
     std::string parameterSymbol(std::int32_t index) const override;
     bool setParameterValue(std::int32_t index, double value) override;
     bool takesParameterValue(std::int32_t index, double value) const override;
+
+    // The lowest and highest value the parameter takes, in its own unit.
+    std::pair<double, double> parameterRange(std::int32_t index) const;
+    // Sets the parameter to `value` even outside its range or not finite, as
+    // a host that does not keep to the range would: for finding out how the
+    // plug-in copes.
+    void setParameterValueUnchecked(std::int32_t index, double value) { store(parameterAt(index), value); }
 
     std::vector<std::string> presets() const override;
     void loadPreset(const std::string& name) override;

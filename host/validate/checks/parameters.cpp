@@ -2,11 +2,14 @@
 // within bounds at every value, output that survives automation, extremes
 // and values no host should send.
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame/opcodes.h"
+#include "host/plugin/lv2/lv2_plugin.h"
 #include "host/text/counted.h"
 #include "host/text/figures.h"
 #include "host/validate/audio_probe.h"
@@ -160,6 +163,49 @@ Outcome outOfRange(CheckContext& context) {
         "again too");
 }
 
+// An LV2 host is asked to keep control values within their ranges, so what a
+// plug-in does outside them is only ever a warning.
+Outcome outOfRangeLv2(CheckContext& context) {
+    if (PluginUnderTest(context).parameterCount() <= 0) return passed("no parameters");
+    const double inf = std::numeric_limits<double>::infinity();
+    // Each setting in an instance of its own, as for VST 2.4; the span a
+    // range wide beyond either end, then the values no range holds.
+    const std::vector<std::pair<std::string, std::function<double(double, double)>>> settings{
+        {"a range below its minimum", [](double lo, double hi) { return lo - (hi - lo); }},
+        {"a range above its maximum", [](double lo, double hi) { return hi + (hi - lo); }},
+        {"-1e30", [](double, double) { return -1.0e30; }},
+        {"1e30", [](double, double) { return 1.0e30; }},
+        {"-inf", [inf](double, double) { return -inf; }},
+        {"inf", [inf](double, double) { return inf; }},
+        {"NaN", [](double, double) { return std::numeric_limits<double>::quiet_NaN(); }},
+    };
+    Findings findings;
+    for (const auto& [name, valueFor] : settings) {
+        PluginUnderTest plugin(context);
+        Lv2Plugin& lv2 = *plugin.lv2();
+        const std::int32_t count = plugin.parameterCount();
+        plugin.start(44100.0, kBlock);
+        BlockBuffers io(plugin, kBlock);
+        SignalScan scan;
+        const std::string setting = "with every control at " + name;
+        noteContext(setting.c_str());
+        for (std::int32_t i = 0; i < count; ++i) {
+            const auto [lo, hi] = lv2.parameterRange(i);
+            lv2.setParameterValueUnchecked(i, valueFor(lo, hi));
+        }
+        for (int b = 0; b < 2; ++b) processNoise(plugin, io, context.random, kBlock, scan);
+        noteContext((setting + ", then at its middle").c_str());
+        for (std::int32_t i = 0; i < count; ++i) plugin.setParameter(i, 0.5f);
+        for (int b = 0; b < 2; ++b) processNoise(plugin, io, context.random, kBlock, scan);
+        noteContext("");
+        findings.add(judgeOutput(scan, context, "every control at " + name + ", then at its middle",
+                                 {false, false, Verdict::warn}));
+    }
+    return findings.outcome(
+        "every control a range below and above its range, at +-1e30, +-inf and NaN, each in a fresh instance: output "
+        "finite, and after the middle again too");
+}
+
 Outcome foreignIndices(CheckContext& context) {
     PluginUnderTest plugin(context);
     const std::int32_t count = plugin.parameterCount();
@@ -200,6 +246,10 @@ CheckGroup parametersGroup() {
              "values outside 0 to 1, infinite and NaN keep the output finite and the plug-in alive (a failure from "
              "strictness 7)",
              outOfRange, 7},
+            {"parameters.out-of-range", 7,
+             "controls outside their ranges, infinite and NaN (hosts keep within the range, so only a warning): "
+             "output finite and the plug-in alive",
+             outOfRangeLv2, kMaxStrictness + 1, false, Formats::lv2},
             {"parameters.foreign-index", 8, "indices -1 and beyond the last are harmless", foreignIndices},
         }};
 }
