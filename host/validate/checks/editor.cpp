@@ -157,13 +157,15 @@ Outcome lv2Editor(CheckContext& context) {
     XSetErrorHandler(countXError);
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) return skipped(std::string("no X display: cannot open ") + name);
-    const std::string locale = std::setlocale(LC_ALL, nullptr);
     const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 640, 480, 0, 0, 0);
     XStoreName(display, window, "dravelkint validate");
     XMapWindow(display, window);
     XSync(display, False);
 
     plugin.start(44100.0, kBlock);
+    // Taken once the instance is made: a plug-in that switches the locale
+    // there is lifecycle.locale's business, not its UI's.
+    const std::string locale = std::setlocale(LC_ALL, nullptr);
     BlockBuffers io(plugin, kBlock);
     SignalScan scan;
     UiCalls calls;
