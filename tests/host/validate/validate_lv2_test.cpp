@@ -192,21 +192,38 @@ TEST(ValidateLv2, TheUiCheckOpensAnX11UiAndSeesItsFaults) {
         const char* name;
         std::string bundle;  // a fixture, or x11-ui with `from` replaced by `to` in its data
         std::string from, to;
+        Environment env;
         const char* strictness;
         const char* verdict;
         std::vector<std::string> saying;
     };
     const std::vector<UiCase> cases{
-        {"sound", "x11-ui", "", "", "10", "PASS", {"its window 240x120", "1 port write taken"}},
-        {"no UI", "good", "", "", "10", "PASS", {"no UI in its data"}},
-        {"an X error at 7", "x11-ui-x-error", "", "", "7", "FAIL", {"1 X errors while the UI was open", "BadWindow"}},
-        {"an X error below 7", "x11-ui-x-error", "", "", "6", "WARN", {"1 X errors while the UI was open"}},
-        {"the locale switched", "x11-ui-locale", "", "", "2", "FAIL", {"the locale changed from"}},
-        {"a Gtk UI", "x11-ui", "a ui:X11UI", "a ui:GtkUI", "10", "SKIP", {"its UIs are GtkUI"}},
+        {"sound", "x11-ui", "", "", {}, "10", "PASS", {"its window 240x120", "1 port write taken"}},
+        {"no UI", "good", "", "", {}, "10", "PASS", {"no UI in its data"}},
+        {"an X error at 7",
+         "x11-ui-x-error",
+         "",
+         "",
+         {},
+         "7",
+         "FAIL",
+         {"1 X errors while the UI was open", "BadWindow"}},
+        {"an X error below 7", "x11-ui-x-error", "", "", {}, "6", "WARN", {"1 X errors while the UI was open"}},
+        {"the locale switched", "x11-ui-locale", "", "", {}, "2", "FAIL", {"the locale changed from"}},
+        {"a crash in idle",
+         "x11-ui",
+         "",
+         "",
+         {{"DRAVELKINT_FIXTURE_UI_CRASH", "1"}},
+         "2",
+         "FAIL",
+         {"SIGSEGV", "in UI idle"}},
+        {"a Gtk UI", "x11-ui", "a ui:X11UI", "a ui:GtkUI", {}, "10", "SKIP", {"its UIs are GtkUI"}},
         {"a feature not given",
          "x11-ui",
          "lv2:requiredFeature ui:parent",
          "lv2:requiredFeature <urn:sorpenwalde:nothing> , ui:parent",
+         {},
          "10",
          "SKIP",
          {"requires urn:sorpenwalde:nothing, which this host does not give"}},
@@ -216,8 +233,8 @@ TEST(ValidateLv2, TheUiCheckOpensAnX11UiAndSeesItsFaults) {
         const ScratchDirectory scratch;
         const std::string bundle = c.from.empty() ? kBundles + "/" + c.bundle + ".lv2"
                                                   : faultyCopy(scratch, "x11_ui.ttl", c.from, c.to, c.bundle);
-        const ToolRun run =
-            runTool({"validate", bundle, "--strictness", c.strictness, "--seed", "1", "--json", "--only", "editor"});
+        const ToolRun run = runTool(
+            {"validate", bundle, "--strictness", c.strictness, "--seed", "1", "--json", "--only", "editor"}, c.env);
         const nlohmann::json checks = nlohmann::json::parse(run.out).at("checks");
         const auto editor = std::find_if(checks.begin(), checks.end(), [](const nlohmann::json& check) {
             return check.at("id") == "editor.open-close";
