@@ -11,7 +11,7 @@ packages=(
   nlohmann-json3-dev time
   xvfb libx11-dev
   lsp-plugins-vst lsp-plugins-lv2 zam-plugins x42-plugins
-  lv2-dev liblilv-dev lilv-utils serdi sordi
+  lv2-dev liblilv-dev libsuil-dev lilv-utils serdi sordi
   dpkg-dev  # dpkg-shlibdeps, for scripts/package.sh and its test
   "$@"  # more, for scripts that need them (the corpus script's plug-ins)
 )

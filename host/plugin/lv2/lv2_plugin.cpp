@@ -215,6 +215,18 @@ bool Lv2Plugin::setParameterValue(std::int32_t index, double value) {
     return true;
 }
 
+LV2_Handle Lv2Plugin::handle() const { return instance_ != nullptr ? lilv_instance_get_handle(instance_) : nullptr; }
+
+const LV2_Descriptor* Lv2Plugin::descriptor() const {
+    return instance_ != nullptr ? lilv_instance_get_descriptor(instance_) : nullptr;
+}
+
+std::optional<std::int32_t> Lv2Plugin::parameterOfPort(std::uint32_t port) const {
+    for (std::size_t i = 0; i < parameters_.size(); ++i)
+        if (parameters_[i].property < 0 && parameters_[i].port == port) return static_cast<std::int32_t>(i);
+    return std::nullopt;
+}
+
 void Lv2Plugin::start(double sampleRate, std::int32_t maxBlockSize) {
     if (instance_ != nullptr && (sampleRate != sampleRate_ || maxBlockSize > maxBlock_)) freeInstance();
     stop();

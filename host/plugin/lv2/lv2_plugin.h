@@ -96,6 +96,14 @@ public:
     // from now on; throws Failure (plugin) for text that is no state.
     void restoreState(const std::string& saved);
 
+    // What a UI of the plug-in is given: the map the instance was given, and
+    // the instance itself once processing has started (null before).
+    UridMap& uridMap() { return map_; }
+    LV2_Handle handle() const;
+    const LV2_Descriptor* descriptor() const;
+    // The parameter a control input port is, if the host does not fill it itself.
+    std::optional<std::int32_t> parameterOfPort(std::uint32_t port) const;
+
 private:
     struct Parameter {
         std::uint32_t port;  // for a control port

@@ -4,8 +4,10 @@
 // measured by the window it builds in ours: the rectangle effEditGetRect
 // points to is the plug-in's record, which only it reads. X errors are
 // counted by a handler of the process's own: Xlib's default one would end
-// the process, as it does in hosts that keep it.
+// the process, as it does in hosts that keep it. An LV2 plug-in's X11 UI is
+// opened the same way, through suil (lv2/lv2_ui_session.h).
 #include <X11/Xlib.h>
+#include <dlfcn.h>
 #include <locale.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -13,15 +15,20 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "frame/opcodes.h"
+#include "host/plugin/call_recorder.h"
+#include "host/plugin/watched_call.h"
 #include "host/text/counted.h"
 #include "host/validate/audio_probe.h"
 #include "host/validate/call_in_progress.h"
 #include "host/validate/catalogue.h"
 #include "host/validate/findings.h"
 #include "host/validate/lv2/lv2_subject.h"
+#include "host/validate/lv2/lv2_ui_offer.h"
+#include "host/validate/lv2/lv2_ui_session.h"
 #include "host/validate/plugin_under_test.h"
 
 namespace vsthost::validate {
@@ -94,18 +101,126 @@ void drainEvents(Display* display) {
     }
 }
 
-// An LV2 plug-in's UIs are plug-ins of their own, which this host does not open yet.
-Outcome lv2Interfaces(const Lv2Subject& lv2) {
-    LilvUIs* uis = lilv_plugin_get_uis(lv2.data.plugin());
-    const unsigned count = uis != nullptr ? lilv_uis_size(uis) : 0;
-    lilv_uis_free(uis);
-    if (count == 0) return passed("no UI in its data");
-    return skipped(counted(static_cast<std::int32_t>(count), "UI") +
-                   " in its data, not opened: opening LV2 UIs is not built yet");
+// What every editor is judged by once closed: the size of the window it
+// built in ours, the X errors it caused and the locale it left.
+void judgeWindow(Findings& findings, const CheckContext& context, const Size& built, const std::string& locale,
+                 const std::string& editor) {
+    if (built.known &&
+        (built.width <= 0 || built.height <= 0 || built.width > kLargestSide || built.height > kLargestSide))
+        findings.add(failed(editor + "'s window is " + sizeText(built) + " pixels"));
+    if (xErrors > 0)
+        findings.add({context.failFrom(7), std::to_string(xErrors) + " X errors while " + editor +
+                                               " was open, the first: " + firstXError +
+                                               " (a host that keeps Xlib's default handler ends there)"});
+    const std::string now = std::setlocale(LC_ALL, nullptr);
+    if (now != locale)
+        findings.add(failed("the locale changed from \"" + locale + "\" to \"" + now + "\" with " + editor));
+}
+
+// Tells the validator of each call into an LV2 UI, as of the plug-in's own.
+class UiCalls : public CallRecorder {
+    void calling(const PluginCall& call) override {
+        CallRecorder::calling(call);
+        noteCall("%s", inProgress());
+    }
+    void returned() override {
+        if (unwinding()) noteCallThrew();
+        CallRecorder::returned();
+        noteCallDone();
+    }
+};
+
+// Why a UI binary does not load, as the loader says; suil only prints it.
+std::string loadError(const std::string& binary, CallWatcher& calls) {
+    const WatchedCall call(&calls, "UI binary load (dlopen)");
+    void* library = ::dlopen(binary.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        const char* error = ::dlerror();
+        return error != nullptr ? error : "it does not load";
+    }
+    ::dlclose(library);
+    return "";
+}
+
+// An LV2 plug-in's UI is a library of its own, found in the plug-in's data,
+// opened through suil into our window with the instance processing beside it.
+Outcome lv2Editor(CheckContext& context) {
+    const Lv2UiOffer offer = offeredUi(context.lv2->data);
+    if (offer.count == 0) return passed("no UI in its data");
+    if (!offer.ui) return skipped(offer.refusal);
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || *name == '\0') return skipped("no X display: DISPLAY is not set");
+    // UIs that draw from threads of their own rely on it, and it must come
+    // before any other Xlib call.
+    XInitThreads();
+    PluginUnderTest plugin(context);
+    XSetErrorHandler(countXError);
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) return skipped(std::string("no X display: cannot open ") + name);
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 640, 480, 0, 0, 0);
+    XStoreName(display, window, "dravelkint validate");
+    XMapWindow(display, window);
+    XSync(display, False);
+
+    plugin.start(44100.0, kBlock);
+    // Taken once the instance is made: a plug-in that switches the locale
+    // there is lifecycle.locale's business, not its UI's.
+    const std::string locale = std::setlocale(LC_ALL, nullptr);
+    BlockBuffers io(plugin, kBlock);
+    SignalScan scan;
+    UiCalls calls;
+    std::unique_ptr<Lv2UiSession> ui;
+    {
+        const LongCalls longer(kOpenLimitScale);
+        ui = std::make_unique<Lv2UiSession>(*offer.ui, *plugin.lv2(), plugin.sampleRate(), context.lv2->data, display,
+                                            window, &calls);
+    }
+    XSync(display, False);
+    if (!ui->opened()) {
+        ui.reset();
+        XDestroyWindow(display, window);
+        XCloseDisplay(display);
+        const std::string error = loadError(offer.ui->binary, calls);
+        return failed("its X11 UI " + offer.ui->uri + " makes no instance, given every feature it requires: " +
+                      (error.empty() ? "its instantiate answers nothing" : "its binary does not load: " + error));
+    }
+    int idled = 0;
+    bool closedByUi = false;
+    for (int i = 0; i < kIdles && !closedByUi; ++i) {
+        if (ui->idles()) {
+            closedByUi = !ui->idle();
+            ++idled;
+        }
+        processNoise(plugin, io, context.random, kBlock, scan);
+        drainEvents(display);
+        ::usleep(10000);
+    }
+    XSync(display, False);
+    const Size built = editorWindow(display, window);
+    const bool idles = ui->idles();
+    ui->close();
+    XDestroyWindow(display, window);
+    XSync(display, False);
+    drainEvents(display);
+    XCloseDisplay(display);
+
+    Findings findings;
+    judgeWindow(findings, context, built, locale, "the UI");
+    const Outcome output = judgeOutput(scan, context, "processing beside the UI", kOnlyFinite);
+    findings.add(output);
+    std::string idling = idles || idled > 0
+                             ? "idled " + std::to_string(idled) + " times while processing"
+                             : "processing " + std::to_string(kIdles) + " blocks (it offers no ui:idleInterface)";
+    if (closedByUi) idling += ", when it asked to be closed";
+    return findings.outcome(
+        "X11 UI " + offer.ui->uri + " opened on " + std::string(name) + ", " +
+        (built.known ? "its window " + sizeText(built) : std::string("no window of its own")) + ", " + idling + ", " +
+        counted(ui->writesTaken(), "port write") + " taken, " + std::to_string(ui->writesDropped()) +
+        " dropped (atom transfers and writes to no control input are not passed on), closed; " + output.message);
 }
 
 Outcome editor(CheckContext& context) {
-    if (context.lv2 != nullptr) return lv2Interfaces(*context.lv2);
+    if (context.lv2 != nullptr) return lv2Editor(context);
     PluginUnderTest plugin(context);
     const char* name = std::getenv("DISPLAY");
     // Asking an editor anything without a display crashes some plug-ins.
@@ -158,16 +273,7 @@ Outcome editor(CheckContext& context) {
         findings.add({context.failFrom(7),
                       "effEditGetRect hands over no readable rectangle while the editor is open: a host cannot "
                       "size its window"});
-    if (built.known &&
-        (built.width <= 0 || built.height <= 0 || built.width > kLargestSide || built.height > kLargestSide))
-        findings.add(failed("the editor's window is " + sizeText(built) + " pixels"));
-    if (xErrors > 0)
-        findings.add({context.failFrom(7), std::to_string(xErrors) +
-                                               " X errors while the editor was open, the first: " + firstXError +
-                                               " (a host that keeps Xlib's default handler ends there)"});
-    const std::string now = std::setlocale(LC_ALL, nullptr);
-    if (now != locale)
-        findings.add(failed("the locale changed from \"" + locale + "\" to \"" + now + "\" with the editor"));
+    judgeWindow(findings, context, built, locale, "the editor");
     const Outcome output = judgeOutput(scan, context, "processing beside the editor", kOnlyFinite);
     findings.add(output);
     return findings.outcome("editor opened on " + std::string(name) + (opened != 0 ? "" : " (effEditOpen answered 0)") +
@@ -181,8 +287,8 @@ Outcome editor(CheckContext& context) {
 CheckGroup editorGroup() {
     CheckGroup group{"editor",
                      {{"editor.open-close", 2,
-                       "the editor opened in an X window (Xvfb), idled while processing, measured and closed: no "
-                       "crash, a sensible size (no X errors and a rectangle from strictness 7)",
+                       "the editor (an LV2 plug-in's X11 UI) opened in an X window (Xvfb), idled while processing, "
+                       "measured and closed: no crash, a sensible size (no X errors and a rectangle from strictness 7)",
                        editor, 1, false, Formats::both}}};
     group.needsDisplay = true;
     return group;

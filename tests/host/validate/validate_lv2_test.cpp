@@ -3,6 +3,7 @@
 // one with one fault written into their data) and at run time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -41,11 +42,11 @@ Report validate(const std::string& bundle, const std::string& strictness, bool o
     return report;
 }
 
-// A copy of the sound bundle with `from` replaced by `to` in one of its files.
+// A copy of the sound bundle (or `source`) with `from` replaced by `to` in one of its files.
 std::string faultyCopy(const ScratchDirectory& scratch, const std::string& file, const std::string& from,
-                       const std::string& to) {
+                       const std::string& to, const std::string& source = "good") {
     const fs::path bundle = scratch.path() / "faulty.lv2";
-    fs::copy(kBundles + "/good.lv2", bundle, fs::copy_options::recursive);
+    fs::copy(kBundles + "/" + source + ".lv2", bundle, fs::copy_options::recursive);
     std::ifstream in(bundle / file);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::size_t at = text.find(from);
@@ -179,6 +180,70 @@ TEST(ValidateLv2, EachFaultAtRunTimeIsCaughtByItsCheckAlone) {
         if (c.failing.empty()) {
             EXPECT_EQ(report.with("WARN"), std::set<std::string>{});
         }
+    }
+}
+
+// The UI check on LV2 plug-ins: a UI opened and measured, a fault only it
+// sees failing it (X errors from strictness 7), and UIs it cannot open skipped
+// with the reason.
+TEST(ValidateLv2, TheUiCheckOpensAnX11UiAndSeesItsFaults) {
+    if (!fs::exists("/usr/bin/Xvfb")) GTEST_SKIP() << "needs Xvfb";
+    struct UiCase {
+        const char* name;
+        std::string bundle;  // a fixture, or x11-ui with `from` replaced by `to` in its data
+        std::string from, to;
+        Environment env;
+        const char* strictness;
+        const char* verdict;
+        std::vector<std::string> saying;
+    };
+    const std::vector<UiCase> cases{
+        {"sound", "x11-ui", "", "", {}, "10", "PASS", {"its window 240x120", "1 port write taken"}},
+        {"no UI", "good", "", "", {}, "10", "PASS", {"no UI in its data"}},
+        {"an X error at 7",
+         "x11-ui-x-error",
+         "",
+         "",
+         {},
+         "7",
+         "FAIL",
+         {"1 X errors while the UI was open", "BadWindow"}},
+        {"an X error below 7", "x11-ui-x-error", "", "", {}, "6", "WARN", {"1 X errors while the UI was open"}},
+        {"the locale switched", "x11-ui-locale", "", "", {}, "2", "FAIL", {"the locale changed from"}},
+        {"a crash in idle",
+         "x11-ui",
+         "",
+         "",
+         {{"DRAVELKINT_FIXTURE_UI_CRASH", "1"}},
+         "2",
+         "FAIL",
+         {"SIGSEGV", "in UI idle"}},
+        {"a Gtk UI", "x11-ui", "a ui:X11UI", "a ui:GtkUI", {}, "10", "SKIP", {"its UIs are GtkUI"}},
+        {"a feature not given",
+         "x11-ui",
+         "lv2:requiredFeature ui:parent",
+         "lv2:requiredFeature <urn:sorpenwalde:nothing> , ui:parent",
+         {},
+         "10",
+         "SKIP",
+         {"requires urn:sorpenwalde:nothing, which this host does not give"}},
+    };
+    for (const UiCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ScratchDirectory scratch;
+        const std::string bundle = c.from.empty() ? kBundles + "/" + c.bundle + ".lv2"
+                                                  : faultyCopy(scratch, "x11_ui.ttl", c.from, c.to, c.bundle);
+        const ToolRun run = runTool(
+            {"validate", bundle, "--strictness", c.strictness, "--seed", "1", "--json", "--only", "editor"}, c.env);
+        const nlohmann::json checks = nlohmann::json::parse(run.out).at("checks");
+        const auto editor = std::find_if(checks.begin(), checks.end(), [](const nlohmann::json& check) {
+            return check.at("id") == "editor.open-close";
+        });
+        ASSERT_NE(editor, checks.end());
+        EXPECT_EQ(editor->at("verdict"), c.verdict);
+        const std::string message = editor->at("message");
+        for (const std::string& part : c.saying) EXPECT_NE(message.find(part), std::string::npos) << message;
+        EXPECT_EQ(run.exitCode, std::string(c.verdict) == "FAIL" ? 7 : 0);
     }
 }
 
