@@ -242,8 +242,10 @@ a uniqueID of 0 (6), texts past their bound but within the 64 bytes hosts common
 non-finite output, a crash or a hang after parameter values outside 0 to 1, a program 0
 that does not come back, a latency that changes without audioMasterIOChanged, X errors
 from the editor and an open editor that gives no rectangle (7). A VST version other than
-2400, state that reads back other values but sounds the same, and silence after a burst
-that costs more than 1.5 times a normal signal are only ever warnings.
+2400, state that reads back other values but sounds the same, silence after a burst
+that costs more than 1.5 times a normal signal, subnormal or non-finite input that the
+plug-in does not survive or recover from, and an LV2 plug-in's controls set outside their
+ranges are only ever warnings.
 
 Exit codes: 0 every check ran and none failed, 7 a check failed, 8 the time limit of
 --timeout ran out before every check ran (none failed so far), 5 the file is missing or

@@ -17,8 +17,8 @@ namespace {
 // The run-time groups with every check of both formats.
 const std::vector<CheckGroup>& runTimeGroups() {
     static const std::vector<CheckGroup> groups{identityGroup(),   lifecycleGroup(), gridGroup(),      transportGroup(),
-                                                parametersGroup(), realtimeGroup(),  denormalsGroup(), stateGroup(),
-                                                featuresGroup(),   editorGroup()};
+                                                parametersGroup(), realtimeGroup(),  denormalsGroup(), inputGroup(),
+                                                stateGroup(),      featuresGroup(),  editorGroup()};
     return groups;
 }
 

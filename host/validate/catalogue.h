@@ -82,6 +82,7 @@ CheckGroup transportGroup();
 CheckGroup parametersGroup();
 CheckGroup realtimeGroup();
 CheckGroup denormalsGroup();
+CheckGroup inputGroup();
 CheckGroup stateGroup();
 CheckGroup featuresGroup();
 CheckGroup editorGroup();
