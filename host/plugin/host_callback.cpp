@@ -1,10 +1,12 @@
 #include "host_callback.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstring>
 #include <mutex>
-#include <utility>
-#include <vector>
+#include <stdexcept>
+#include <string>
 
 #include "frame/opcodes.h"
 #include "loading_scope.h"
@@ -13,17 +15,32 @@ namespace vsthost {
 
 namespace {
 
+// The records whose requests this process answers, and their hosts. Plug-ins
+// ask from their audio thread, so the lookup takes no lock: a slot's host is
+// set before its record and cleared after it. Only opening and closing,
+// never the audio thread, take the mutex, which keeps them from taking one
+// slot twice.
+struct Slot {
+    std::atomic<const AEffect*> effect{nullptr};
+    std::atomic<HostCallback*> host{nullptr};
+};
+constexpr std::size_t kMostRecords = 256;
+std::array<Slot, kMostRecords> slots;
 std::mutex registryMutex;
-std::vector<std::pair<const AEffect*, HostCallback*>> registry;
 
 HostCallback* hostOf(const AEffect* effect) {
-    if (effect != nullptr) {
-        std::lock_guard lock(registryMutex);
-        for (const auto& [record, host] : registry)
-            if (record == effect) return host;
-    }
+    if (effect != nullptr)
+        for (Slot& slot : slots)
+            if (slot.effect.load(std::memory_order_acquire) == effect) {
+                if (HostCallback* host = slot.host.load(std::memory_order_acquire)) return host;
+            }
     // Requests made from inside the entry point come before the record is known.
     return LoadingScope::current();
+}
+
+void release(Slot& slot) {
+    slot.effect.store(nullptr, std::memory_order_release);
+    slot.host.store(nullptr, std::memory_order_release);
 }
 
 // Host text buffers are 64 bytes by convention.
@@ -41,17 +58,25 @@ std::intptr_t copyText(void* ptr, const std::string& text) {
 
 HostCallback::~HostCallback() {
     std::lock_guard lock(registryMutex);
-    std::erase_if(registry, [this](const auto& entry) { return entry.second == this; });
+    for (Slot& slot : slots)
+        if (slot.host.load() == this) release(slot);
 }
 
 void HostCallback::attach(const AEffect* effect) {
     std::lock_guard lock(registryMutex);
-    registry.emplace_back(effect, this);
+    for (Slot& slot : slots)
+        if (slot.host.load() == nullptr) {
+            slot.host.store(this, std::memory_order_release);
+            slot.effect.store(effect, std::memory_order_release);
+            return;
+        }
+    throw std::runtime_error("more than " + std::to_string(kMostRecords) + " plug-in instances open at once");
 }
 
 void HostCallback::detach(const AEffect* effect) {
     std::lock_guard lock(registryMutex);
-    std::erase_if(registry, [effect](const auto& entry) { return entry.first == effect; });
+    for (Slot& slot : slots)
+        if (slot.effect.load() == effect) release(slot);
 }
 
 std::intptr_t HostCallback::entry(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value,

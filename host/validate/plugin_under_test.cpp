@@ -8,6 +8,7 @@
 #include "call_in_progress.h"
 #include "call_sequence.h"
 #include "host/allocation/allocation_counter.h"
+#include "host/allocation/blocking_call_counter.h"
 #include "host/plugin/lv2/lv2_plugin.h"
 #include "host/plugin/plugin_module.h"
 #include "host/text/failure.h"
@@ -156,11 +157,20 @@ void PluginUnderTest::calling(const PluginCall& call) {
                        (call.kind == Kind::run && std::string_view(call.entry) == "run");
     if (audio) counted = countingAllocations ? &inProcess : nullptr;
     if (counted != nullptr) allocation_counter::start();
+    countingBlocking = audio && countingAllocations;
+    if (countingBlocking) blocking_call_counter::start();
 }
 
 void PluginUnderTest::returned() {
     if (counted != nullptr) *counted += allocation_counter::stop();
     counted = nullptr;
+    // After the allocations stop counting: keeping the name allocates.
+    if (countingBlocking) {
+        const std::int64_t calls = blocking_call_counter::stop();
+        if (calls > 0 && firstBlocking_.empty()) firstBlocking_ = blocking_call_counter::first();
+        blockingInProcess_ += calls;
+        countingBlocking = false;
+    }
     // Unwinding out of the plug-in: the exception came from this call.
     if (unwinding()) noteCallThrew();
     CallRecorder::returned();

@@ -90,10 +90,14 @@ public:
     // One block through the double-precision entry, then the transport moves on.
     void processDouble(double** inputs, double** outputs, std::int32_t frames);
 
-    // Counts heap allocations inside process() and setParameter() from now on.
+    // Counts heap allocations inside process() and setParameter(), and calls
+    // that may block inside process(), from now on.
     void countAllocations(bool on) { countingAllocations = on; }
     std::int64_t allocationsInProcess() const { return inProcess; }
     std::int64_t allocationsInSetParameter() const { return inSetParameter; }
+    std::int64_t blockingInProcess() const { return blockingInProcess_; }
+    // The first call that may block counted, or "".
+    const std::string& firstBlocking() const { return firstBlocking_; }
 
     // Closes at once, without switching processing off first.
     void closeWhileProcessing();
@@ -114,6 +118,9 @@ private:
     std::int64_t* counted = nullptr;  // where the call in progress adds its allocations
     std::int64_t inProcess = 0;
     std::int64_t inSetParameter = 0;
+    bool countingBlocking = false;
+    std::int64_t blockingInProcess_ = 0;
+    std::string firstBlocking_;
     bool lv2Processing = false;
     // Last: closes while the rest still stands. One of the two is set.
     std::unique_ptr<PluginInstance> instance;

@@ -4,6 +4,7 @@
 // processes, as hosts write them from their user-interface or automation
 // threads.
 #include <lv2/core/lv2.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "host/allocation/allocation_counter.h"
+#include "host/allocation/blocking_call_counter.h"
 #include "host/text/counted.h"
 #include "host/validate/audio_probe.h"
 #include "host/validate/call_in_progress.h"
@@ -79,6 +81,40 @@ Outcome processAllocations(CheckContext& context) {
         return Tally{plugin.allocationsInProcess(),
                      std::to_string(calls) + " processing calls from the first one after processing was switched on"};
     });
+}
+
+// Whether blocking calls made here are counted; a count of 0 proves nothing otherwise.
+bool blockingCountingWorks() {
+    if (!blocking_call_counter::available()) return false;
+    int (*volatile sleep)(useconds_t) = ::usleep;
+    blocking_call_counter::start();
+    sleep(0);
+    return blocking_call_counter::stop() == 1;
+}
+
+// Locks taken, files read or written, sleeps: the audio thread waits on
+// something that may take any time.
+Outcome processBlocking(CheckContext& context) {
+    if (!blockingCountingWorks()) return skipped("calls that may block cannot be counted in this build");
+    PluginUnderTest plugin(context);
+    plugin.start(44100.0, 4096);
+    BlockBuffers io(plugin, 4096);
+    SignalScan scan;
+    plugin.countAllocations(true);
+    int calls = 0;
+    for (const std::int32_t size : kSizes)
+        for (int b = 0; b < 8; ++b, ++calls) processNoise(plugin, io, context.random, size, scan);
+    plugin.countAllocations(false);
+    const std::string what = std::to_string(calls) + " processing calls";
+    if (plugin.blockingInProcess() == 0)
+        return passed(what + ": no lock taken, nothing read, written or slept on (through the C library)");
+    const std::string found = std::to_string(plugin.blockingInProcess()) + " calls that may block in " + what +
+                              ", the first " + plugin.firstBlocking() + "()";
+    if (context.lv2 == nullptr) return {context.failFrom(6), found};
+    const LilvNodeOwner hardRt = context.lv2->data.uri(LV2_CORE__hardRTCapable);
+    if (lilv_plugin_has_feature(context.lv2->data.plugin(), hardRt.get()))
+        return failed(found + ", although its data claims lv2:hardRTCapable");
+    return warned(found + " (its data does not claim lv2:hardRTCapable)");
 }
 
 Outcome parameterAllocations(CheckContext& context) {
@@ -155,6 +191,10 @@ CheckGroup realtimeGroup() {
                  "no heap allocation in processing calls (a failure from strictness 6; for LV2 a failure where "
                  "lv2:hardRTCapable is claimed, else a warning)",
                  processAllocations, 1, false, Formats::both},
+                {"realtime.process-blocking", 4,
+                 "no lock taken, file read or written, or sleep in processing calls, through the C library (as "
+                 "allocations: a failure from strictness 6; for LV2 a failure where lv2:hardRTCapable is claimed)",
+                 processBlocking, 1, false, Formats::both},
                 {"realtime.parameter-allocations", 4,
                  "no heap allocation in parameter changes between blocks (a failure from strictness 6)",
                  parameterAllocations},

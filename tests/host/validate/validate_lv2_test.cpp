@@ -166,6 +166,7 @@ TEST(ValidateLv2, EachFaultAtRunTimeIsCaughtByItsCheckAlone) {
         {"crash-in-run", {{"DRAVELKINT_FIXTURE_CRASH_FRAMES", "16384"}}, {"grid.block-sizes"}},
         {"nan-output", {{"DRAVELKINT_FIXTURE_NAN_RATE", "8000"}}, {"grid.rate-8000"}},
         {"alloc-in-run", {}, {"realtime.process-allocations"}},
+        {"lock-in-run", {}, {"realtime.process-blocking"}},
         {"wrong-latency", {}, {"features.latency"}},
         {"state-not-restored", {}, {"state.restore"}},
         {"in-place-broken-unsaid", {}, {"grid.in-place"}},
