@@ -20,6 +20,18 @@ namespace fs = std::filesystem;
 
 const std::string kBundles = LV2_FIXTURE_DIR;
 
+// Under the sanitizers allocations and blocking calls are not counted: those
+// checks skip, and what they would find is found by none.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kCounted = false;
+#else
+constexpr bool kCounted = true;
+#endif
+
+std::set<std::string> whereCounted(const std::string& check) {
+    return kCounted ? std::set<std::string>{check} : std::set<std::string>{};
+}
+
 struct Report {
     int exitCode;
     std::map<std::string, nlohmann::json> checks;  // by id
@@ -165,8 +177,8 @@ TEST(ValidateLv2, EachFaultAtRunTimeIsCaughtByItsCheckAlone) {
         {"dravelkint", {}, {}},
         {"crash-in-run", {{"DRAVELKINT_FIXTURE_CRASH_FRAMES", "16384"}}, {"grid.block-sizes"}},
         {"nan-output", {{"DRAVELKINT_FIXTURE_NAN_RATE", "8000"}}, {"grid.rate-8000"}},
-        {"alloc-in-run", {}, {"realtime.process-allocations"}},
-        {"lock-in-run", {}, {"realtime.process-blocking"}},
+        {"alloc-in-run", {}, whereCounted("realtime.process-allocations")},
+        {"lock-in-run", {}, whereCounted("realtime.process-blocking")},
         {"wrong-latency", {}, {"features.latency"}},
         {"state-not-restored", {}, {"state.restore"}},
         {"in-place-broken-unsaid", {}, {"grid.in-place"}},
@@ -178,7 +190,8 @@ TEST(ValidateLv2, EachFaultAtRunTimeIsCaughtByItsCheckAlone) {
         EXPECT_EQ(report.with("FAIL"), c.failing);
         EXPECT_EQ(report.exitCode, c.failing.empty() ? 0 : 7);
         EXPECT_EQ(report.checks.count("grid.in-place"), 1u);
-        if (c.failing.empty()) {
+        // The stand-ins but the sound one let a gain outside its range through.
+        if (c.bundle == "good" || c.bundle == "dravelkint") {
             EXPECT_EQ(report.with("WARN"), std::set<std::string>{});
         }
     }
@@ -218,7 +231,8 @@ TEST(ValidateLv2, TheUiCheckOpensAnX11UiAndSeesItsFaults) {
          {{"DRAVELKINT_FIXTURE_UI_CRASH", "1"}},
          "2",
          "FAIL",
-         {"SIGSEGV", "in UI idle"}},
+         // Which signal ends it depends on the build: a sanitizer aborts.
+         {"crashed with", "in UI idle"}},
         {"a Gtk UI", "x11-ui", "a ui:X11UI", "a ui:GtkUI", {}, "10", "SKIP", {"its UIs are GtkUI"}},
         {"a feature not given",
          "x11-ui",
