@@ -4,16 +4,7 @@
 #include <cerrno>
 #include <cstddef>
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define DK_INTERPOSER 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
-#define DK_INTERPOSER 0
-#endif
-#endif
-#ifndef DK_INTERPOSER
-#define DK_INTERPOSER 1
-#endif
+#include "interposer.h"
 
 namespace {
 

@@ -231,7 +231,7 @@ Every check gives one line: PASS, FAIL, WARN or SKIP, its name and what it found
 below it, indented, every other thing it found. The editor is opened under a fresh Xvfb where one is installed, otherwise on DISPLAY.
 
 An LV2 plug-in goes through the paper checks first: its data as lilv reads it, against the
-LV2 specifications installed and against its binary (whose answers are asked in a process
+LV2 vocabularies installed and against its binary (whose answers are asked in a process
 of their own). Then the run-time groups, with the checks marked LV2 in the list below;
 grid.in-place is LV2's alone, and an allocation in run fails only where the plug-in claims
 lv2:hardRTCapable (a warning otherwise). Its UIs are not opened yet.

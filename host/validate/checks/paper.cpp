@@ -1,5 +1,5 @@
 // An LV2 plug-in's bundle checked on paper: what its data says, read through
-// lilv, against the LV2 specifications and against its own binary. Only the
+// lilv, against the LV2 vocabularies and against its own binary. Only the
 // checks that ask the binary what it answers run its code, each in a forked
 // copy of this process, so that a crash there is a finding, not the end.
 #include <dlfcn.h>
@@ -41,7 +41,7 @@ constexpr double kRate = 48000.0;
 constexpr double kLowestRate = 8000.0;
 constexpr double kHighestRate = 192000.0;
 
-// Extension data hosts commonly ask for that no specification in the LV2
+// Extension data hosts commonly ask for that no vocabulary in the LV2
 // package defines.
 constexpr const char* kWellKnownExtensions[] = {
     "http://harrisonconsoles.com/lv2/inlinedisplay#interface",
@@ -197,7 +197,7 @@ Outcome ports(CheckContext& context) {
         for (const char* type :
              {LV2_CORE__AudioPort, LV2_CORE__ControlPort, LV2_CORE__CVPort, LV2_ATOM__AtomPort, LV2_EVENT__EventPort})
             typed |= paper.portIs(port, type);
-        if (!typed) findings.add(Verdict::fail, where + " is of no port type of the LV2 specifications");
+        if (!typed) findings.add(Verdict::fail, where + " is of no port type of the LV2 vocabularies");
     }
     return findings.outcome(std::to_string(count) + " ports, each with an index, a symbol and a name");
 }
@@ -265,7 +265,7 @@ Outcome scalePoints(CheckContext& context) {
 Outcome units(CheckContext& context) {
     const Paper paper(context);
     const Lv2Vocabulary& vocabulary = paper.subject.vocabulary;
-    if (vocabulary.empty()) return skipped("no LV2 specifications in " + vocabulary.folder() + " to judge by");
+    if (vocabulary.empty()) return skipped("no LV2 vocabularies in " + vocabulary.folder() + " to judge by");
     Findings findings;
     int judged = 0;
     const std::string prefix = LV2_UNITS_PREFIX;
@@ -329,7 +329,7 @@ Outcome requiredFeatures(CheckContext& context) {
     for (const std::string& feature : uris) {
         if (!vocabulary.empty() && !vocabulary.isFeature(feature))
             findings.add(context.failFrom(7),
-                         "it requires " + feature + ", which no LV2 specification installed defines as a feature");
+                         "it requires " + feature + ", which no LV2 vocabulary installed defines as a feature");
         if (!HostFeatures::provides(feature)) notGiven.push_back(feature);
     }
     if (!notGiven.empty()) {

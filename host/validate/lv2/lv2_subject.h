@@ -1,5 +1,5 @@
 // An LV2 plug-in as the validator reads it: its bundle's data through lilv,
-// and the specifications the data is judged against.
+// and the LV2 vocabularies the data is judged against.
 #pragma once
 
 #include <string>

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <string_view>
 
 #include "host/plugin/lv2/lilv_node.h"
 
@@ -14,15 +16,18 @@ namespace fs = std::filesystem;
 
 constexpr const char* kType = "http://www.w3.org/1999/02/22-rdf-syntax-ns#type";
 constexpr const char* kSubClassOf = "http://www.w3.org/2000/01/rdf-schema#subClassOf";
-constexpr const char* kSpecification = "http://lv2plug.in/ns/lv2core#Specification";
+// The class LV2 gives each of its vocabularies.
+constexpr const char* kVocabularyClass = "http://lv2plug.in/ns/lv2core#Specification";
 constexpr const char* kPlugin = "http://lv2plug.in/ns/lv2core#Plugin";
 
 // The folder's plug-in bundles are left out: lilv would read every one of
 // their manifests, and complain of the faulty ones, for nothing.
-bool declaresSpecification(const fs::path& manifest) {
+bool declaresVocabulary(const fs::path& manifest) {
     std::ifstream in(manifest);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return text.find("Specification") != std::string::npos;
+    // The class's local name, as a manifest writes it after a prefix.
+    const std::string_view uri(kVocabularyClass);
+    return text.find(uri.substr(uri.rfind('#') + 1)) != std::string::npos;
 }
 
 }  // namespace
@@ -33,16 +38,16 @@ Lv2Vocabulary::Lv2Vocabulary(const std::string& folder) : folder_(folder), world
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
         const fs::path manifest = entry.path() / "manifest.ttl";
-        if (!fs::is_regular_file(manifest, error) || !declaresSpecification(manifest)) continue;
+        if (!fs::is_regular_file(manifest, error) || !declaresVocabulary(manifest)) continue;
         const LilvNodeOwner bundle(lilv_new_file_uri(world_, nullptr, (entry.path().string() + "/").c_str()));
         lilv_world_load_bundle(world_, bundle.get());
     }
     const LilvNodeOwner type(lilv_new_uri(world_, kType));
-    const LilvNodeOwner specification(lilv_new_uri(world_, kSpecification));
-    const LilvNodesOwner specs(lilv_world_find_nodes(world_, nullptr, type.get(), specification.get()));
-    LILV_FOREACH(nodes, i, specs.get()) {
-        lilv_world_load_resource(world_, lilv_nodes_get(specs.get(), i));
-        ++specifications_;
+    const LilvNodeOwner vocabularyClass(lilv_new_uri(world_, kVocabularyClass));
+    const LilvNodesOwner vocabularies(lilv_world_find_nodes(world_, nullptr, type.get(), vocabularyClass.get()));
+    LILV_FOREACH(nodes, i, vocabularies.get()) {
+        lilv_world_load_resource(world_, lilv_nodes_get(vocabularies.get(), i));
+        ++vocabularies_;
     }
 }
 

@@ -1,4 +1,4 @@
-// What the LV2 specifications installed beside this program define: their
+// What the LV2 vocabularies installed beside this program define: their
 // features, extension data, units and plug-in classes. A plug-in's data is
 // judged against these, not against what this host happens to support.
 #pragma once
@@ -12,7 +12,7 @@ namespace vsthost::validate {
 
 class Lv2Vocabulary {
 public:
-    // Reads the specification bundles in `folder` (the one the LV2 headers
+    // Reads the vocabulary bundles in `folder` (the one the LV2 headers
     // were installed with, unless told otherwise).
     explicit Lv2Vocabulary(const std::string& folder = defaultFolder());
     ~Lv2Vocabulary();
@@ -21,8 +21,8 @@ public:
 
     static std::string defaultFolder();
 
-    // No specification was found: nothing can be judged against it.
-    bool empty() const { return specifications_ == 0; }
+    // No vocabulary was found: nothing can be judged against it.
+    bool empty() const { return vocabularies_ == 0; }
     const std::string& folder() const { return folder_; }
 
     bool isFeature(const std::string& uri) const { return isA(uri, "http://lv2plug.in/ns/lv2core#Feature"); }
@@ -39,7 +39,7 @@ private:
 
     std::string folder_;
     LilvWorld* world_;
-    int specifications_ = 0;
+    int vocabularies_ = 0;
 };
 
 }  // namespace vsthost::validate

@@ -133,7 +133,7 @@ TEST(ValidateLv2, EachFaultOnPaperIsCaughtByItsCheckAlone) {
          "10",
          {},
          {"paper.extension-data"}},
-        {"a required feature no specification defines",
+        {"a required feature no LV2 vocabulary defines",
          "good.ttl",
          "lv2:requiredFeature urid:map",
          "lv2:requiredFeature urid:map , <http://lv2plug.in/ns/ext/urid#mapp>",
