@@ -96,11 +96,8 @@ TempoMap::TempoMap(double sampleRate, double bpm, const std::vector<TempoChange>
             next.firstBeat =
                 change.beat + (static_cast<double>(next.firstSample) - next.exactSample) * next.beatsPerSample;
         }
-        // Two changes within one sample: the later one is what that sample hears.
-        if (next.firstSample == last.firstSample && stretches_.size() > 1) {
-            last = next;
-            continue;
-        }
+        // Two changes within one sample both stay: the later one is what that
+        // sample hears, and beats between them still run at the earlier's tempo.
         stretches_.push_back(next);
     }
 }

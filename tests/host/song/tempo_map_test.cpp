@@ -139,6 +139,18 @@ TEST(TempoMap, PlacesBeatsOnSamplesAcrossChanges) {
     EXPECT_EQ(map.firstSampleAt(1.0 / 22050.0 * 0.5), 1);
 }
 
+TEST(TempoMap, TwoChangesWithinOneSampleKeepTheirOrder) {
+    // 4.00001 falls at sample 88200.441 and, at 6000 BPM, 4.001 at 88200.878:
+    // the beats between run at 6000 BPM, and sample 88201 hears 120 BPM.
+    const TempoMap map(kRate, 120.0, {{4.0, 60.0}, {4.00001, 6000.0}, {4.001, 120.0}});
+    EXPECT_EQ(map.firstSampleAt(4.0005), 88201);
+    EXPECT_LT(map.sampleAt(4.0005), map.sampleAt(4.001));
+    EXPECT_EQ(map.tempoAt(88200), 60.0);
+    EXPECT_EQ(map.tempoAt(88201), 120.0);
+    EXPECT_EQ(map.nextChangeAfter(88200), 88201);
+    EXPECT_EQ(map.nextChangeAfter(88201), TempoMap::kNever);
+}
+
 TEST(TempoMap, StartsAtTheStartBeatWithTheTempoInForceThere) {
     const TempoMap map(kRate, 120.0, {{2.0, 60.0}, {6.0, 240.0}}, 4.0);
     EXPECT_EQ(map.beatAt(0), 4.0);
