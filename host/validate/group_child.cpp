@@ -19,6 +19,7 @@
 #include "elapsed_seconds.h"
 #include "fresh_process.h"
 #include "group_runner.h"
+#include "host/plugin/instance_refused.h"
 #include "host/plugin/lv2/plugin_world.h"
 #include "host/plugin/plugin_module.h"
 #include "host/text/failure.h"
@@ -119,6 +120,10 @@ void runChild(const std::string& groupAndStart, const RunSettings& settings) {
                                  fact,
                                  &settings};
             outcome = check.run(context);
+        } catch (const InstanceRefused& refusal) {
+            // Declining a setting is the plug-in's right; hosts that choose it
+            // cannot use the plug-in, and the check could not run.
+            outcome = warned(std::string(refusal.what()) + "; the check could not run");
         } catch (const std::exception& error) {
             outcome = thrown(check, settings.strictness, error.what());
         } catch (...) {

@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "host/plugin/instance_refused.h"
 #include "host/plugin/watched_call.h"
 #include "host/text/decimal_number.h"
 #include "host/text/failure.h"
@@ -280,8 +281,9 @@ void Lv2Plugin::instantiate(double sampleRate, std::int32_t maxBlockSize) {
         instance_ = lilv_plugin_instantiate(world_->plugin(), sampleRate, features_.list());
     }
     if (instance_ == nullptr)
-        throw Failure(FailureKind::plugin, "LV2 plug-in '" + uri() + "' made no instance at " + numberText(sampleRate) +
-                                               " Hz: its instantiate answered nothing");
+        throw InstanceRefused("LV2 plug-in '" + uri() + "' made no instance at " + numberText(sampleRate) +
+                              " Hz with blocks of up to " + std::to_string(maxBlock_) +
+                              " frames announced: its instantiate answered nothing");
     const void* worker = nullptr;
     {
         WatchedCall call(watcher_, "extension_data");

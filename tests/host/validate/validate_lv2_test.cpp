@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -170,11 +171,19 @@ TEST(ValidateLv2, EachFaultAtRunTimeIsCaughtByItsCheckAlone) {
         std::string bundle;
         Environment env;
         std::set<std::string> failing;
+        // Judged for the sound ones; the other stand-ins let a gain outside
+        // its range through.
+        std::optional<std::set<std::string>> warning = std::nullopt;
     };
     const std::string dravelkint = DRAVELKINT_LV2_BUNDLE;
     const std::vector<RunCase> cases{
-        {"good", {}, {}},
-        {"dravelkint", {}, {}},
+        {"good", {}, {}, std::set<std::string>{}},
+        {"dravelkint", {}, {}, std::set<std::string>{}},
+        // Declining an instance for short blocks is a limit, not a fault.
+        {"good",
+         {{"DRAVELKINT_FIXTURE_SMALLEST_BLOCK", "64"}},
+         {},
+         std::set<std::string>{"grid.block-sizes", "lifecycle.setup-states", "parameters.automation"}},
         {"crash-in-run", {{"DRAVELKINT_FIXTURE_CRASH_FRAMES", "16384"}}, {"grid.block-sizes"}},
         {"nan-output", {{"DRAVELKINT_FIXTURE_NAN_RATE", "8000"}}, {"grid.rate-8000"}},
         {"alloc-in-run", {}, whereCounted("realtime.process-allocations")},
@@ -190,9 +199,8 @@ TEST(ValidateLv2, EachFaultAtRunTimeIsCaughtByItsCheckAlone) {
         EXPECT_EQ(report.with("FAIL"), c.failing);
         EXPECT_EQ(report.exitCode, c.failing.empty() ? 0 : 7);
         EXPECT_EQ(report.checks.count("grid.in-place"), 1u);
-        // The stand-ins but the sound one let a gain outside its range through.
-        if (c.bundle == "good" || c.bundle == "dravelkint") {
-            EXPECT_EQ(report.with("WARN"), std::set<std::string>{});
+        if (c.warning) {
+            EXPECT_EQ(report.with("WARN"), *c.warning);
         }
     }
 }
