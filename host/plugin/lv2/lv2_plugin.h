@@ -71,6 +71,9 @@ public:
 
     // The lowest and highest value the parameter takes, in its own unit.
     std::pair<double, double> parameterRange(std::int32_t index) const;
+    // The value it holds, in its own unit, and whether it is a control port's.
+    double parameterValue(std::int32_t index) const { return valueOf(parameterAt(index)); }
+    bool parameterIsPort(std::int32_t index) const { return parameterAt(index).property < 0; }
     // Sets the parameter to `value` even outside its range or not finite, as
     // a host that does not keep to the range would: for finding out how the
     // plug-in copes.

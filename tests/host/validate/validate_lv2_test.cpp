@@ -179,6 +179,7 @@ TEST(ValidateLv2, EachFaultAtRunTimeIsCaughtByItsCheckAlone) {
     const std::vector<RunCase> cases{
         {"good", {}, {}, std::set<std::string>{}},
         {"dravelkint", {}, {}, std::set<std::string>{}},
+        {"fine-control", {}, {}, std::set<std::string>{}},
         // Declining an instance for short blocks is a limit, not a fault.
         {"good",
          {{"DRAVELKINT_FIXTURE_SMALLEST_BLOCK", "64"}},
