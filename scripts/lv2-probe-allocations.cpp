@@ -61,6 +61,7 @@ namespace allocation_count {
 
 void start() { countingAllocations = true; }
 void stop() { countingAllocations = false; }
+bool counting() { return countingAllocations; }
 long made() { return allocations; }
 long freed() { return frees; }
 

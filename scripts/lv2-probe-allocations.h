@@ -5,6 +5,7 @@ namespace allocation_count {
 
 void start();  // counts from here, on every thread
 void stop();
+bool counting();
 long made();  // malloc, calloc, realloc and the aligned ones since the program began
 long freed();
 

@@ -13,7 +13,14 @@
 //   --latency          where an impulse comes out against the latency reported
 //   --in-place         separate buffers against outputs on the inputs
 //   --state            a saved state restored into a fresh instance
-//   --alloc            allocations inside run() against lv2:hardRTCapable
+//   --alloc            allocations and calls that may block inside run()
+//                      against lv2:hardRTCapable
+//   --two              two instances run block by block in turn against each
+//                      alone, one child process for each way
+//   --split N          blocks of N where 4096 were announced against whole
+//                      blocks of 4096: where the outputs part, and for how long
+//   --unwritten N,...  outputs filled with a marker before each run, at each
+//                      block size and at random sizes: what run() leaves of it
 //
 // The world is loaded once (LV2_PATH honoured) and the data checked here;
 // each plug-in's code runs only in a child process, which writes the call it
@@ -38,6 +45,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstdarg>
@@ -54,6 +62,7 @@
 #include <vector>
 
 #include "lv2-probe-allocations.h"
+#include "lv2-probe-blocking.h"
 
 namespace {
 
@@ -71,7 +80,7 @@ constexpr std::uint32_t kAtomBytes = 8192;
 // Written by the child, read by the parent once the child is gone.
 struct Shared {
     char call[32];
-    char verdict[200];
+    char verdict[512];
     int finished;
     int fault;
 };
@@ -98,7 +107,22 @@ Urids urids;
 LV2_URID_Map mapFeature{nullptr, [](LV2_URID_Map_Handle, const char* uri) { return urids.map(uri); }};
 LV2_URID_Unmap unmapFeature{nullptr, [](LV2_URID_Unmap_Handle, LV2_URID id) { return urids.unmap(id); }};
 
+// The host's own work inside run() (logging, queueing work) is not counted
+// against the plug-in.
+struct HostsOwn {
+    const bool allocations = allocation_count::counting(), blocking = blocking_count::counting();
+    HostsOwn() {
+        allocation_count::stop();
+        blocking_count::stop();
+    }
+    ~HostsOwn() {
+        if (allocations) allocation_count::start();
+        if (blocking) blocking_count::start();
+    }
+};
+
 int logVprintf(LV2_Log_Handle, LV2_URID, const char* format, va_list args) {
+    const HostsOwn host;
     return std::vfprintf(stderr, format, args);
 }
 int logPrintf(LV2_Log_Handle handle, LV2_URID type, const char* format, ...) {
@@ -115,6 +139,7 @@ LV2_Log_Log logFeature{nullptr, logPrintf, logVprintf};
 std::vector<std::vector<char>> workQueue;
 std::vector<std::vector<char>> responses;
 LV2_Worker_Status queueInto(std::vector<std::vector<char>>& queue, std::uint32_t size, const void* data) {
+    const HostsOwn host;
     const char* bytes = static_cast<const char*>(data);
     queue.emplace_back(bytes, bytes + size);
     return LV2_WORKER_SUCCESS;
@@ -282,7 +307,7 @@ struct Instance {
     const LV2_Worker_Interface* worker = nullptr;
     std::vector<Setting> settings;  // for the next run
     int patchPort = -1;             // the atom input that takes patch messages
-    bool countAllocations = false;
+    bool countCalls = false;        // allocations and calls that may block, in run()
 
     ~Instance() {
         if (lilv == nullptr) return;
@@ -339,9 +364,13 @@ struct Instance {
     void run(std::int32_t frames) {
         resetAtoms();
         entering("run");
-        if (countAllocations) allocation_count::start();
+        if (countCalls) {
+            allocation_count::start();
+            blocking_count::start();
+        }
         lilv_instance_run(lilv, static_cast<std::uint32_t>(frames));
         allocation_count::stop();
+        blocking_count::stop();
         doWork();
     }
 
@@ -434,11 +463,20 @@ float noise(int channel, std::uint64_t frame) {
 
 using Signal = std::function<float(int channel, std::uint64_t frame)>;
 
-// What the outputs held, and optionally every sample of each.
+// Written into every output before each run by --unwritten, and compared
+// bit for bit: a NaN whose payload no arithmetic makes.
+constexpr std::uint32_t kMarkerBits = 0x7FC5A5A5u;
+
+// What the outputs held, and optionally every sample of each or what was
+// left of the marker.
 struct Heard {
+    bool keep = false;
+    bool marked = false;  // outputs hold kMarkerBits before each run
     bool nonFinite = false;
     float peak = 0.0f;
     std::vector<std::vector<float>> samples;  // per audio output, when kept
+    std::vector<long> unwritten;              // per audio output, marker samples left, when marked
+    long frames = 0;
     std::string loudness() const {
         if (nonFinite) return "NaN/Inf in output";
         if (peak > kLoud)
@@ -447,47 +485,73 @@ struct Heard {
     }
 };
 
+// One run of `count` frames of the signal from frame `at` on, added to `heard`.
+void renderBlock(Instance& in, const Signal& signal, std::uint64_t at, std::int32_t count, Heard& heard) {
+    const std::vector<int> inputs = in.audio(true), outputs = in.audio(false);
+    if (heard.keep) heard.samples.resize(outputs.size());
+    if (heard.marked) heard.unwritten.resize(outputs.size());
+    for (std::size_t c = 0; c < inputs.size(); ++c)
+        for (std::int32_t i = 0; i < count; ++i)
+            in.buffers[inputs[c]][i] = signal(static_cast<int>(c), at + static_cast<std::uint64_t>(i));
+    if (heard.marked)
+        for (const int o : outputs) std::fill_n(in.buffers[o], count, std::bit_cast<float>(kMarkerBits));
+    in.run(count);
+    for (std::size_t c = 0; c < outputs.size(); ++c) {
+        const float* out = in.buffers[outputs[c]];
+        for (std::int32_t i = 0; i < count; ++i) {
+            if (heard.marked && std::bit_cast<std::uint32_t>(out[i]) == kMarkerBits)
+                ++heard.unwritten[c];
+            else if (!std::isfinite(out[i]))
+                heard.nonFinite = true;
+            else
+                heard.peak = std::max(heard.peak, std::fabs(out[i]));
+        }
+        if (heard.keep) heard.samples[c].insert(heard.samples[c].end(), out, out + count);
+    }
+    heard.frames += count;
+}
+
 // `frames` frames of the signal from frame `start` on, in blocks of `block`.
 Heard render(Instance& in, const Signal& signal, std::uint64_t start, std::uint64_t frames, std::int32_t block,
              bool keep = false) {
-    const std::vector<int> inputs = in.audio(true), outputs = in.audio(false);
     Heard heard;
-    if (keep) heard.samples.resize(outputs.size());
+    heard.keep = keep;
     for (std::uint64_t done = 0; done < frames;) {
         const auto count = static_cast<std::int32_t>(std::min<std::uint64_t>(block, frames - done));
-        for (std::size_t c = 0; c < inputs.size(); ++c)
-            for (std::int32_t i = 0; i < count; ++i)
-                in.buffers[inputs[c]][i] = signal(static_cast<int>(c), start + done + static_cast<std::uint64_t>(i));
-        in.run(count);
-        for (std::size_t c = 0; c < outputs.size(); ++c) {
-            const float* out = in.buffers[outputs[c]];
-            for (std::int32_t i = 0; i < count; ++i) {
-                if (!std::isfinite(out[i]))
-                    heard.nonFinite = true;
-                else
-                    heard.peak = std::max(heard.peak, std::fabs(out[i]));
-            }
-            if (keep) heard.samples[c].insert(heard.samples[c].end(), out, out + count);
-        }
+        renderBlock(in, signal, start + done, count, heard);
         done += static_cast<std::uint64_t>(count);
     }
     return heard;
 }
 
-float largestDifference(const Heard& a, const Heard& b) {
+// The largest gap between two kept renderings, a NaN against anything else infinite.
+struct Difference {
     float largest = 0.0f;
-    for (std::size_t c = 0; c < std::min(a.samples.size(), b.samples.size()); ++c)
-        for (std::size_t i = 0; i < std::min(a.samples[c].size(), b.samples[c].size()); ++i) {
-            const float d = std::fabs(a.samples[c][i] - b.samples[c][i]);
-            largest = std::isnan(d) ? INFINITY : std::max(largest, d);
-        }
-    return largest;
+    std::size_t frame = 0, output = 0;  // where it is, output by rank among the audio outputs
+};
+float gap(float a, float b) {
+    if (std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b)) return 0.0f;
+    const float d = std::fabs(a - b);
+    return std::isnan(d) ? INFINITY : d;
 }
+Difference difference(const Heard& a, const Heard& b) {
+    Difference found;
+    for (std::size_t c = 0; c < std::min(a.samples.size(), b.samples.size()); ++c)
+        for (std::size_t i = 0; i < std::min(a.samples[c].size(), b.samples[c].size()); ++i)
+            if (const float d = gap(a.samples[c][i], b.samples[c][i]); d > found.largest) found = {d, i, c};
+    return found;
+}
+float largestDifference(const Heard& a, const Heard& b) { return difference(a, b).largest; }
 
 std::string number(double value, const char* format = "%g") {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, format, value);
     return buffer;
+}
+
+std::string by(const Difference& d) {
+    return "by up to " + number(d.largest) + " at frame " + std::to_string(d.frame) + " (output " +
+           std::to_string(d.output + 1) + ")";
 }
 
 // The plain probe: a sine through the plug-in's whole life, one call after another.
@@ -572,6 +636,92 @@ void inPlace(const LilvPlugin* plugin, const Nodes& n) {
                    "not deterministic: two runs with separate buffers differ by " + number(apart) + "; " + claim);
     const float inPlace = largestDifference(runs[0], runs[2]);
     say(inPlace > 0.0f && !broken, "in place differs by " + number(inPlace) + " at most; " + claim);
+}
+
+// --split: the same noise through whole blocks of 4096 (twice, to tell a
+// plug-in that is not deterministic) and through blocks of `size`, all with
+// 4096 announced. Where the outputs part tells a block boundary handled
+// badly (differences at multiples of `size`) from a smoothing that settles
+// (differences only at the start).
+void split(const LilvPlugin* plugin, const Nodes& n, std::int32_t size) {
+    constexpr std::uint64_t kFrames = 32768;
+    constexpr std::int32_t kWhole = 4096;
+    Heard runs[3];
+    for (int r = 0; r < 3; ++r) {
+        std::unique_ptr<Instance> in = open(plugin, n, kRate, kWhole);
+        if (!in) return;
+        runs[r] = render(*in, noise, 0, kFrames, r == 2 ? size : kWhole, true);
+    }
+    const Difference again = difference(runs[0], runs[1]);
+    if (again.largest > 0.0f) return say(false, "not deterministic: two runs in whole blocks differ " + by(again));
+    const Difference d = difference(runs[0], runs[2]);
+    const std::string cut = "blocks of " + std::to_string(size) + " where " + std::to_string(kWhole) +
+                            " were announced differ from whole blocks ";
+    if (d.largest == 0.0f) return say(false, "blocks of " + std::to_string(size) + " give what whole blocks give");
+    // Rounding in what is computed per block moves samples by units in the
+    // last place; more than -80 dB of the peak is heard.
+    const float tolerance = 1e-4f * std::max(1.0f, runs[0].peak);
+    std::vector<std::size_t> differing;
+    for (std::size_t i = 0; i < kFrames; ++i)
+        for (std::size_t c = 0; c < runs[0].samples.size(); ++c)
+            if (gap(runs[0].samples[c][i], runs[2].samples[c][i]) > tolerance) {
+                differing.push_back(i);
+                break;
+            }
+    if (differing.empty()) return say(false, cut + by(d) + ", none by more than 1e-4 of the peak");
+    const auto size_ = static_cast<std::size_t>(size);
+    const auto atCuts = std::count_if(differing.begin(), differing.end(), [&](std::size_t frame) {
+        const std::size_t into = frame % size_;
+        return frame + 2 >= size_ && (into <= 2 || size_ - into <= 2);
+    });
+    std::string runsText;
+    int shown = 0;
+    for (std::size_t i = 0; i < differing.size() && shown < 4; ++shown) {
+        std::size_t last = i;
+        while (last + 1 < differing.size() && differing[last + 1] == differing[last] + 1) ++last;
+        runsText += (shown == 0 ? "" : ", ") + std::to_string(differing[i]) +
+                    (last > i ? "-" + std::to_string(differing[last]) : "");
+        i = last + 1;
+        if (shown == 3 && i < differing.size()) runsText += ", ...";
+    }
+    const bool lasting = differing.back() >= static_cast<std::size_t>(kWhole);
+    say(lasting, cut + by(d) + "; " + std::to_string(differing.size()) + " frames by more than 1e-4 of the peak (" +
+                     runsText + "), " + std::to_string(atCuts) + " of them within 2 frames of a multiple of " +
+                     std::to_string(size) + " (5 in " + std::to_string(size) + " by chance); " +
+                     (lasting ? "on to frame " : "only in the first 4096 frames, the last at ") +
+                     std::to_string(differing.back()));
+}
+
+// --unwritten: every audio output filled with a marker before each run, in
+// blocks of `size` announced as such or, for 0, of random sizes below 4096
+// announced: a plug-in replacing its outputs writes every sample of them.
+void unwritten(const LilvPlugin* plugin, const Nodes& n, std::int32_t size, unsigned seed) {
+    constexpr std::int32_t kAnnounced = 4096;
+    constexpr long kFrames = 2048, kRandomFrames = 32768;
+    std::unique_ptr<Instance> in = open(plugin, n, kRate, size > 0 ? size : kAnnounced);
+    if (!in) return;
+    Heard heard;
+    heard.marked = true;
+    if (size > 0) {
+        // At least three blocks, however large.
+        const long blocks = std::max(3L, (kFrames + size - 1) / size);
+        for (long b = 0; b < blocks; ++b)
+            renderBlock(*in, noise, static_cast<std::uint64_t>(heard.frames), size, heard);
+    } else {
+        std::mt19937 random(seed);
+        std::uniform_int_distribution<std::int32_t> sizes(1, kAnnounced - 1);
+        while (heard.frames < kRandomFrames)
+            renderBlock(*in, noise, static_cast<std::uint64_t>(heard.frames), sizes(random), heard);
+    }
+    const std::vector<int> outputs = in->audio(false);
+    in.reset();
+    std::string left;
+    for (std::size_t c = 0; c < heard.unwritten.size(); ++c)
+        if (heard.unwritten[c] > 0)
+            left += (left.empty() ? "" : ", ") + std::string("output '") +
+                    text(lilv_port_get_symbol(plugin, lilv_plugin_get_port_by_index(plugin, outputs[c]))) + "' left " +
+                    std::to_string(heard.unwritten[c]) + " of " + std::to_string(heard.frames) + " samples unwritten";
+    say(!left.empty(), left);
 }
 
 // Control inputs set to random values within their ranges, whole where the
@@ -684,7 +834,7 @@ void alloc(const LilvPlugin* plugin, const Nodes& n) {
     std::unique_ptr<Instance> in = open(plugin, n, kRate, kBlock);
     if (!in) return;
     constexpr int kRuns = 100;
-    in->countAllocations = true;
+    in->countCalls = true;
     int first = -1, runs = 0;
     for (int r = 0; r < kRuns; ++r) {
         const long before = allocation_count::made() + allocation_count::freed();
@@ -693,15 +843,19 @@ void alloc(const LilvPlugin* plugin, const Nodes& n) {
         ++runs;
         if (first < 0) first = r + 1;
     }
-    in->countAllocations = false;
+    in->countCalls = false;
     in.reset();
     const bool hardRT = claims(plugin, n.hardRT);
     const long made = allocation_count::made(), freed = allocation_count::freed();
+    const long blocking = blocking_count::made();
     const std::string where =
         runs == 0 ? "" : " (in " + std::to_string(runs) + " of them, the first run " + std::to_string(first) + ")";
-    say(made + freed > 0 && hardRT, std::to_string(made) + " allocations and " + std::to_string(freed) + " frees in " +
-                                        std::to_string(kRuns) + " runs of " + std::to_string(kBlock) + " frames" +
-                                        where + "; " + (hardRT ? "claims" : "does not claim") + " lv2:hardRTCapable");
+    const std::string firstBlocking = blocking > 0 ? std::string(" (first: ") + blocking_count::first() + ")" : "";
+    say((made + freed + blocking) > 0 && hardRT,
+        std::to_string(made) + " allocations and " + std::to_string(freed) + " frees in " + std::to_string(kRuns) +
+            " runs of " + std::to_string(kBlock) + " frames" + where + ", " + std::to_string(blocking) +
+            " calls that may block" + firstBlocking + "; " + (hardRT ? "claims" : "does not claim") +
+            " lv2:hardRTCapable");
 }
 
 // lilv makes no URI of a relative folder in LV2_PATH (and then crashes), so
@@ -794,6 +948,117 @@ Verdict eachOf(const std::vector<long>& values, const char* unit, const std::fun
     return all;
 }
 
+// Every audio output of a few renderings, kept by children in memory shared
+// with this process, so that renderings from different processes compare.
+class SharedSamples {
+public:
+    SharedSamples(std::size_t outputs, std::size_t frames, std::size_t renderings)
+        : outputs_(outputs), frames_(frames), bytes_(std::max<std::size_t>(1, outputs * frames * renderings) * 4) {
+        void* at = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        data_ = at == MAP_FAILED ? nullptr : static_cast<float*>(at);
+    }
+    ~SharedSamples() {
+        if (data_ != nullptr) munmap(data_, bytes_);
+    }
+    SharedSamples(const SharedSamples&) = delete;
+    SharedSamples& operator=(const SharedSamples&) = delete;
+    bool ok() const { return data_ != nullptr; }
+    void keep(std::size_t rendering, const Heard& heard) {
+        for (std::size_t c = 0; c < std::min(outputs_, heard.samples.size()); ++c)
+            std::copy_n(heard.samples[c].begin(), std::min(frames_, heard.samples[c].size()), at(rendering, c));
+    }
+    Heard heard(std::size_t rendering) const {
+        Heard heard;
+        for (std::size_t c = 0; c < outputs_; ++c)
+            heard.samples.emplace_back(at(rendering, c), at(rendering, c) + frames_);
+        return heard;
+    }
+
+private:
+    float* at(std::size_t rendering, std::size_t output) const {
+        return data_ + (rendering * outputs_ + output) * frames_;
+    }
+    std::size_t outputs_, frames_, bytes_;
+    float* data_;
+};
+
+std::size_t audioOutputs(const LilvPlugin* plugin, const Nodes& n) {
+    std::size_t count = 0;
+    for (std::uint32_t p = 0; p < lilv_plugin_get_num_ports(plugin); ++p) {
+        const LilvPort* port = lilv_plugin_get_port_by_index(plugin, p);
+        if (lilv_port_is_a(plugin, port, n.audio) && !lilv_port_is_a(plugin, port, n.input)) ++count;
+    }
+    return count;
+}
+
+// --two: the same noise through one instance alone in a fresh process (in
+// two processes, to tell a plug-in that is not deterministic), through a
+// second instance made after the first in one of them, and through two
+// instances run block by block in turn. In turn, each should give what it
+// gives alone; the second alone tells state the process shares, such as the
+// C library's rand().
+Verdict two(const LilvPlugin* plugin, const Nodes& n, double seconds) {
+    constexpr std::uint64_t kFrames = 32768;
+    enum Rendering : std::size_t { kAlone, kAfter, kAloneAgain, kFirst, kSecond, kRenderings };
+    SharedSamples kept(audioOutputs(plugin, n), kFrames, kRenderings);
+    if (!kept.ok()) return {"not probed: no memory to share with its processes"};
+    const auto alone = [&](std::initializer_list<Rendering> renderings) {
+        for (const Rendering r : renderings) {
+            std::unique_ptr<Instance> in = open(plugin, n, kRate, kBlock);
+            if (!in) return;
+            kept.keep(r, render(*in, noise, 0, kFrames, kBlock, true));
+        }
+    };
+    const auto inTurn = [&] {
+        std::unique_ptr<Instance> first = open(plugin, n, kRate, kBlock);
+        if (!first) return;
+        std::unique_ptr<Instance> second = open(plugin, n, kRate, kBlock);
+        if (!second) return;
+        Heard a, b;
+        a.keep = b.keep = true;
+        for (std::uint64_t done = 0; done < kFrames; done += kBlock) {
+            renderBlock(*first, noise, done, kBlock, a);
+            renderBlock(*second, noise, done, kBlock, b);
+        }
+        kept.keep(kFirst, a);
+        kept.keep(kSecond, b);
+    };
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"alone",
+         [&] {
+             alone({kAlone, kAfter});
+         }},
+        {"alone again", [&] { alone({kAloneAgain}); }},
+        {"in turn", inTurn},
+    };
+    for (const auto& [name, body] : steps)
+        if (const Verdict v = isolated(body, seconds); !v.text.empty()) return {name + (": " + v.text), v.fault};
+    const Difference again = difference(kept.heard(kAlone), kept.heard(kAloneAgain));
+    if (again.largest > 0.0f) return {"not deterministic: alone in two fresh processes it differs " + by(again), false};
+    const Difference after = difference(kept.heard(kAlone), kept.heard(kAfter));
+    const std::string afterText = after.largest == 0.0f
+                                      ? "an instance made after another in one process gives the same"
+                                      : "an instance made after another in one process differs " + by(after) +
+                                            " (state the process shares, or memory read before it "
+                                            "is written)";
+    const Difference first = difference(kept.heard(kFirst), kept.heard(kAlone));
+    const Difference second = difference(kept.heard(kSecond), kept.heard(kAfter));
+    if (first.largest == 0.0f && second.largest == 0.0f)
+        return {"in turn, both instances give what they give alone; " + afterText, false};
+    const bool firstWorse = first.largest >= second.largest;
+    const Difference& other = firstWorse ? second : first;
+    // Made while the first still lives, the second may get fresh memory
+    // where the second alone got the first's.
+    if (first.largest == 0.0f && difference(kept.heard(kSecond), kept.heard(kAlone)).largest == 0.0f)
+        return {"in turn, the second instance differs from the second alone " + by(second) +
+                    " but gives exactly what the first gives alone; " + afterText,
+                true};
+    return {"in turn, the " + std::string(firstWorse ? "first" : "second") + " instance differs from alone " +
+                by(firstWorse ? first : second) + ", the other " + (other.largest == 0.0f ? "not at all" : by(other)) +
+                "; " + afterText,
+            true};
+}
+
 std::vector<long> numbers(const char* list) {
     std::vector<long> values;
     for (const char* at = list; *at != '\0';) {
@@ -810,7 +1075,8 @@ std::vector<long> numbers(const char* list) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> modes{"--blocks", "--rates", "--latency", "--in-place", "--state", "--alloc"};
+    const std::vector<std::string> modes{"--blocks", "--rates", "--latency", "--in-place", "--state",
+                                         "--alloc",  "--two",   "--split",   "--unwritten"};
     int first = 1;
     std::string mode;
     std::vector<long> values;
@@ -818,15 +1084,18 @@ int main(int argc, char** argv) {
         mode = argv[1];
         first = 2;
         if (std::find(modes.begin(), modes.end(), mode) == modes.end()) first = argc;
-        if (mode == "--blocks" || mode == "--rates") {
+        if (mode == "--blocks" || mode == "--rates" || mode == "--unwritten" || mode == "--split") {
             values = argc > 2 ? numbers(argv[2]) : std::vector<long>{};
             first = values.empty() ? argc : 3;
         }
+        // Blocks no longer than the 4096 announced.
+        if (mode == "--split" && (values.size() != 1 || values[0] > 4096)) first = argc;
     }
     if (first >= argc) {
         std::fprintf(stderr,
                      "usage: lv2-probe [--blocks N,N,... | --rates R,R,... | --latency | --in-place | --state | "
-                     "--alloc] URI...\n");
+                     "--alloc | --two | --split N | --unwritten N,N,...] URI...\n"
+                     "       (--split: N at most 4096)\n");
         return 2;
     }
     const char* limit = std::getenv("LV2_PROBE_SECONDS");
@@ -891,6 +1160,15 @@ int main(int argc, char** argv) {
         } else if (mode == "--rates") {
             verdict = eachOf(
                 values, " Hz", [&](long rate) { stream(plugin, n, rate, kBlock, 10.0); }, seconds);
+        } else if (mode == "--two") {
+            verdict = two(plugin, n, seconds);
+        } else if (mode == "--unwritten") {
+            verdict = eachOf(
+                values, " frames", [&](long size) { unwritten(plugin, n, static_cast<std::int32_t>(size), seed); },
+                seconds);
+            const Verdict random = isolated([&] { unwritten(plugin, n, 0, seed); }, seconds);
+            verdict.text += "; random sizes below 4096: " + (random.text.empty() ? "fine" : random.text);
+            verdict.fault = verdict.fault || random.fault;
         } else {
             verdict = isolated(
                 [&] {
@@ -902,6 +1180,8 @@ int main(int argc, char** argv) {
                         state(plugin, n, seed);
                     else if (mode == "--alloc")
                         alloc(plugin, n);
+                    else if (mode == "--split")
+                        split(plugin, n, static_cast<std::int32_t>(values[0]));
                     else
                         live(plugin, n);
                 },

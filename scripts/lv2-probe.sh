@@ -11,13 +11,22 @@
 #     --latency         an impulse's delay against the reported latency
 #     --in-place        outputs on the inputs against separate buffers
 #     --state           a saved random setting restored into a fresh instance
-#     --alloc           allocations in run() against lv2:hardRTCapable
+#     --alloc           allocations and calls that may block (locks,
+#                       semaphores, sleeps, file reads and writes) in run()
+#                       against lv2:hardRTCapable
+#     --two             two instances in turn, block by block, against each
+#                       alone (in fresh processes, to tell chance from sharing)
+#     --split N         blocks of N (at most 4096) where 4096 were announced
+#                       against whole blocks: largest difference, whether it
+#                       clusters at multiples of N, whether it lasts past 4096
+#     --unwritten N,... outputs left holding a marker written before each run,
+#                       at each block size and at random sizes below 4096
 #   scripts/lv2-probe.sh --compare SUMMARY  every row of scripts/sweep-lv2.sh's
 #                                           table that did not render, probed,
 #                                           and whether the probe agrees
 #
 # The probe honours LV2_PATH; LV2_PROBE_SECONDS bounds each plug-in's life (30),
-# LV2_PROBE_SEED seeds --state's random setting (1).
+# LV2_PROBE_SEED seeds --state's random setting and --unwritten's sizes (1).
 set -euo pipefail
 export LC_ALL=C
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,7 +35,8 @@ sources=("$root"/scripts/lv2-probe*.cpp)
 if [ ! -x "$probe" ] || [ -n "$(find "${sources[@]}" "$root"/scripts/lv2-probe*.h -newer "$probe")" ]; then
   mkdir -p "$root/build"
   # shellcheck disable=SC2046 # pkg-config's words are meant to split
-  # -rdynamic: the plug-ins' allocations go through the probe's own malloc.
+  # -rdynamic: the plug-ins' allocations and blocking calls go through the
+  # probe's own.
   g++ -std=c++20 -O2 -Wall -Wextra -Wpedantic -rdynamic -o "$probe" "${sources[@]}" $(pkg-config --cflags --libs lilv-0)
 fi
 

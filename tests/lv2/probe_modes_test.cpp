@@ -97,14 +97,36 @@ INSTANTIATE_TEST_SUITE_P(
                   "alloc-in-run",
                   {},
                   1,
-                  "100 allocations and 100 frees in 100 runs of 512 frames (in 100 of them, the first run 1); claims "
-                  "lv2:hardRTCapable"},
+                  "100 allocations and 100 frees in 100 runs of 512 frames (in 100 of them, the first run 1), 0 calls "
+                  "that may block; claims lv2:hardRTCapable"},
+        ProbeCase{"alloc_lock_in_run",
+                  {"--alloc"},
+                  "lock-in-run",
+                  {},
+                  1,
+                  "0 allocations and 0 frees in 100 runs of 512 frames, 100 calls that may block (first: "
+                  "pthread_mutex_lock); claims lv2:hardRTCapable"},
         ProbeCase{"alloc_good",
                   {"--alloc"},
                   "good",
                   {},
                   0,
-                  "0 allocations and 0 frees in 100 runs of 512 frames; claims lv2:hardRTCapable"},
+                  "0 allocations and 0 frees in 100 runs of 512 frames, 0 calls that may block; claims "
+                  "lv2:hardRTCapable"},
+        ProbeCase{"two_good",
+                  {"--two"},
+                  "good",
+                  {},
+                  0,
+                  "in turn, both instances give what they give alone; an instance made after another in one process "
+                  "gives the same"},
+        ProbeCase{"split_good", {"--split", "441"}, "good", {}, 0, "blocks of 441 give what whole blocks give"},
+        ProbeCase{"unwritten_good",
+                  {"--unwritten", "1,4096"},
+                  "good",
+                  {},
+                  0,
+                  "fine at 1, 4096 frames; random sizes below 4096: fine"},
         ProbeCase{"not_found", {"--alloc"}, "no-such-fixture", {}, 2, "not found"}),
     [](const testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.name); });
 
