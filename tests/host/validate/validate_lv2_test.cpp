@@ -180,6 +180,8 @@ TEST(ValidateLv2, EachFaultAtRunTimeIsCaughtByItsCheckAlone) {
         {"good", {}, {}, std::set<std::string>{}},
         {"dravelkint", {}, {}, std::set<std::string>{}},
         {"fine-control", {}, {}, std::set<std::string>{}},
+        // A fade-in that depends on the cut until it is done is no damage.
+        {"good", {{"DRAVELKINT_FIXTURE_FADE_IN", "20000"}}, {}, std::set<std::string>{}},
         // Declining an instance for short blocks is a limit, not a fault.
         {"good",
          {{"DRAVELKINT_FIXTURE_SMALLEST_BLOCK", "64"}},
