@@ -26,7 +26,8 @@
 #                                           and whether the probe agrees
 #
 # The probe honours LV2_PATH; LV2_PROBE_SECONDS bounds each plug-in's life (30),
-# LV2_PROBE_SEED seeds --state's random setting and --unwritten's sizes (1).
+# LV2_PROBE_SEED seeds --state's random setting and --unwritten's sizes (1),
+# LV2_PROBE_TWO_BLOCK sets --two's block (512, or "random" up to 4096).
 set -euo pipefail
 export LC_ALL=C
 root=$(cd "$(dirname "$0")/.." && pwd)
