@@ -473,6 +473,7 @@ struct Heard {
     bool keep = false;
     bool marked = false;  // outputs hold kMarkerBits before each run
     bool nonFinite = false;
+    long subnormal = 0;  // output samples, which cost whatever processes them next
     float peak = 0.0f;
     std::vector<std::vector<float>> samples;  // per audio output, when kept
     std::vector<long> unwritten;              // per audio output, marker samples left, when marked
@@ -503,6 +504,8 @@ void renderBlock(Instance& in, const Signal& signal, std::uint64_t at, std::int3
                 ++heard.unwritten[c];
             else if (!std::isfinite(out[i]))
                 heard.nonFinite = true;
+            else if (std::fpclassify(out[i]) == FP_SUBNORMAL)
+                ++heard.subnormal;
             else
                 heard.peak = std::max(heard.peak, std::fabs(out[i]));
         }
@@ -579,8 +582,12 @@ void stream(const LilvPlugin* plugin, const Nodes& n, double rate, std::int32_t 
     if (!in) return;
     // At least a few blocks however large they are.
     const auto frames = std::max<std::uint64_t>(static_cast<std::uint64_t>(seconds * rate), 4ull * block);
-    const std::string loud = render(*in, noise, 0, frames, block).loudness();
+    const Heard heard = render(*in, noise, 0, frames, block);
     in.reset();
+    // Noise in, so subnormal output is the plug-in's own making, not a tail.
+    const std::string loud = !heard.loudness().empty() ? heard.loudness()
+                             : heard.subnormal > 0 ? std::to_string(heard.subnormal) + " subnormal samples in output"
+                                                   : "";
     say(!loud.empty(), loud);
 }
 

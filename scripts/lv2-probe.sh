@@ -6,7 +6,8 @@
 #   scripts/lv2-probe.sh URI...             one line per URI: "URI: verdict"
 #   scripts/lv2-probe.sh MODE URI...        one run-time fault looked for, one
 #                                           line per URI; exit 1 where it shows:
-#     --blocks N,N,...  noise in blocks of each size (a crash, NaN/Inf, >1000)
+#     --blocks N,N,...  noise in blocks of each size (a crash, NaN/Inf, >1000,
+#                       subnormal output)
 #     --rates R,R,...   10 s of noise at each rate (the same)
 #     --latency         an impulse's delay against the reported latency
 #     --in-place        outputs on the inputs against separate buffers
