@@ -1,0 +1,578 @@
+// A small VST 2.4 host of its own, sharing no code with the tool, that looks
+// for one run-time fault at a time: a second opinion on the tool's verdicts.
+//
+//   vst-probe MODE LIBRARY...    one line per library, "LIBRARY: verdict";
+//                                exit 1 where the fault shows, 2 where a
+//                                library cannot be loaded
+//
+// The modes (noise is seeded and the same in every run):
+//   --split N          32768 frames in blocks of 4096 against blocks of N
+//   --two              two instances in turn against each alone
+//   --blocks N,N,...   blocks of exactly N frames, then smaller, each buffer
+//                      ending at a page no one may touch
+//   --rates R,R,...    10 s of noise at each rate
+//
+// Each library is loaded and run only in a child process, which writes the
+// call it is about to make into memory shared with this process, so that
+// its death or a time limit (VST_PROBE_SECONDS, default 60) names that call.
+#include <dlfcn.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The effect record and the time record, laid out as plug-ins expect them.
+struct Effect;
+using HostCallback = std::intptr_t (*)(Effect*, std::int32_t, std::int32_t, std::intptr_t, void*, float);
+using Dispatcher = std::intptr_t (*)(Effect*, std::int32_t, std::int32_t, std::intptr_t, void*, float);
+using Process = void (*)(Effect*, float**, float**, std::int32_t);
+struct Effect {
+    std::int32_t magic;
+    Dispatcher dispatcher;
+    Process process;
+    void (*setParameter)(Effect*, std::int32_t, float);
+    float (*getParameter)(Effect*, std::int32_t);
+    std::int32_t numPrograms, numParams, numInputs, numOutputs, flags;
+    std::intptr_t reserved1, reserved2;
+    std::int32_t initialDelay, realQualities, offQualities;
+    float ioRatio;
+    void* object;
+    void* user;
+    std::int32_t uniqueID, version;
+    Process processReplacing;
+    void (*processDoubleReplacing)(Effect*, double**, double**, std::int32_t);
+    char future[56];
+};
+static_assert(sizeof(Effect) == 192 && offsetof(Effect, numInputs) == 48 && offsetof(Effect, object) == 96 &&
+              offsetof(Effect, processReplacing) == 120);
+struct TimeInfo {
+    double samplePos, sampleRate, nanoSeconds, ppqPos, tempo, barStartPos, cycleStartPos, cycleEndPos;
+    std::int32_t timeSigNumerator, timeSigDenominator, smpteOffset, smpteFrameRate, samplesToNextClock, flags;
+};
+static_assert(sizeof(TimeInfo) == 88 && offsetof(TimeInfo, flags) == 84);
+
+constexpr std::int32_t kMagic = 0x56737450;  // 'VstP'
+constexpr std::int32_t kCanReplacing = 0x10;
+constexpr std::int32_t effOpen = 0, effClose = 1, effSetSampleRate = 10, effSetBlockSize = 11, effMainsChanged = 12;
+constexpr std::int32_t audioMasterVersion = 1, audioMasterGetTime = 7;
+constexpr std::int32_t kPpqPosValid = 0x200, kTempoValid = 0x400;
+constexpr double kTempo = 120.0;
+constexpr float kLoud = 1000.0f;
+
+// Written by the child, read by the parent once the child is gone.
+struct Shared {
+    char call[80];
+    char verdict[480];
+    int finished, fault, unloadable;
+};
+Shared* shared = nullptr;
+
+void entering(const std::string& call) { std::snprintf(shared->call, sizeof shared->call, "%s", call.c_str()); }
+void say(bool fault, const std::string& verdict) {
+    std::snprintf(shared->verdict, sizeof shared->verdict, "%s", verdict.c_str());
+    shared->fault = fault;
+}
+std::string number(double value, const char* format = "%.3g") {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+// Seeded white noise in -0.5..0.5, the same for a channel and frame in every run.
+float noise(int channel, std::uint64_t frame) {
+    std::uint64_t x = (frame + 1) * 0xD1B54A32D192ED03ull ^ static_cast<std::uint64_t>(channel + 7) << 48;
+    x ^= x >> 32;
+    x *= 0xAEF17502108EF2D9ull;
+    x ^= x >> 29;
+    x *= 0x9E3779B97F4A7C15ull;
+    x ^= x >> 32;
+    return static_cast<float>(static_cast<double>(x >> 40) / static_cast<double>(1ull << 24) - 0.5);
+}
+
+// A channel buffer whose last float lies just before a page that cannot be
+// touched, so that a block of n frames placed at its end is caught reading
+// or writing one frame past itself.
+float* guardedEnd(std::size_t floats) {
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t data = (floats * sizeof(float) + page - 1) / page * page;
+    auto* base =
+        static_cast<char*>(mmap(nullptr, data + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    if (base == MAP_FAILED) return nullptr;
+    mprotect(base + data, page, PROT_NONE);
+    return reinterpret_cast<float*>(base + data);
+}
+
+struct Instance;
+std::vector<Instance*> instances;  // the host callback finds an instance's clock here
+
+struct Instance {
+    Effect* effect = nullptr;
+    double rate = 44100.0;
+    std::int32_t announced = 0;
+    bool flush = false;          // blocks at the very end of their buffers, not at the start
+    std::uint64_t position = 0;  // frames processed so far: the transport's clock
+    TimeInfo time{};
+    std::vector<float*> inputEnds, outputEnds;
+    ~Instance() {
+        std::erase(instances, this);
+        if (!effect) return;
+        entering("effMainsChanged(0) to switch off");
+        effect->dispatcher(effect, effMainsChanged, 0, 0, nullptr, 0.0f);
+        entering("effClose");
+        effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+    }
+};
+
+std::intptr_t hostCallback(Effect* effect, std::int32_t opcode, std::int32_t, std::intptr_t, void*, float) {
+    if (opcode == audioMasterVersion) return 2400;
+    if (opcode != audioMasterGetTime) return 0;
+    static Instance unknown;  // asked before the entry point has answered
+    Instance* in = &unknown;
+    for (Instance* candidate : instances)
+        if (candidate->effect == effect) in = candidate;
+    TimeInfo& t = in->time;
+    t = {};
+    t.samplePos = static_cast<double>(in->position);
+    t.sampleRate = in->rate;
+    t.tempo = kTempo;
+    t.ppqPos = t.samplePos / in->rate * kTempo / 60.0;
+    t.barStartPos = std::floor(t.ppqPos / 4.0) * 4.0;
+    t.timeSigNumerator = t.timeSigDenominator = 4;
+    // The bar-start and time-signature bits may be added from outside.
+    const char* extra = std::getenv("VST_PROBE_TIME_FLAGS");
+    t.flags = kPpqPosValid | kTempoValid | (extra ? static_cast<std::int32_t>(std::strtol(extra, nullptr, 0)) : 0);
+    return reinterpret_cast<std::intptr_t>(&t);
+}
+
+const char* library = nullptr;
+
+// The child's instance loaded, opened, set up and switched on; null (the
+// reason said, and the library marked unloadable) when that fails.
+std::unique_ptr<Instance> openInstance(double rate, std::int32_t announced) {
+    entering("dlopen");
+    void* handle = dlopen(library, RTLD_NOW | RTLD_LOCAL);  // kept: instances may outlive each other
+    const auto refuse = [](const std::string& why) {
+        shared->unloadable = 1;
+        say(false, "cannot be loaded: " + why);
+        return nullptr;
+    };
+    if (!handle) return refuse(dlerror());
+    using Entry = Effect* (*)(HostCallback);
+    auto entry = reinterpret_cast<Entry>(dlsym(handle, "VSTPluginMain"));
+    if (!entry) entry = reinterpret_cast<Entry>(dlsym(handle, "main"));
+    if (!entry) return refuse("neither VSTPluginMain nor main is exported");
+    entering("VSTPluginMain");
+    auto in = std::make_unique<Instance>();
+    in->rate = rate;
+    in->announced = announced;
+    Effect* effect = entry(hostCallback);
+    if (!effect) return refuse("the entry point answered no effect");
+    if (effect->magic != kMagic) return refuse("the record lacks its magic number");
+    if (!(effect->flags & kCanReplacing) || !effect->processReplacing)
+        return refuse("no replacing process (flags " + number(effect->flags, "0x%x") + ")");
+    in->effect = effect;
+    instances.push_back(in.get());
+    for (int c = 0; c < effect->numInputs; ++c) in->inputEnds.push_back(guardedEnd(announced));
+    for (int c = 0; c < effect->numOutputs; ++c) in->outputEnds.push_back(guardedEnd(announced));
+    entering("effOpen");
+    effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
+    entering("effSetSampleRate(" + number(rate, "%g") + ")");
+    effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
+    entering("effSetBlockSize(" + std::to_string(announced) + ")");
+    effect->dispatcher(effect, effSetBlockSize, 0, announced, nullptr, 0.0f);
+    entering("effMainsChanged(1) to switch on");
+    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+    return in;
+}
+
+// What the outputs held, and optionally every sample of each.
+struct Heard {
+    bool nonFinite = false, keep = false;
+    float peak = 0.0f;
+    std::vector<std::vector<float>> samples;  // per output channel
+    std::string loudness() const {
+        if (nonFinite) return "NaN/Inf in output";
+        return peak > kLoud ? "output above " + number(kLoud, "%g") + " (" + number(peak) + ")" : "";
+    }
+};
+
+// One call of processReplacing on `count` frames of noise, placed at the
+// end of the guarded buffers.
+void processBlock(Instance& in, std::int32_t count, Heard& heard) {
+    std::vector<float*> inputs, outputs;
+    for (std::size_t c = 0; c < in.inputEnds.size(); ++c) {
+        inputs.push_back(in.inputEnds[c] - (in.flush ? count : in.announced));
+        for (std::int32_t i = 0; i < count; ++i) inputs[c][i] = noise(static_cast<int>(c), in.position + i);
+    }
+    for (float* end : in.outputEnds)
+        outputs.push_back(std::fill_n(end - (in.flush ? count : in.announced), count, 0.0f) - count);
+    entering("processReplacing(" + std::to_string(count) + (count == 1 ? " frame, " : " frames, ") +
+             std::to_string(in.announced) + " announced) at frame " + std::to_string(in.position));
+    in.effect->processReplacing(in.effect, inputs.data(), outputs.data(), count);
+    if (heard.keep) heard.samples.resize(outputs.size());
+    for (std::size_t c = 0; c < outputs.size(); ++c) {
+        for (std::int32_t i = 0; i < count; ++i) {
+            if (!std::isfinite(outputs[c][i]))
+                heard.nonFinite = true;
+            else
+                heard.peak = std::max(heard.peak, std::fabs(outputs[c][i]));
+        }
+        if (heard.keep) heard.samples[c].insert(heard.samples[c].end(), outputs[c], outputs[c] + count);
+    }
+    in.position += static_cast<std::uint64_t>(count);
+}
+
+Heard render(Instance& in, std::uint64_t frames, std::int32_t block, bool keep) {
+    Heard heard;
+    heard.keep = keep;
+    while (in.position < frames)
+        processBlock(in, static_cast<std::int32_t>(std::min<std::uint64_t>(block, frames - in.position)), heard);
+    return heard;
+}
+
+// Where two renderings differ by more than `tolerance`: the largest
+// difference, its frame and channel, and every frame that differs.
+struct Difference {
+    float largest = 0.0f;
+    std::size_t frame = 0, channel = 0;
+    std::vector<std::size_t> frames;
+};
+Difference compare(const Heard& a, const Heard& b, float tolerance) {
+    Difference d;
+    const std::size_t channels = std::min(a.samples.size(), b.samples.size());
+    const std::size_t length = channels == 0 ? 0 : std::min(a.samples[0].size(), b.samples[0].size());
+    for (std::size_t i = 0; i < length; ++i) {
+        bool differs = false;
+        for (std::size_t c = 0; c < channels; ++c) {
+            float apart = std::fabs(a.samples[c][i] - b.samples[c][i]);
+            if (std::isnan(apart)) apart = INFINITY;
+            if (apart > d.largest) {
+                d.largest = apart;
+                d.frame = i;
+                d.channel = c;
+            }
+            differs = differs || apart > tolerance;
+        }
+        if (differs) d.frames.push_back(i);
+    }
+    return d;
+}
+
+// "440-441, 881-882, ..." for the first few runs of consecutive frames.
+std::string runs(const std::vector<std::size_t>& frames, int shown = 5) {
+    std::string text;
+    int count = 0;
+    for (std::size_t i = 0; i < frames.size();) {
+        std::size_t j = i;
+        while (j + 1 < frames.size() && frames[j + 1] == frames[j] + 1) ++j;
+        if (++count <= shown)
+            text +=
+                (text.empty() ? "" : ", ") + std::to_string(frames[i]) + (j > i ? "-" + std::to_string(frames[j]) : "");
+        i = j + 1;
+    }
+    if (count > shown) text += ", ... (" + std::to_string(count) + " runs)";
+    return text;
+}
+
+constexpr std::int32_t kAnnounced = 4096;
+constexpr std::uint64_t kSplitFrames = 32768;
+constexpr std::size_t kSlots = 4, kChannels = 8;  // outputs past the eighth are not compared
+
+// Renderings kept by children for the parent to compare: each run in a
+// process of its own, so that "alone" means alone, memory left over by an
+// earlier instance included.
+struct Take {
+    std::size_t channels;
+    std::uint64_t frames;
+    float peak;
+    int nonFinite;
+};
+Take* takes = nullptr;
+float* takeSamples = nullptr;  // [slot][channel][frame]
+float* takeChannel(std::size_t slot, std::size_t c) { return takeSamples + (slot * kChannels + c) * kSplitFrames; }
+
+void keep(std::size_t slot, const Heard& heard) {
+    Take& t = takes[slot];
+    t = {std::min(heard.samples.size(), kChannels), heard.samples.empty() ? 0 : heard.samples[0].size(), heard.peak,
+         heard.nonFinite};
+    for (std::size_t c = 0; c < t.channels; ++c) std::copy_n(heard.samples[c].data(), t.frames, takeChannel(slot, c));
+}
+Heard taken(std::size_t slot) {
+    const Take& t = takes[slot];
+    Heard heard;
+    heard.peak = t.peak;
+    heard.nonFinite = t.nonFinite != 0;
+    for (std::size_t c = 0; c < t.channels; ++c)
+        heard.samples.emplace_back(takeChannel(slot, c), takeChannel(slot, c) + t.frames);
+    return heard;
+}
+
+struct Verdict {
+    std::string text;
+    bool fault = false, unloadable = false;
+};
+Verdict isolated(const std::function<void()>& body, double seconds);
+
+// --split: the same noise in blocks of 4096 twice, and in blocks of N, with
+// 4096 announced each time; a block-size-blind plug-in sounds the same.
+Verdict split(std::int32_t n, double seconds) {
+    for (std::size_t r = 0; r < 3; ++r) {
+        const Verdict v = isolated(
+            [&] {
+                std::unique_ptr<Instance> in = openInstance(44100.0, kAnnounced);
+                if (in) keep(r, render(*in, kSplitFrames, r < 2 ? kAnnounced : n, true));
+            },
+            seconds);
+        if (!v.text.empty()) return v;
+    }
+    const Heard runsOf[3] = {taken(0), taken(1), taken(2)};
+    for (const Heard& h : runsOf)
+        if (!h.loudness().empty()) return {h.loudness(), true};
+    if (runsOf[0].samples.empty()) return {"no audio output"};
+    const float peak = runsOf[0].peak;
+    if (const Difference same = compare(runsOf[0], runsOf[1], 0.0f); same.largest > 0.0f)
+        return {"not deterministic: two runs in blocks of 4096 differ by " + number(same.largest)};
+    const Difference d = compare(runsOf[0], runsOf[2], 1e-4f * peak);
+    if (d.frames.empty())
+        return {"blocks of " + std::to_string(n) + " sound the same (largest difference " + number(d.largest) +
+                ", peak " + number(peak) + ")"};
+    // Within 2 frames of the first or last frame of its block, the stream's
+    // short last block included.
+    const auto nearBoundary = [n](std::size_t f) {
+        const std::size_t start = f - f % static_cast<std::size_t>(n);
+        const std::size_t last = std::min<std::size_t>(start + static_cast<std::size_t>(n), kSplitFrames) - 1;
+        return f - start <= 2 || last - f <= 2;
+    };
+    const auto near = std::count_if(d.frames.begin(), d.frames.end(), nearBoundary);
+    const bool persists = d.frames.back() >= kSplitFrames / 2;
+    const bool clusters = 2 * near > static_cast<long>(d.frames.size());
+    return {"blocks of " + std::to_string(n) + " differ by up to " + number(d.largest) + " (peak " + number(peak) +
+                ") at frame " + std::to_string(d.frame) + " channel " + std::to_string(d.channel) + "; " +
+                std::to_string(d.frames.size()) + " frames differ: " + runs(d.frames) + "; " + std::to_string(near) +
+                " within 2 frames of a block boundary; " + (persists ? "still past" : "none past") + " frame 16384",
+            clusters || persists};
+}
+
+// --two: two instances fed the same noise block by block in turn should each
+// sound as one alone does.
+Verdict two(double seconds) {
+    constexpr std::uint64_t kFrames = 16384;
+    constexpr std::int32_t kBlock = 512;
+    for (std::size_t r = 0; r < 2; ++r) {
+        const Verdict v = isolated(
+            [&] {
+                std::unique_ptr<Instance> in = openInstance(44100.0, kBlock);
+                if (in) keep(r, render(*in, kFrames, kBlock, true));
+            },
+            seconds);
+        if (!v.text.empty()) return v;
+    }
+    const Verdict v = isolated(
+        [&] {
+            std::unique_ptr<Instance> first = openInstance(44100.0, kBlock);
+            std::unique_ptr<Instance> second = first ? openInstance(44100.0, kBlock) : nullptr;
+            if (!second) return;
+            Heard together[2];
+            together[0].keep = together[1].keep = true;
+            for (std::uint64_t done = 0; done < kFrames; done += kBlock) {
+                processBlock(*first, kBlock, together[0]);
+                processBlock(*second, kBlock, together[1]);
+            }
+            keep(2, together[0]);
+            keep(3, together[1]);
+        },
+        seconds);
+    if (!v.text.empty()) return v;
+    const Heard alone[2] = {taken(0), taken(1)}, together[2] = {taken(2), taken(3)};
+    for (const Heard* h : {&alone[0], &alone[1], &together[0], &together[1]})
+        if (!h->loudness().empty()) return {h->loudness(), true};
+    if (alone[0].samples.empty()) return {"no audio output"};
+    if (const Difference same = compare(alone[0], alone[1], 0.0f); same.largest > 0.0f)
+        return {"not deterministic: two instances alone differ by " + number(same.largest)};
+    Verdict verdict{"in turn, blocks of 512: "};
+    for (int i = 0; i < 2; ++i) {
+        const Difference d = compare(alone[0], together[i], 0.0f);
+        verdict.fault = verdict.fault || !d.frames.empty();
+        verdict.text +=
+            (i ? "; " : "") + std::string(i ? "second" : "first") + " instance " +
+            (d.frames.empty() ? "sounds as alone"
+                              : "differs from alone by up to " + number(d.largest) + " (peak " + number(alone[0].peak) +
+                                    ") at frame " + std::to_string(d.frame) + ", first at frame " +
+                                    std::to_string(d.frames[0]) + ", " + std::to_string(d.frames.size()) + " frames");
+    }
+    return verdict;
+}
+
+// --blocks: N announced, four blocks of exactly N frames, then random sizes
+// below N, every block flush against its buffers' guard pages.
+void blocks(std::int32_t n) {
+    std::unique_ptr<Instance> in = openInstance(44100.0, n);
+    if (!in) return;
+    in->flush = true;
+    Heard heard;
+    for (int b = 0; b < 4; ++b) processBlock(*in, n, heard);
+    std::mt19937 random(static_cast<unsigned>(n));
+    for (int b = 0; b < 16 && n > 1; ++b)
+        processBlock(*in, std::uniform_int_distribution<std::int32_t>(1, n - 1)(random), heard);
+    if (in->outputEnds.empty()) return say(false, "no audio output");
+    say(!heard.loudness().empty(), heard.loudness());
+}
+
+// --rates: 10 s of noise in blocks of 512 at one rate.
+void rates(double rate) {
+    std::unique_ptr<Instance> in = openInstance(rate, 512);
+    if (!in) return;
+    const Heard heard = render(*in, static_cast<std::uint64_t>(10.0 * rate), 512, false);
+    say(!heard.loudness().empty(), heard.loudness());
+}
+
+// `body` in a child process of its own: its verdict, or how it died.
+Verdict isolated(const std::function<void()>& body, double seconds) {
+    *shared = {};
+    entering("the probe's own set-up");
+    std::fflush(nullptr);  // or the child would write what is buffered here once more
+    const pid_t child = fork();
+    if (child < 0) return {"not probed: fork failed"};
+    if (child == 0) {
+        setpgid(0, 0);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        dup2(STDERR_FILENO, STDOUT_FILENO);  // the plug-in's chatter goes with the log
+        body();
+        shared->finished = 1;
+        std::fflush(nullptr);
+        _exit(0);  // no plug-in's exit handlers: what they do is not probed
+    }
+    setpgid(child, child);
+    sigset_t chld;
+    sigemptyset(&chld);
+    sigaddset(&chld, SIGCHLD);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        const auto left = deadline - std::chrono::steady_clock::now();
+        if (left <= std::chrono::nanoseconds(0)) {
+            kill(-child, SIGKILL);
+            waitpid(child, &status, 0);
+            return {"hung in " + std::string(shared->call), true};
+        }
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        const timespec wait{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        sigtimedwait(&chld, nullptr, &wait);
+    }
+    if (WIFSIGNALED(status)) {
+        const char* name = sigabbrev_np(WTERMSIG(status));
+        return {"crashed in " + std::string(shared->call) + " (" +
+                    (name ? "SIG" + std::string(name) : "signal " + std::to_string(WTERMSIG(status))) + ")",
+                true};
+    }
+    if (!shared->finished || WEXITSTATUS(status) != 0)
+        return {"exited in " + std::string(shared->call) + " (status " + std::to_string(WEXITSTATUS(status)) + ")",
+                true};
+    return {shared->verdict, shared->fault != 0, shared->unloadable != 0};
+}
+
+// --blocks and --rates: one child per size or rate, the faulty named first.
+Verdict eachOf(const std::vector<long>& values, const char* unit, const std::function<void(long)>& body,
+               double seconds) {
+    Verdict all;
+    std::string fine;
+    for (const long value : values) {
+        const Verdict v = isolated([&] { body(value); }, seconds);
+        if (v.unloadable) return v;
+        if (v.text.empty()) {
+            fine += (fine.empty() ? "" : ", ") + std::to_string(value);
+            continue;
+        }
+        all.text += (all.text.empty() ? "" : "; ") + std::to_string(value) + unit + ": " + v.text;
+        all.fault = all.fault || v.fault;
+    }
+    if (!fine.empty()) all.text += (all.text.empty() ? "fine at " : "; fine at ") + fine + unit;
+    return all;
+}
+
+// "512,1465" as numbers, empty when any is not a positive whole number.
+std::vector<long> numbers(const char* list) {
+    std::vector<long> values;
+    for (const char* at = list; *at != '\0';) {
+        char* end = nullptr;
+        const long value = std::strtol(at, &end, 10);
+        if (end == at || value <= 0 || value > (1 << 24) || (*end != ',' && *end != '\0')) return {};
+        values.push_back(value);
+        at = *end == ',' ? end + 1 : end;
+    }
+    return values;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    const bool listed = mode == "--split" || mode == "--blocks" || mode == "--rates";
+    const std::vector<long> values = listed && argc > 2 ? numbers(argv[2]) : std::vector<long>{};
+    const int first = listed ? 3 : 2;
+    // --split's blocks lie within the 4096 frames announced.
+    const bool splitBad = mode == "--split" && (values.size() != 1 || values[0] > kAnnounced);
+    if ((listed && values.empty()) || splitBad || (!listed && mode != "--two") || argc <= first) {
+        std::fprintf(
+            stderr, "usage: vst-probe --split N (N <= 4096) | --two | --blocks N,N,... | --rates R,R,... LIBRARY...\n");
+        return 2;
+    }
+    const char* limit = std::getenv("VST_PROBE_SECONDS");
+    const double seconds = limit && std::atof(limit) > 0.0 ? std::atof(limit) : 60.0;
+    shared =
+        static_cast<Shared*>(mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    if (shared == MAP_FAILED) {
+        std::perror("vst-probe: mmap");
+        return 2;
+    }
+    takes = static_cast<Take*>(mmap(nullptr, kSlots * sizeof(Take) + kSlots * kChannels * kSplitFrames * sizeof(float),
+                                    PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    if (takes == MAP_FAILED) {
+        std::perror("vst-probe: mmap");
+        return 2;
+    }
+    takeSamples = reinterpret_cast<float*>(takes + kSlots);
+    // SIGCHLD stays blocked so that the wait for a child can time out on it.
+    sigset_t chld;
+    sigemptyset(&chld);
+    sigaddset(&chld, SIGCHLD);
+    sigprocmask(SIG_BLOCK, &chld, nullptr);
+    int code = 0;
+    for (int a = first; a < argc; ++a) {
+        // A bare name is a file here, not one for the loader to search its path for.
+        const std::string path =
+            std::string(argv[a]).find('/') == std::string::npos ? "./" + std::string(argv[a]) : argv[a];
+        library = path.c_str();
+        Verdict verdict;
+        if (mode == "--blocks")
+            verdict = eachOf(
+                values, " frames", [](long n) { blocks(static_cast<std::int32_t>(n)); }, seconds);
+        else if (mode == "--rates")
+            verdict = eachOf(
+                values, " Hz", [](long rate) { rates(static_cast<double>(rate)); }, seconds);
+        else
+            verdict = mode == "--two" ? two(seconds) : split(static_cast<std::int32_t>(values[0]), seconds);
+        code = std::max(code, verdict.unloadable ? 2 : verdict.fault ? 1 : 0);
+        std::printf("%s: %s\n", argv[a], verdict.text.c_str());
+        std::fflush(stdout);
+    }
+    return code;
+}
