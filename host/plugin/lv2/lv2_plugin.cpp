@@ -228,10 +228,14 @@ std::optional<std::int32_t> Lv2Plugin::parameterOfPort(std::uint32_t port) const
     return std::nullopt;
 }
 
-void Lv2Plugin::start(double sampleRate, std::int32_t maxBlockSize) {
+void Lv2Plugin::prepare(double sampleRate, std::int32_t maxBlockSize) {
     if (instance_ != nullptr && (sampleRate != sampleRate_ || maxBlockSize > maxBlock_)) freeInstance();
-    stop();
     if (instance_ == nullptr) instantiate(sampleRate, maxBlockSize);
+}
+
+void Lv2Plugin::start(double sampleRate, std::int32_t maxBlockSize) {
+    prepare(sampleRate, maxBlockSize);
+    stop();
     WatchedCall call(watcher_, "activate");
     lilv_instance_activate(instance_);
     active_ = true;

@@ -83,6 +83,9 @@ public:
     void loadPreset(const std::string& name) override;
 
     void start(double sampleRate, std::int32_t maxBlockSize) override;
+    // An instance for these settings, made but not activated (start does
+    // both), as a host scanning its plug-ins makes one.
+    void prepare(double sampleRate, std::int32_t maxBlockSize);
     void stop() override;
     // Any block, the empty one too (it runs with 0 frames). Where the plug-in
     // claims lv2:inPlaceBroken, an input given in an output's buffer reaches
