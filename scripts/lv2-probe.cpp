@@ -21,6 +21,8 @@
 //                      blocks of 4096: where the outputs part, and for how long
 //   --unwritten N,...  outputs filled with a marker before each run, at each
 //                      block size and at random sizes: what run() leaves of it
+//   --unactivated      an instance made and freed, never activated, as hosts
+//                      scanning their plug-ins do
 //
 // The world is loaded once (LV2_PATH honoured) and the data checked here;
 // each plug-in's code runs only in a child process, which writes the call it
@@ -179,7 +181,9 @@ void makeFeatures() {
                    {LV2_LOG__log, &logFeature},
                    {LV2_WORKER__schedule, &scheduleFeature},
                    {LV2_STATE__loadDefaultState, nullptr}};
-    for (const LV2_Feature& f : featureData) features.push_back(&f);
+    // LV2_PROBE_BARE offers none, for a plug-in whose data requires none.
+    if (std::getenv("LV2_PROBE_BARE") == nullptr)
+        for (const LV2_Feature& f : featureData) features.push_back(&f);
     features.push_back(nullptr);
 }
 
@@ -865,6 +869,16 @@ void alloc(const LilvPlugin* plugin, const Nodes& n) {
             " lv2:hardRTCapable");
 }
 
+// --unactivated: instantiate, then cleanup straight away.
+void unactivated(const LilvPlugin* plugin) {
+    entering("instantiate");
+    LilvInstance* instance = lilv_plugin_instantiate(plugin, kRate, features.data());
+    if (instance == nullptr) return say(false, "refused: instantiate returned no instance");
+    entering("cleanup");
+    lilv_instance_free(instance);
+    say(false, "made and freed, never activated");
+}
+
 // lilv makes no URI of a relative folder in LV2_PATH (and then crashes), so
 // every folder is made absolute first.
 void absoluteLv2Path() {
@@ -1103,8 +1117,8 @@ std::vector<long> numbers(const char* list) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> modes{"--blocks", "--rates", "--latency", "--in-place", "--state",
-                                         "--alloc",  "--two",   "--split",   "--unwritten"};
+    const std::vector<std::string> modes{"--blocks", "--rates", "--latency", "--in-place",  "--state",
+                                         "--alloc",  "--two",   "--split",   "--unwritten", "--unactivated"};
     int first = 1;
     std::string mode;
     std::vector<long> values;
@@ -1122,7 +1136,7 @@ int main(int argc, char** argv) {
     if (first >= argc) {
         std::fprintf(stderr,
                      "usage: lv2-probe [--blocks N,N,... | --rates R,R,... | --latency | --in-place | --state | "
-                     "--alloc | --two | --split N | --unwritten N,N,...] URI...\n"
+                     "--alloc | --two | --split N | --unwritten N,N,... | --unactivated] URI...\n"
                      "       (--split: N at most 4096)\n");
         return 2;
     }
@@ -1210,6 +1224,8 @@ int main(int argc, char** argv) {
                         alloc(plugin, n);
                     else if (mode == "--split")
                         split(plugin, n, static_cast<std::int32_t>(values[0]));
+                    else if (mode == "--unactivated")
+                        unactivated(plugin);
                     else
                         live(plugin, n);
                 },

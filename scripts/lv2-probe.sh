@@ -22,13 +22,15 @@
 #                       clusters at multiples of N, whether it lasts past 4096
 #     --unwritten N,... outputs left holding a marker written before each run,
 #                       at each block size and at random sizes below 4096
+#     --unactivated     an instance made and freed without activating it
 #   scripts/lv2-probe.sh --compare SUMMARY  every row of scripts/sweep-lv2.sh's
 #                                           table that did not render, probed,
 #                                           and whether the probe agrees
 #
 # The probe honours LV2_PATH; LV2_PROBE_SECONDS bounds each plug-in's life (30),
 # LV2_PROBE_SEED seeds --state's random setting and --unwritten's sizes (1),
-# LV2_PROBE_TWO_BLOCK sets --two's block (512, or "random" up to 4096).
+# LV2_PROBE_TWO_BLOCK sets --two's block (512, or "random" up to 4096),
+# LV2_PROBE_BARE offers the plug-in no feature at all.
 set -euo pipefail
 export LC_ALL=C
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Every FAIL of a corpus run (scripts/validate-corpus.sh), put to the small
+# hosts of our own that share no code with the tool: lv2-probe for LV2
+# plug-ins, vst-probe for VST 2.4 ones. Each check is matched with the probe
+# mode that looks for the same fault, and the table says whether the probe
+# saw it too.
+#
+#   scripts/reproduce-corpus.sh [OUT]     OUT as the corpus run's (build/corpus-lv2)
+#
+# Writes OUT/reproduced.md: a row per FAIL line (check, plug-in, the probe's
+# line, reproduced yes/no, or "not covered" where no mode looks for that
+# fault), then the counts by check. Run it nice'd on a shared machine.
+set -euo pipefail
+export LC_ALL=C
+cd "$(dirname "$0")/.."
+out=${1:-build/corpus-lv2}
+[ -d "$out/reports" ] || { echo "usage: $0 [OUT], OUT holding a corpus run's reports/" >&2; exit 2; }
+table="$out/reproduced.md"
+sizes=1,2,31,64,512,4096,16384
+
+# The probe line for one FAIL, and its exit status: 1 where the fault shows.
+probe() {
+  local format=$1 check=$2 plugin=$3 message=$4 lv2Path=$5
+  if [ "$format" = vst ]; then
+    case $check in
+      grid.rate-*) scripts/vst-probe.sh --rates "${check#grid.rate-}" "$plugin" ;;
+      lifecycle.setup-states) scripts/vst-probe.sh --rates 8000,22050,48000,96000,192000 "$plugin" ;;
+      grid.block-sizes) scripts/vst-probe.sh --blocks "$sizes" "$plugin" ;;
+      grid.block-split) scripts/vst-probe.sh --split 441 "$plugin" ;;
+      grid.two-instances) scripts/vst-probe.sh --two "$plugin" ;;
+      *) return 3 ;;
+    esac
+    return
+  fi
+  local -x LV2_PATH=$lv2Path
+  # Output out of bounds at the default settings shows in any long run.
+  if [[ $check != grid.rate-* && ($message == *"output reached"* || $message == *non-finite* ||
+    $message == *subnormal*) ]]; then
+    scripts/lv2-probe.sh --rates 44100 "$plugin"
+    return
+  fi
+  case $check in
+    grid.rate-*) scripts/lv2-probe.sh --rates "${check#grid.rate-}" "$plugin" ;;
+    lifecycle.setup-states) scripts/lv2-probe.sh --rates 8000,22050,48000,96000,192000 "$plugin" ;;
+    grid.block-sizes)
+      if [[ $message == *unwritten* ]]; then
+        scripts/lv2-probe.sh --unwritten "$sizes" "$plugin"
+      else
+        scripts/lv2-probe.sh --blocks "$sizes" "$plugin"
+      fi
+      ;;
+    grid.block-split) scripts/lv2-probe.sh --split 441 "$plugin" ;;
+    # Some faults show only when blocks vary in size.
+    grid.two-instances) scripts/lv2-probe.sh --two "$plugin" ||
+      LV2_PROBE_TWO_BLOCK=random scripts/lv2-probe.sh --two "$plugin" ;;
+    realtime.process-*) scripts/lv2-probe.sh --alloc "$plugin" ;;
+    features.latency) scripts/lv2-probe.sh --latency "$plugin" ;;
+    grid.in-place) scripts/lv2-probe.sh --in-place "$plugin" ;;
+    # The rounds that free an instance never activated.
+    lifecycle.open-close) [[ $message == *"in cleanup"* ]] || return 3
+      scripts/lv2-probe.sh --unactivated "$plugin" ;;
+    state.restore)
+      local seed
+      for seed in 1 2 3 4; do
+        LV2_PROBE_SEED=$seed scripts/lv2-probe.sh --state "$plugin" || return
+      done
+      ;;
+    # Made with no feature, as its data requires none.
+    paper.required-features) [[ $message == *"requires none"* ]] || return 3
+      LV2_PROBE_BARE=1 scripts/lv2-probe.sh "$plugin" | tee /dev/stderr | grep -qv ': rendered' || return 0
+      return 1 ;;
+    # What lilv reads of the manifest alone.
+    paper.manifest) [[ $message == *"no lv2:binary"* ]] || return 3
+      local bundle
+      bundle=$(lv2info "$plugin" | sed -n 's|^[[:space:]]*Bundle:[[:space:]]*file://||p' | head -n 1)
+      echo "lv2:binary statements in ${bundle}manifest.ttl for it: $(sordi -o ntriples "${bundle}manifest.ttl" |
+        grep -cF "<$plugin> <http://lv2plug.in/ns/lv2core#binary>")"
+      ! sordi -o ntriples "${bundle}manifest.ttl" | grep -qF "<$plugin> <http://lv2plug.in/ns/lv2core#binary>" || return 0
+      return 1 ;;
+    *) return 3 ;;
+  esac
+}
+
+{
+  echo "| check | plug-in | probe | reproduced |"
+  echo "|---|---|---|---|"
+} >"$table"
+for report in "$out"/reports/*.txt; do
+  header=$(head -n 1 "$report")
+  plugin=$(sed -n 's/^Validating \([^ ]*\) .*/\1/p' <<<"$header")
+  [ -n "$plugin" ] || continue
+  format=lv2
+  [[ $plugin == *.so ]] && format=vst
+  # The LV2 path the corpus run used, from its list of plug-ins.
+  lv2Path=$(awk -v p="$plugin" '$3==p {print $2; exit}' "$out/plugins.txt")
+  grep '^FAIL' "$report" | while read -r _ check message; do
+    code=0
+    line=$(probe "$format" "$check" "$plugin" "$message" "$lv2Path" 2>/dev/null | tail -n 1) || code=$?
+    case $code in
+      1) verdict=yes ;;
+      3) verdict="not covered" line="" ;;
+      *) verdict=no ;;
+    esac
+    line=${line#"$plugin: "}
+    printf '| %s | %s | %s | %s |\n' "$check" "$plugin" "${line//|/\\|}" "$verdict" >>"$table"
+  done
+done
+{
+  echo
+  echo "| check | FAIL lines | reproduced | not reproduced | not covered |"
+  echo "|---|---:|---:|---:|---:|"
+  awk -F' \\| ' 'NR>2 && NF>=4 {c=$1; sub(/^\| /, "", c); r=$4; sub(/ \|$/, "", r)
+      n[c]++; if (r=="yes") y[c]++; else if (r=="no") x[c]++; else u[c]++}
+    END {for (c in n) printf "| %s | %d | %d | %d | %d |\n", c, n[c], y[c], x[c], u[c]}' "$table" | sort
+} >>"$table.counts"
+cat "$table.counts" >>"$table"
+rm -f "$table.counts"
+tail -n +1 "$table" | awk '/^\| check \| FAIL lines/,0'
