@@ -12,7 +12,8 @@
 # missing), STRICTNESS and SEED the run (default 5 and 1), TIMEOUT the
 # seconds each plug-in may take (3600). For a quick try on a subset, MATCH
 # keeps the lines of OUT/plugins.txt (package, LV2 path or "-", the plug-in's
-# path or URI) that match an extended regular expression, LIMIT the first N.
+# path or URI) that match an extended regular expression, LIMIT the first N;
+# ONLY names the groups to run (as validate's --only).
 set -euo pipefail
 # printf's %.1f and bc want a decimal point, whatever the user's locale.
 export LC_ALL=C
@@ -42,6 +43,8 @@ mkdir -p "$out/reports"
 strictness=${STRICTNESS:-5}
 seed=${SEED:-1}
 limit=${TIMEOUT:-3600}
+only=()
+[ -z "${ONLY:-}" ] || only=(--only "$ONLY")
 
 # One line a plug-in: its package, where lilv looks for it (LV2 only, "-"
 # for VST 2.4) and its path or URI.
@@ -106,11 +109,11 @@ while read -r package lv2Path plugin; do
   begin=$(date +%s.%N)
   code=0
   if [ $format = vst ]; then
-    timeout "$limit" "$tool" validate --plugin "$plugin" --strictness "$strictness" --seed "$seed" \
+    timeout "$limit" "$tool" validate --plugin "$plugin" --strictness "$strictness" --seed "$seed" "${only[@]}" \
       >"$report" 2>"$out/reports/$file.err" </dev/null || code=$?
   else
     LV2_PATH=$lv2Path timeout "$limit" "$tool" validate --plugin "$plugin" --strictness "$strictness" --seed "$seed" \
-      >"$report" 2>"$out/reports/$file.err" </dev/null || code=$?
+      "${only[@]}" >"$report" 2>"$out/reports/$file.err" </dev/null || code=$?
   fi
   seconds=$(echo "$(date +%s.%N) - $begin" | bc)
   counts=$(sed -n 's/^Summary: [0-9]* checks, \([0-9]*\) PASS, \([0-9]*\) FAIL, \([0-9]*\) WARN, \([0-9]*\) SKIP.*/\1 | \2 | \3 | \4/p' "$report")
