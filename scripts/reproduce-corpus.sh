@@ -123,7 +123,7 @@ for report in "$out"/reports/*.txt; do
   [[ $plugin == *.so ]] && format=vst
   # The LV2 path the corpus run used, from its list of plug-ins.
   lv2Path=$(awk -v p="$plugin" '$3==p {print $2; exit}' "$out/plugins.txt")
-  grep '^FAIL' "$report" | while read -r _ check message; do
+  { grep '^FAIL' "$report" || true; } | while read -r _ check message; do
     code=0
     line=$(probe "$format" "$check" "$plugin" "$message" "$lv2Path" 2>/dev/null | tail -n 1) || code=$?
     # A crash that depends on what the heap held shows once new memory is
