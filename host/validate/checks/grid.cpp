@@ -379,12 +379,14 @@ std::int32_t blockHolding(const std::vector<std::int32_t>& sizes, std::int32_t f
     return 0;
 }
 
-// Whole blocks against one other cut. Differences at the start that die
-// away are a smoother settling on its own schedule; differences that cluster
-// at block boundaries, or go on to the end, are the audio damaged by how it
-// was cut.
+// A smoothing has settled when the last whole block is the same.
 constexpr std::int32_t kSettledBlock = 4096;
 
+// Whole blocks against one other cut. Differences that die away before the
+// last whole block are a smoother settling on its own schedule (some run
+// their ramps in chunks of their own); differences that cluster at block
+// boundaries, or go on into that block, are the audio damaged by how it was
+// cut.
 Outcome judgeCut(const ChannelBuffers& whole, const ChannelBuffers& cut, const std::vector<std::int32_t>& wholeSizes,
                  const std::vector<std::int32_t>& sizes, const std::string& cutText, std::int32_t frames,
                  double tolerance) {
@@ -396,8 +398,6 @@ Outcome judgeCut(const ChannelBuffers& whole, const ChannelBuffers& cut, const s
     const auto atBoundaries = std::count_if(differing.begin(), differing.end(),
                                             [&](std::int32_t frame) { return nearBoundary(starts, frame); });
     const bool clustered = 2 * atBoundaries >= static_cast<std::int64_t>(differing.size());
-    // A smoothing may take a while (some run their ramps in chunks of their
-    // own); it has settled when the last whole block is the same.
     const bool settles = differing.back() < frames - kSettledBlock;
     // Runs of neighbouring frames, the first few.
     std::string at = "frames";
