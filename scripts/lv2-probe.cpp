@@ -21,8 +21,8 @@
 //                      blocks of 4096: where the outputs part, and for how long
 //   --unwritten N,...  outputs filled with a marker before each run, at each
 //                      block size and at random sizes: what run() leaves of it
-//   --unactivated      an instance made and freed, never activated, as hosts
-//                      scanning their plug-ins do
+//   --unactivated      in turn, ten times: an instance through its life, and
+//                      one made and freed, never activated (hosts scanning)
 //
 // The world is loaded once (LV2_PATH honoured) and the data checked here;
 // each plug-in's code runs only in a child process, which writes the call it
@@ -869,14 +869,21 @@ void alloc(const LilvPlugin* plugin, const Nodes& n) {
             " lv2:hardRTCapable");
 }
 
-// --unactivated: instantiate, then cleanup straight away.
-void unactivated(const LilvPlugin* plugin) {
-    entering("instantiate");
-    LilvInstance* instance = lilv_plugin_instantiate(plugin, kRate, features.data());
-    if (instance == nullptr) return say(false, "refused: instantiate returned no instance");
-    entering("cleanup");
-    lilv_instance_free(instance);
-    say(false, "made and freed, never activated");
+// --unactivated: one instance through its whole life, then one made and
+// freed straight away, in turn, as a host scanning and using them does.
+void unactivated(const LilvPlugin* plugin, const Nodes& n) {
+    for (int round = 0; round < 10; ++round) {
+        if (std::unique_ptr<Instance> in = open(plugin, n, kRate, kBlock); in)
+            render(*in, noise, 0, kBlock, kBlock);
+        else
+            return;
+        entering("instantiate");
+        LilvInstance* instance = lilv_plugin_instantiate(plugin, kRate, features.data());
+        if (instance == nullptr) return say(false, "refused: instantiate returned no instance");
+        entering("cleanup");
+        lilv_instance_free(instance);
+    }
+    say(false, "10 times one through its life, one made and freed, never activated");
 }
 
 // lilv makes no URI of a relative folder in LV2_PATH (and then crashes), so
@@ -1225,7 +1232,7 @@ int main(int argc, char** argv) {
                     else if (mode == "--split")
                         split(plugin, n, static_cast<std::int32_t>(values[0]));
                     else if (mode == "--unactivated")
-                        unactivated(plugin);
+                        unactivated(plugin, n);
                     else
                         live(plugin, n);
                 },

@@ -22,7 +22,8 @@
 #                       clusters at multiples of N, whether it lasts past 4096
 #     --unwritten N,... outputs left holding a marker written before each run,
 #                       at each block size and at random sizes below 4096
-#     --unactivated     an instance made and freed without activating it
+#     --unactivated     in turn, ten times: an instance through its life, and
+#                       one made and freed without activating it
 #   scripts/lv2-probe.sh --compare SUMMARY  every row of scripts/sweep-lv2.sh's
 #                                           table that did not render, probed,
 #                                           and whether the probe agrees
