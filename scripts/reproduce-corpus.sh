@@ -52,6 +52,7 @@ probe() {
       grid.block-sizes) cached scripts/vst-probe.sh --blocks "$sizes" "$plugin" ;;
       grid.block-split) cached scripts/vst-probe.sh --split 441 "$plugin" ;;
       grid.two-instances) cached scripts/vst-probe.sh --two "$plugin" ;;
+      features.bypass) cached scripts/vst-probe.sh --bypass "$plugin" ;;
       *) return 3 ;;
     esac
     return

@@ -11,6 +11,7 @@
 //   --blocks N,N,...   blocks of exactly N frames, then smaller, each buffer
 //                      ending at a page no one may touch
 //   --rates R,R,...    10 s of noise at each rate
+//   --bypass           bypass switched on and off while processing
 //
 // Each library is loaded and run only in a child process, which writes the
 // call it is about to make into memory shared with this process, so that
@@ -69,7 +70,8 @@ static_assert(sizeof(TimeInfo) == 88 && offsetof(TimeInfo, flags) == 84);
 
 constexpr std::int32_t kMagic = 0x56737450;  // 'VstP'
 constexpr std::int32_t kCanReplacing = 0x10;
-constexpr std::int32_t effOpen = 0, effClose = 1, effSetSampleRate = 10, effSetBlockSize = 11, effMainsChanged = 12;
+constexpr std::int32_t effOpen = 0, effClose = 1, effSetSampleRate = 10, effSetBlockSize = 11, effMainsChanged = 12,
+                       effSetBypass = 44;
 constexpr std::int32_t audioMasterVersion = 1, audioMasterGetTime = 7;
 constexpr std::int32_t kPpqPosValid = 0x200, kTempoValid = 0x400;
 constexpr double kTempo = 120.0;
@@ -442,6 +444,23 @@ void rates(double rate) {
     say(!heard.loudness().empty(), heard.loudness());
 }
 
+// --bypass: switched to bypass and back while processing noise, as hosts
+// that offer it do; the answers said.
+void bypass() {
+    std::unique_ptr<Instance> in = openInstance(44100.0, 512);
+    if (!in) return;
+    Heard heard;
+    processBlock(*in, 512, heard);
+    entering("effSetBypass(1)");
+    const std::intptr_t on = in->effect->dispatcher(in->effect, effSetBypass, 0, 1, nullptr, 0.0f);
+    processBlock(*in, 512, heard);
+    entering("effSetBypass(0)");
+    const std::intptr_t off = in->effect->dispatcher(in->effect, effSetBypass, 0, 0, nullptr, 0.0f);
+    processBlock(*in, 512, heard);
+    say(!heard.loudness().empty(), "effSetBypass answers " + std::to_string(on) + " on and " + std::to_string(off) +
+                                       " off" + (heard.loudness().empty() ? "" : "; " + heard.loudness()));
+}
+
 // `body` in a child process of its own: its verdict, or how it died.
 Verdict isolated(const std::function<void()>& body, double seconds) {
     *shared = {};
@@ -530,9 +549,10 @@ int main(int argc, char** argv) {
     const int first = listed ? 3 : 2;
     // --split's blocks lie within the 4096 frames announced.
     const bool splitBad = mode == "--split" && (values.size() != 1 || values[0] > kAnnounced);
-    if ((listed && values.empty()) || splitBad || (!listed && mode != "--two") || argc <= first) {
-        std::fprintf(
-            stderr, "usage: vst-probe --split N (N <= 4096) | --two | --blocks N,N,... | --rates R,R,... LIBRARY...\n");
+    if ((listed && values.empty()) || splitBad || (!listed && mode != "--two" && mode != "--bypass") || argc <= first) {
+        std::fprintf(stderr,
+                     "usage: vst-probe --split N (N <= 4096) | --two | --blocks N,N,... | --rates R,R,... | --bypass "
+                     "LIBRARY...\n");
         return 2;
     }
     const char* limit = std::getenv("VST_PROBE_SECONDS");
@@ -568,6 +588,8 @@ int main(int argc, char** argv) {
         else if (mode == "--rates")
             verdict = eachOf(
                 values, " Hz", [](long rate) { rates(static_cast<double>(rate)); }, seconds);
+        else if (mode == "--bypass")
+            verdict = isolated(bypass, seconds);
         else
             verdict = mode == "--two" ? two(seconds) : split(static_cast<std::int32_t>(values[0]), seconds);
         code = std::max(code, verdict.unloadable ? 2 : verdict.fault ? 1 : 0);

@@ -12,6 +12,7 @@
 #     --blocks N,N,...  N announced, blocks of N then smaller, every buffer
 #                       ending at a guard page (a crash, NaN/Inf, >1000)
 #     --rates R,R,...   10 s of noise at each rate (the same)
+#     --bypass          bypass switched on and off while processing
 #
 # VST_PROBE_SECONDS bounds each child's life (60); VST_PROBE_TIME_FLAGS adds
 # bits to the time record's valid-field flags (tempo and position are set).
