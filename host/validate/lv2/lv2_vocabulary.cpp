@@ -1,5 +1,7 @@
 #include "lv2_vocabulary.h"
 
+#include <lv2/core/lv2.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,9 +18,9 @@ namespace fs = std::filesystem;
 
 constexpr const char* kType = "http://www.w3.org/1999/02/22-rdf-syntax-ns#type";
 constexpr const char* kSubClassOf = "http://www.w3.org/2000/01/rdf-schema#subClassOf";
-// The class LV2 gives each of its vocabularies.
-constexpr const char* kVocabularyClass = "http://lv2plug.in/ns/lv2core#Specification";
-constexpr const char* kPlugin = "http://lv2plug.in/ns/lv2core#Plugin";
+// The class LV2 gives each of its vocabularies, as its headers name it.
+constexpr const char* kVocabularyClass = LV2_CORE__Specification;
+constexpr const char* kPlugin = LV2_CORE__Plugin;
 
 // The folder's plug-in bundles are left out: lilv would read every one of
 // their manifests, and complain of the faulty ones, for nothing.
