@@ -38,11 +38,14 @@ std::optional<Decimal> scanDecimal(std::string_view text) {
     if (digits == 0) return std::nullopt;
     if (i + 1 < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         std::size_t j = i + 1;
-        if (text[j] == '+' || text[j] == '-') ++j;
+        const bool negative = text[j] == '-';
+        if (text[j] == '+' || negative) ++j;
         if (j < text.size() && isDigit(text[j])) {
-            const std::size_t expStart = i + 1;
-            while (j < text.size() && isDigit(text[j])) ++j;
-            decimals -= std::atoi(std::string(text.substr(expStart, j - expStart)).c_str());
+            // Held far past any double's exponent, so that a long one cannot overflow.
+            constexpr int kLargest = 100'000;
+            int exponent = 0;
+            for (; j < text.size() && isDigit(text[j]); ++j) exponent = std::min(exponent * 10 + (text[j] - '0'), kLargest);
+            decimals += negative ? exponent : -exponent;
             i = j;
         }
     }

@@ -28,6 +28,8 @@ TEST(NumberEdges, DisplaysPastTheRangeOfADoubleAreInfiniteOrNoNumber) {
         {"1e999/8", kInf},
         {"1/1e999", std::nullopt},  // digits after a fraction that is no number
         {"1e999/1e999", std::nullopt},
+        {"1.5e-2147483647", 0.0},  // exponents past an int's range
+        {"1e2147483648", kInf},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -48,6 +50,8 @@ TEST(NumberEdges, TypedNumbersPastTheRangeOfADoubleAreInfiniteOrZero) {
         SCOPED_TRACE(c.text);
         const auto typed = vsthost::parseTypedValue(c.text);
         ASSERT_EQ(typed.has_value(), c.value.has_value());
-        if (typed) EXPECT_EQ(typed->number, *c.value);
+        if (typed) {
+            EXPECT_EQ(typed->number, *c.value);
+        }
     }
 }
