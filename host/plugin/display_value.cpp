@@ -44,7 +44,8 @@ std::optional<Decimal> scanDecimal(std::string_view text) {
             // Held far past any double's exponent, so that a long one cannot overflow.
             constexpr int kLargest = 100'000;
             int exponent = 0;
-            for (; j < text.size() && isDigit(text[j]); ++j) exponent = std::min(exponent * 10 + (text[j] - '0'), kLargest);
+            for (; j < text.size() && isDigit(text[j]); ++j)
+                exponent = std::min(exponent * 10 + (text[j] - '0'), kLargest);
             decimals += negative ? exponent : -exponent;
             i = j;
         }
