@@ -23,11 +23,21 @@
 //                      block size and at random sizes: what run() leaves of it
 //   --unactivated      in turn, ten times: an instance through its life, and
 //                      one made and freed, never activated (hosts scanning)
+//   --setup            in one process, the rate and largest block changed
+//                      with processing off, a new instance where they demand
+//                      one; the last change back and forth ten more times
+//   --params           control inputs at their extremes (all, then each
+//                      alone) in blocks of 512, and 1 to 3 seeded random ones
+//                      changed before every block of 32, each in a child
+//   --extension-data URI,URI,...
+//                      what extension_data answers for each, against the
+//                      interfaces the plug-in's data declares
 //
 // The world is loaded once (LV2_PATH honoured) and the data checked here;
 // each plug-in's code runs only in a child process, which writes the call it
 // is about to make into memory shared with this process, so that its death
-// or a time limit (LV2_PROBE_SECONDS, default 30) names that call.
+// or a time limit (LV2_PROBE_SECONDS, default 30) names that call, and
+// where in its sequence a mode was, if it says.
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
 #include <lv2/atom/forge.h>
@@ -39,6 +49,7 @@
 #include <lv2/patch/patch.h>
 #include <lv2/resize-port/resize-port.h>
 #include <lv2/state/state.h>
+#include <lv2/time/time.h>
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 #include <signal.h>
@@ -82,13 +93,17 @@ constexpr std::uint32_t kAtomBytes = 8192;
 // Written by the child, read by the parent once the child is gone.
 struct Shared {
     char call[32];
-    char verdict[512];
+    char context[256];  // where in a mode's sequence the call is made, if it says
+    char verdict[1024];
     int finished;
     int fault;
 };
 Shared* shared = nullptr;
 
 void entering(const char* call) { std::snprintf(shared->call, sizeof shared->call, "%s", call); }
+void during(const std::string& context) {
+    std::snprintf(shared->context, sizeof shared->context, "%s", context.c_str());
+}
 void say(bool fault, const std::string& verdict) {
     std::snprintf(shared->verdict, sizeof shared->verdict, "%s", verdict.c_str());
     shared->fault = fault;
@@ -312,13 +327,24 @@ struct Instance {
     std::vector<Setting> settings;  // for the next run
     int patchPort = -1;             // the atom input that takes patch messages
     bool countCalls = false;        // allocations and calls that may block, in run()
+    bool active = false;
 
     ~Instance() {
         if (lilv == nullptr) return;
-        entering("deactivate");
-        lilv_instance_deactivate(lilv);
+        if (active) deactivate();
         entering("cleanup");
         lilv_instance_free(lilv);
+    }
+
+    void activate() {
+        entering("activate");
+        lilv_instance_activate(lilv);
+        active = true;
+    }
+    void deactivate() {
+        entering("deactivate");
+        lilv_instance_deactivate(lilv);
+        active = false;
     }
 
     void resetAtoms() {
@@ -450,8 +476,7 @@ std::unique_ptr<Instance> open(const LilvPlugin* plugin, const Nodes& n, double 
         };
         lilv_state_restore(restore, in->lilv, setValue, in.get(), 0, features.data());
     }
-    entering("activate");
-    lilv_instance_activate(in->lilv);
+    in->activate();
     return in;
 }
 
@@ -463,6 +488,12 @@ float noise(int channel, std::uint64_t frame) {
     x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
     x ^= x >> 31;
     return static_cast<float>(static_cast<double>(x >> 40) / static_cast<double>(1ull << 24) - 0.5);
+}
+
+std::string number(double value, const char* format = "%g") {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
 }
 
 using Signal = std::function<float(int channel, std::uint64_t frame)>;
@@ -477,15 +508,15 @@ struct Heard {
     bool keep = false;
     bool marked = false;  // outputs hold kMarkerBits before each run
     bool nonFinite = false;
-    long subnormal = 0;  // output samples, which cost whatever processes them next
+    long firstNonFinite = -1;  // frame, counted from the first rendered
+    long subnormal = 0;        // output samples, which cost whatever processes them next
     float peak = 0.0f;
     std::vector<std::vector<float>> samples;  // per audio output, when kept
     std::vector<long> unwritten;              // per audio output, marker samples left, when marked
     long frames = 0;
     std::string loudness() const {
-        if (nonFinite) return "NaN/Inf in output";
-        if (peak > kLoud)
-            return "output above " + std::to_string(static_cast<int>(kLoud)) + " (" + std::to_string(peak) + ")";
+        if (nonFinite) return "NaN/Inf in output, the first at frame " + std::to_string(firstNonFinite);
+        if (peak > kLoud) return "output above " + number(kLoud) + " (" + number(peak) + ")";
         return "";
     }
 };
@@ -506,9 +537,12 @@ void renderBlock(Instance& in, const Signal& signal, std::uint64_t at, std::int3
         for (std::int32_t i = 0; i < count; ++i) {
             if (heard.marked && std::bit_cast<std::uint32_t>(out[i]) == kMarkerBits)
                 ++heard.unwritten[c];
-            else if (!std::isfinite(out[i]))
+            else if (!std::isfinite(out[i])) {
+                // The earliest over all outputs, which are scanned one after another.
+                if (!heard.nonFinite || heard.frames + i < heard.firstNonFinite)
+                    heard.firstNonFinite = heard.frames + i;
                 heard.nonFinite = true;
-            else if (std::fpclassify(out[i]) == FP_SUBNORMAL)
+            } else if (std::fpclassify(out[i]) == FP_SUBNORMAL)
                 ++heard.subnormal;
             else
                 heard.peak = std::max(heard.peak, std::fabs(out[i]));
@@ -549,12 +583,6 @@ Difference difference(const Heard& a, const Heard& b) {
     return found;
 }
 float largestDifference(const Heard& a, const Heard& b) { return difference(a, b).largest; }
-
-std::string number(double value, const char* format = "%g") {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    return buffer;
-}
 
 std::string by(const Difference& d) {
     return "by up to " + number(d.largest) + " at frame " + std::to_string(d.frame) + " (output " +
@@ -886,6 +914,254 @@ void unactivated(const LilvPlugin* plugin, const Nodes& n) {
     say(false, "10 times one through its life, one made and freed, never activated");
 }
 
+// --setup: the rate and largest block changed as hosts change them, with
+// processing off, in one process: deactivated, and where the rate changes
+// or the block grows past the one the instance was made for, freed and
+// made anew; then activated and run. The last change back and forth ten
+// more times, where state left by the freed instance may tell.
+void setup(const LilvPlugin* plugin, const Nodes& n) {
+    struct Step {
+        double rate;
+        std::int32_t block;
+    };
+    constexpr Step kSteps[] = {{96000.0, 4096}, {22050.0, 4096}, {22050.0, 64},
+                               {88200.0, 64},   {44100.0, 1024}, {48000.0, 16}};
+    constexpr std::size_t kFirst = std::size(kSteps);
+    constexpr int kRepeats = 10;
+    std::vector<Step> steps(std::begin(kSteps), std::end(kSteps));
+    for (int r = 0; r < kRepeats; ++r) steps.insert(steps.end(), {kSteps[kFirst - 2], kSteps[kFirst - 1]});
+    const auto name = [](const Step& s) { return number(s.rate) + " Hz/" + std::to_string(s.block); };
+
+    std::string at = "at " + name(steps[0]);
+    during(at);
+    std::unique_ptr<Instance> in = open(plugin, n, steps[0].rate, steps[0].block);
+    if (!in) return;
+    std::int32_t largest = steps[0].block;
+    int instances = 1;
+    float peak = 0.0f;
+    std::uint64_t frame = 0;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const Step& step = steps[i];
+        if (i > 0) {
+            const Step& from = steps[i - 1];
+            at = "after " + name(from) + " -> " + name(step);
+            if (i >= kFirst)
+                at += " (again, " + std::to_string((i - kFirst) / 2 + 1) + " of " + std::to_string(kRepeats) + ")";
+            during(at);
+            in->deactivate();
+            if (step.rate != from.rate || step.block > largest) {
+                in.reset();
+                in = open(plugin, n, step.rate, step.block);
+                if (!in) return say(false, "refused: instantiate returned no instance " + at);
+                largest = step.block;
+                ++instances;
+            } else {
+                in->activate();
+            }
+        }
+        const Heard heard = render(*in, noise, frame, 4ull * static_cast<std::uint64_t>(step.block), step.block);
+        frame += 4ull * static_cast<std::uint64_t>(step.block);
+        if (!heard.loudness().empty()) return say(true, heard.loudness() + " " + at);
+        peak = std::max(peak, heard.peak);
+    }
+    during("at the end, after " + name(steps.back()));
+    in.reset();
+    say(false, std::to_string(steps.size() - 1) + " changes of rate or block size with processing off, " +
+                   std::to_string(instances) + " instances in turn: output finite, peak " + number(peak));
+}
+
+// A control input as --params sets it.
+struct Control {
+    int port;
+    std::string symbol;
+    float minimum, maximum, fallback;
+    bool whole;                 // integer or toggled
+    std::vector<float> points;  // an enumeration's values
+};
+
+// The control inputs a host lets its user set: not those the host fills
+// itself (the song's position, offline running, the rate).
+std::vector<Control> controls(const Instance& in, const Nodes& n) {
+    const LilvPlugin* plugin = in.plugin;
+    const std::uint32_t count = lilv_plugin_get_num_ports(plugin);
+    std::vector<float> minimum(count), maximum(count);
+    lilv_plugin_get_port_ranges_float(plugin, minimum.data(), maximum.data(), nullptr);
+    std::vector<Control> found;
+    for (std::uint32_t p = 0; p < count; ++p) {
+        if (in.ports[p].kind != Kind::control || !in.ports[p].input) continue;
+        const LilvPort* port = lilv_plugin_get_port_by_index(plugin, p);
+        LilvNodes* designations = lilv_port_get_value(plugin, port, n.designation);
+        const std::string designation = designations ? text(lilv_nodes_get_first(designations)) : "";
+        lilv_nodes_free(designations);
+        if (designation.starts_with(LV2_TIME_PREFIX) || designation == LV2_CORE__freeWheeling ||
+            designation == LV2_PARAMETERS__sampleRate)
+            continue;
+        Control c{static_cast<int>(p),
+                  text(lilv_port_get_symbol(plugin, port)),
+                  minimum[p],
+                  maximum[p],
+                  in.ports[p].samples[0],
+                  false,
+                  {}};
+        // Without a whole range, the usual one.
+        if (!(c.minimum <= c.maximum)) {
+            c.minimum = 0.0f;
+            c.maximum = 1.0f;
+        }
+        c.whole = lilv_port_has_property(plugin, port, n.integer) || lilv_port_has_property(plugin, port, n.toggled);
+        if (lilv_port_has_property(plugin, port, n.enumeration))
+            if (LilvScalePoints* points = lilv_port_get_scale_points(plugin, port)) {
+                LILV_FOREACH(scale_points, i, points)
+                c.points.push_back(lilv_node_as_float(lilv_scale_point_get_value(lilv_scale_points_get(points, i))));
+                lilv_scale_points_free(points);
+            }
+        found.push_back(std::move(c));
+    }
+    return found;
+}
+
+// A value in the control's range, whole where it is whole, a scale point
+// where it is an enumeration.
+float randomValue(const Control& c, std::mt19937& random) {
+    const float value = std::uniform_real_distribution<float>(c.minimum, c.maximum)(random);
+    if (!c.points.empty())
+        return *std::min_element(c.points.begin(), c.points.end(),
+                                 [&](float a, float b) { return std::fabs(a - value) < std::fabs(b - value); });
+    return c.whole ? std::clamp(std::round(value), c.minimum, c.maximum) : value;
+}
+
+// The last three control changes, kept where the parent reads them should
+// the child die.
+class Changes {
+public:
+    void set(Instance& in, const Control& c, float value) {
+        float& port = in.ports[static_cast<std::size_t>(c.port)].samples[0];
+        if (std::bit_cast<std::uint32_t>(port) == std::bit_cast<std::uint32_t>(value)) return;
+        port = value;
+        last_.push_back("'" + c.symbol + "' = " + number(value));
+        if (last_.size() > 3) last_.pop_front();
+        during(text());
+    }
+    std::string text() const {
+        std::string list;
+        for (const std::string& change : last_) list += (list.empty() ? "" : ", ") + change;
+        return list.empty() ? "no control changed from its default" : "after setting " + list;
+    }
+
+private:
+    std::deque<std::string> last_;
+};
+
+// Output past kLoud is told after the whole run, unless NaN/Inf comes
+// later, which tells more and ends the run; `first` says where it began.
+struct Loud {
+    std::string first;
+    void watch(const Heard& heard, long blockStart, const std::string& where) {
+        if (first.empty() && heard.peak > kLoud)
+            first = "from the block at frame " + std::to_string(blockStart) + " " + where;
+    }
+    std::string text(const Heard& heard) const {
+        return "output above " + number(kLoud) + " (peak " + number(heard.peak) + ") " + first;
+    }
+};
+
+// --params (a): all controls at their minimum, all at their maximum, then
+// each alone at its minimum and at its maximum, four blocks each.
+void extremes(const LilvPlugin* plugin, const Nodes& n) {
+    std::unique_ptr<Instance> in = open(plugin, n, kRate, kBlock);
+    if (!in) return;
+    const std::vector<Control> all = controls(*in, n);
+    Changes changes;
+    Heard heard;
+    Loud loud;
+    const auto run = [&](const std::string& setting) {
+        const long start = heard.frames;
+        for (int b = 0; b < 4; ++b) renderBlock(*in, noise, static_cast<std::uint64_t>(heard.frames), kBlock, heard);
+        if (!heard.nonFinite) {
+            loud.watch(heard, start, "with " + setting + ", " + changes.text());
+            return false;
+        }
+        say(true, heard.loudness() + " with " + setting + ", " + changes.text());
+        return true;
+    };
+    for (const bool high : {false, true}) {
+        for (const Control& c : all) changes.set(*in, c, high ? c.maximum : c.minimum);
+        if (run(high ? "all controls at their maximum" : "all controls at their minimum")) return;
+    }
+    for (const Control& alone : all) {
+        for (const Control& c : all) changes.set(*in, c, c.fallback);
+        for (const bool high : {false, true}) {
+            changes.set(*in, alone, high ? alone.maximum : alone.minimum);
+            if (run("'" + alone.symbol + "' alone at its " + (high ? "maximum" : "minimum"))) return;
+        }
+    }
+    during("after the extremes");
+    in.reset();
+    if (!loud.first.empty()) return say(true, loud.text(heard));
+    say(false, std::to_string(all.size()) + " controls all at their minimum, maximum, each alone at both: " +
+                   "output finite, peak " + number(heard.peak));
+}
+
+// --params (b): one to three random controls set to random values before
+// every block of 32 for two seconds, as a host automating them does.
+void automation(const LilvPlugin* plugin, const Nodes& n, unsigned seed) {
+    constexpr std::int32_t kStep = 32;
+    constexpr long kFrames = 88200;
+    std::unique_ptr<Instance> in = open(plugin, n, kRate, kStep);
+    if (!in) return;
+    const std::vector<Control> all = controls(*in, n);
+    std::mt19937 random(seed);
+    Changes changes;
+    Heard heard;
+    Loud loud;
+    long set = 0;
+    while (heard.frames < kFrames) {
+        if (!all.empty())
+            for (int k = std::uniform_int_distribution<int>(1, 3)(random); k > 0; --k, ++set) {
+                const Control& c = all[std::uniform_int_distribution<std::size_t>(0, all.size() - 1)(random)];
+                changes.set(*in, c, randomValue(c, random));
+            }
+        const long start = heard.frames;
+        renderBlock(*in, noise, static_cast<std::uint64_t>(heard.frames), kStep, heard);
+        if (heard.nonFinite) return say(true, heard.loudness() + ", " + changes.text());
+        loud.watch(heard, start, changes.text());
+    }
+    during("after the automation");
+    in.reset();
+    if (!loud.first.empty()) return say(true, loud.text(heard));
+    say(false, std::to_string(set) + " random changes of " + std::to_string(all.size()) + " controls in " +
+                   std::to_string(heard.frames / kStep) + " blocks of " + std::to_string(kStep) +
+                   ": output finite, peak " + number(heard.peak));
+}
+
+// --extension-data: what extension_data answers for each URI asked, against
+// the interfaces the plug-in's data lists as lv2:extensionData.
+void extensionData(const LilvPlugin* plugin, const Nodes& n, const std::vector<std::string>& asked) {
+    setOptions(kRate, kBlock);
+    entering("instantiate");
+    LilvInstance* instance = lilv_plugin_instantiate(plugin, kRate, features.data());
+    if (instance == nullptr) return say(false, "refused: instantiate returned no instance");
+    LilvNodes* declared = lilv_plugin_get_extension_data(plugin);
+    std::string answers;
+    bool fault = false;
+    for (const std::string& uri : asked) {
+        LilvNode* node = lilv_new_uri(n.world, uri.c_str());
+        const bool listed = declared && node && lilv_nodes_contains(declared, node);
+        lilv_node_free(node);
+        during("for " + uri);
+        entering("extension_data");
+        const bool answered = lilv_instance_get_extension_data(instance, uri.c_str()) != nullptr;
+        fault = fault || (listed && !answered);
+        answers += (answers.empty() ? "" : "; ") + uri + (listed ? " declared, " : " not declared, ") +
+                   (answered ? "answered" : "answers null");
+    }
+    lilv_nodes_free(declared);
+    during("");
+    entering("cleanup");
+    lilv_instance_free(instance);
+    say(fault, answers);
+}
+
 // lilv makes no URI of a relative folder in LV2_PATH (and then crashes), so
 // every folder is made absolute first.
 void absoluteLv2Path() {
@@ -913,6 +1189,9 @@ struct Verdict {
     std::string text;
     bool fault = false;
 };
+
+// Where the child was in its mode's sequence when it died, if the mode says.
+std::string where() { return shared->context[0] == '\0' ? "" : " " + std::string(shared->context); }
 
 // `body` in a child process of its own: its verdict, or how it died.
 Verdict isolated(const std::function<void()>& body, double seconds) {
@@ -944,17 +1223,18 @@ Verdict isolated(const std::function<void()>& body, double seconds) {
         if (left <= std::chrono::nanoseconds(0)) {
             kill(-child, SIGKILL);
             waitpid(child, &status, 0);
-            return {"hung in " + std::string(shared->call), true};
+            return {"hung in " + std::string(shared->call) + where(), true};
         }
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
         const timespec wait{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
         sigtimedwait(&chld, nullptr, &wait);
     }
     if (WIFSIGNALED(status))
-        return {"crashed in " + std::string(shared->call) + " (" + signalName(WTERMSIG(status)) + ")", true};
+        return {"crashed in " + std::string(shared->call) + " (" + signalName(WTERMSIG(status)) + ")" + where(), true};
     if (!shared->finished || WEXITSTATUS(status) != 0)
-        return {"crashed in " + std::string(shared->call) + " (exit " + std::to_string(WEXITSTATUS(status)) + ")",
-                true};
+        return {
+            "crashed in " + std::string(shared->call) + " (exit " + std::to_string(WEXITSTATUS(status)) + ")" + where(),
+            true};
     return {shared->verdict, shared->fault != 0};
 }
 
@@ -1124,11 +1404,13 @@ std::vector<long> numbers(const char* list) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> modes{"--blocks", "--rates", "--latency", "--in-place",  "--state",
-                                         "--alloc",  "--two",   "--split",   "--unwritten", "--unactivated"};
+    const std::vector<std::string> modes{"--blocks", "--rates",  "--latency",       "--in-place",  "--state",
+                                         "--alloc",  "--two",    "--split",         "--unwritten", "--unactivated",
+                                         "--setup",  "--params", "--extension-data"};
     int first = 1;
     std::string mode;
     std::vector<long> values;
+    std::vector<std::string> asked;  // --extension-data's URIs
     if (argc > 1 && argv[1][0] == '-') {
         mode = argv[1];
         first = 2;
@@ -1137,13 +1419,22 @@ int main(int argc, char** argv) {
             values = argc > 2 ? numbers(argv[2]) : std::vector<long>{};
             first = values.empty() ? argc : 3;
         }
+        if (mode == "--extension-data") {
+            for (std::string rest = argc > 2 ? argv[2] : ""; !rest.empty();) {
+                const std::size_t comma = rest.find(',');
+                if (comma != 0) asked.push_back(rest.substr(0, comma));
+                rest = comma == std::string::npos ? "" : rest.substr(comma + 1);
+            }
+            first = asked.empty() ? argc : 3;
+        }
         // Blocks no longer than the 4096 announced.
         if (mode == "--split" && (values.size() != 1 || values[0] > 4096)) first = argc;
     }
     if (first >= argc) {
         std::fprintf(stderr,
                      "usage: lv2-probe [--blocks N,N,... | --rates R,R,... | --latency | --in-place | --state | "
-                     "--alloc | --two | --split N | --unwritten N,N,... | --unactivated] URI...\n"
+                     "--alloc | --two | --split N | --unwritten N,N,... | --unactivated | --setup | --params | "
+                     "--extension-data URI,URI,...] URI...\n"
                      "       (--split: N at most 4096)\n");
         return 2;
     }
@@ -1209,6 +1500,10 @@ int main(int argc, char** argv) {
         } else if (mode == "--rates") {
             verdict = eachOf(
                 values, " Hz", [&](long rate) { stream(plugin, n, rate, kBlock, 10.0); }, seconds);
+        } else if (mode == "--params") {
+            const Verdict a = isolated([&] { extremes(plugin, n); }, seconds);
+            const Verdict b = isolated([&] { automation(plugin, n, seed); }, seconds);
+            verdict = {"extremes: " + a.text + "; automation: " + b.text, a.fault || b.fault};
         } else if (mode == "--two") {
             verdict = two(plugin, n, seconds, seed);
         } else if (mode == "--unwritten") {
@@ -1233,6 +1528,10 @@ int main(int argc, char** argv) {
                         split(plugin, n, static_cast<std::int32_t>(values[0]));
                     else if (mode == "--unactivated")
                         unactivated(plugin, n);
+                    else if (mode == "--setup")
+                        setup(plugin, n);
+                    else if (mode == "--extension-data")
+                        extensionData(plugin, n, asked);
                     else
                         live(plugin, n);
                 },

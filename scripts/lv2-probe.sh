@@ -24,12 +24,28 @@
 #                       at each block size and at random sizes below 4096
 #     --unactivated     in turn, ten times: an instance through its life, and
 #                       one made and freed without activating it
+#     --setup           in one process, rate and largest block changed with
+#                       processing off (96000/4096, 22050/4096, 22050/64,
+#                       88200/64, 44100/1024, 48000/16, then the last two in
+#                       turn ten more times), a new instance where the rate
+#                       changes or the block grows: a crash or hang named with
+#                       the change, NaN/Inf, >1000
+#     --params          control inputs at their minimum and maximum (all,
+#                       then each alone), and 1 to 3 random ones changed
+#                       before every block of 32 for 2 s: a crash or hang
+#                       named with the last three changes, NaN/Inf (its first
+#                       frame), >1000
+#     --extension-data URI,URI,...
+#                       whether extension_data answers each; a fault where
+#                       the plug-in declares one as lv2:extensionData and it
+#                       answers null
 #   scripts/lv2-probe.sh --compare SUMMARY  every row of scripts/sweep-lv2.sh's
 #                                           table that did not render, probed,
 #                                           and whether the probe agrees
 #
 # The probe honours LV2_PATH; LV2_PROBE_SECONDS bounds each plug-in's life (30),
-# LV2_PROBE_SEED seeds --state's random setting and --unwritten's sizes (1),
+# LV2_PROBE_SEED seeds --state's random setting, --unwritten's sizes and
+# --params' changes (1),
 # LV2_PROBE_TWO_BLOCK sets --two's block (512, or "random" up to 4096),
 # LV2_PROBE_BARE offers the plug-in no feature at all.
 set -euo pipefail
