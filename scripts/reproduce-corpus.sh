@@ -74,11 +74,25 @@ probe() {
   if [ "$format" = vst ]; then
     case $check in
       grid.rate-*) cached scripts/vst-probe.sh --rates "$(rate "$check")" "$plugin" ;;
-      lifecycle.setup-states) cached scripts/vst-probe.sh --rates 8000,22050,48000,96000,192000 "$plugin" ;;
-      grid.block-sizes) cached scripts/vst-probe.sh --blocks "$sizes" "$plugin" ;;
+      lifecycle.setup-states) cached scripts/vst-probe.sh --setup "$plugin" ;;
+      grid.block-sizes)
+        if [[ $message == *"never written"* ]]; then
+          cached scripts/vst-probe.sh --unwritten "$sizes" "$plugin"
+        else
+          cached scripts/vst-probe.sh --blocks "$sizes" "$plugin"
+        fi
+        ;;
       grid.block-split) cached scripts/vst-probe.sh --split 441 "$plugin" ;;
-      grid.two-instances) cached scripts/vst-probe.sh --two "$plugin" ;;
+      grid.two-instances) cached scripts/vst-probe.sh --two "$plugin" ||
+        VST_PROBE_TWO_BLOCK=random cached scripts/vst-probe.sh --two "$plugin" ;;
+      grid.zero-frames) cached scripts/vst-probe.sh --zero-frames "$plugin" ;;
       features.bypass) cached scripts/vst-probe.sh --bypass "$plugin" ;;
+      parameters.*) cached scripts/vst-probe.sh --params "$plugin" ;;
+      # Allocations are not counted there; a crash or exception in the calls is.
+      realtime.parameter-allocations) [[ $message == *crashed* || $message == *threw* ]] || return 3
+        cached scripts/vst-probe.sh --params "$plugin" ;;
+      state.restore) cached scripts/vst-probe.sh --state "$plugin" ;;
+      state.programs) cached scripts/vst-probe.sh --programs "$plugin" ;;
       *) return 3 ;;
     esac
     return

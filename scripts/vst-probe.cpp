@@ -20,6 +20,8 @@
 //                      offered) and restored into a fresh instance
 //   --programs         each program chosen and asked for
 //   --zero-frames      a call of 0 frames after every block
+//   --unwritten N,...  as --blocks, outputs filled with a marker before each
+//                      call: what processReplacing leaves of it
 //
 // Each library is loaded and run only in a child process, which writes the
 // call it is about to make into memory shared with this process, so that
@@ -35,6 +37,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstddef>
@@ -272,10 +275,16 @@ std::unique_ptr<Instance> openInstance(double rate, std::int32_t announced) {
 }
 
 // What the outputs held, and optionally every sample of each.
+// A quiet NaN whose payload no arithmetic makes: an output sample that still
+// holds it after a call was never written.
+constexpr std::uint32_t kMarkerBits = 0x7fc0'1dea;
+bool markOutputs = false;  // --unwritten
+
 struct Heard {
     bool nonFinite = false, keep = false;
     float peak = 0.0f;
     std::vector<std::vector<float>> samples;  // per output channel
+    std::vector<std::uint64_t> unwritten;     // marker samples left, per output channel
     std::string loudness() const {
         if (nonFinite) return "NaN/Inf in output";
         return peak > kLoud ? "output above " + number(kLoud, "%g") + " (" + number(peak) + ")" : "";
@@ -291,14 +300,19 @@ void processBlock(Instance& in, std::int32_t count, Heard& heard) {
         for (std::int32_t i = 0; i < count; ++i) inputs[c][i] = noise(static_cast<int>(c), in.position + i);
     }
     for (float* end : in.outputEnds)
-        outputs.push_back(std::fill_n(end - (in.flush ? count : in.announced), count, 0.0f) - count);
+        outputs.push_back(std::fill_n(end - (in.flush ? count : in.announced), count,
+                                      markOutputs ? std::bit_cast<float>(kMarkerBits) : 0.0f) -
+                          count);
     calling("processReplacing(" + std::to_string(count) + (count == 1 ? " frame, " : " frames, ") +
                 std::to_string(in.announced) + " announced) at frame " + std::to_string(in.position) + in.stage,
             [&] { in.effect->processReplacing(in.effect, inputs.data(), outputs.data(), count); });
     if (heard.keep) heard.samples.resize(outputs.size());
+    heard.unwritten.resize(outputs.size());
     for (std::size_t c = 0; c < outputs.size(); ++c) {
         for (std::int32_t i = 0; i < count; ++i) {
-            if (!std::isfinite(outputs[c][i]))
+            if (markOutputs && std::bit_cast<std::uint32_t>(outputs[c][i]) == kMarkerBits)
+                ++heard.unwritten[c];
+            else if (!std::isfinite(outputs[c][i]))
                 heard.nonFinite = true;
             else
                 heard.peak = std::max(heard.peak, std::fabs(outputs[c][i]));
@@ -515,6 +529,17 @@ void blocks(std::int32_t n) {
     for (int b = 0; b < 16 && n > 1; ++b)
         processBlock(*in, std::uniform_int_distribution<std::int32_t>(1, n - 1)(random), heard);
     if (in->outputEnds.empty()) return say(false, "no audio output");
+    if (markOutputs) {
+        // The outputs left with marker samples, as runs of channel numbers.
+        std::vector<std::size_t> left;
+        std::uint64_t most = 0;
+        for (std::size_t c = 0; c < heard.unwritten.size(); ++c)
+            if (heard.unwritten[c] > 0) left.push_back(c + 1), most = std::max(most, heard.unwritten[c]);
+        if (!left.empty())
+            return say(true, "outputs " + runs(left) + " (" + std::to_string(left.size()) + " of " +
+                                 std::to_string(heard.unwritten.size()) + ") left unwritten, up to " +
+                                 std::to_string(most) + " samples each");
+    }
     say(!heard.loudness().empty(), heard.loudness());
 }
 
@@ -898,7 +923,7 @@ std::vector<long> numbers(const char* list) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    const bool listed = mode == "--split" || mode == "--blocks" || mode == "--rates";
+    const bool listed = mode == "--split" || mode == "--blocks" || mode == "--rates" || mode == "--unwritten";
     const std::vector<long> values = listed && argc > 2 ? numbers(argv[2]) : std::vector<long>{};
     const int first = listed ? 3 : 2;
     // --split's blocks lie within the 4096 frames announced.
@@ -911,7 +936,7 @@ int main(int argc, char** argv) {
     if ((listed && values.empty()) || splitBad || (!listed && !plain) || twoBad || argc <= first) {
         std::fprintf(stderr,
                      "usage: vst-probe --split N (N <= 4096) | --two | --blocks N,N,... | --rates R,R,... | --bypass "
-                     "| --setup | --params | --state | --programs | --zero-frames LIBRARY...\n"
+                     "| --setup | --params | --state | --programs | --zero-frames | --unwritten N,N,... LIBRARY...\n"
                      "       (VST_PROBE_TWO_BLOCK is 512 or random; VST_PROBE_SEED a positive number)\n");
         return 2;
     }
@@ -942,7 +967,8 @@ int main(int argc, char** argv) {
             std::string(argv[a]).find('/') == std::string::npos ? "./" + std::string(argv[a]) : argv[a];
         library = path.c_str();
         Verdict verdict;
-        if (mode == "--blocks")
+        markOutputs = mode == "--unwritten";
+        if (mode == "--blocks" || mode == "--unwritten")
             verdict = eachOf(
                 values, " frames", [](long n) { blocks(static_cast<std::int32_t>(n)); }, seconds);
         else if (mode == "--rates")

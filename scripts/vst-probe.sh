@@ -26,6 +26,8 @@
 #     --programs        each of the first 16 programs chosen: does
 #                       effGetProgram answer it?
 #     --zero-frames     50 blocks of 512, each followed by a call of 0 frames
+#     --unwritten N,... as --blocks, outputs filled with a marker before each
+#                       call: output samples processReplacing left unwritten
 #
 # A crash or hang names the call in progress and the two before it, and an
 # abort quotes the last line the child wrote (the C library's complaint).
