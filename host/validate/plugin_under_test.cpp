@@ -1,6 +1,7 @@
 #include "plugin_under_test.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -49,6 +50,8 @@ PluginUnderTest::PluginUnderTest(const CheckContext& context)
       plugin_(instance ? static_cast<Plugin*>(instance.get()) : lv2_.get()) {}
 
 PluginUnderTest::~PluginUnderTest() = default;
+
+PluginUnderTest::FreshRandomNumbers::FreshRandomNumbers() { std::srand(1); }
 
 PluginInstance& PluginUnderTest::vst() const {
     if (!instance) throw std::logic_error("a VST 2.4 call asked of an LV2 plug-in");

@@ -122,6 +122,12 @@ private:
     std::int64_t blockingInProcess_ = 0;
     std::string firstBlocking_;
     bool lv2Processing = false;
+    // Made just before the instance: each starts the C library's shared random
+    // numbers where a fresh process starts them, so that a plug-in drawing
+    // from rand() is compared with itself, not with a later stretch of them.
+    struct FreshRandomNumbers {
+        FreshRandomNumbers();
+    } freshRandomNumbers_;
     // Last: closes while the rest still stands. One of the two is set.
     std::unique_ptr<PluginInstance> instance;
     std::unique_ptr<Lv2Plugin> lv2_;

@@ -211,6 +211,16 @@ TEST(ValidateLv2, EachFaultAtRunTimeIsCaughtByItsCheckAlone) {
     }
 }
 
+// Each instance starts the C library's shared random numbers where a fresh
+// process does: a plug-in drawing from rand() is compared with itself where a
+// check changes one thing, and two instances drawing in turn share them.
+TEST(ValidateLv2, APlugInDrawingFromTheSharedRandomNumbersIsComparedWithItself) {
+    const Report report = validate(kBundles + "/good.lv2", "10", false, {{"DRAVELKINT_FIXTURE_RANDOM_NOISE", "1"}});
+    const std::pair<const char*, std::string> expected[] = {
+        {"grid.in-place", "PASS"}, {"grid.block-split", "PASS"}, {"grid.two-instances", "FAIL"}};
+    for (const auto& [id, verdict] : expected) EXPECT_EQ(report.checks.at(id).at("verdict"), verdict) << id;
+}
+
 // The UI check on LV2 plug-ins: a UI opened and measured, a fault only it
 // sees failing it (X errors from strictness 7), and UIs it cannot open skipped
 // with the reason.
