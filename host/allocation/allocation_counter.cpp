@@ -8,11 +8,13 @@
 
 namespace {
 
-std::atomic<bool> counting{false};
+// Only the thread that switched counting on counts: a plug-in's own threads
+// may allocate while a processing call runs, and that is no allocation of it.
+thread_local bool counting = false;
 std::atomic<std::int64_t> counted{0};
 
 [[maybe_unused]] inline void noteAllocation() {
-    if (counting.load(std::memory_order_relaxed)) counted.fetch_add(1, std::memory_order_relaxed);
+    if (counting) counted.fetch_add(1, std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -23,11 +25,11 @@ bool available() { return DK_INTERPOSER != 0; }
 
 void start() {
     counted.store(0);
-    counting.store(true);
+    counting = true;
 }
 
 std::int64_t stop() {
-    counting.store(false);
+    counting = false;
     return counted.load();
 }
 

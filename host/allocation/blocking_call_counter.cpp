@@ -14,12 +14,14 @@
 
 namespace {
 
-std::atomic<bool> counting{false};
+// Only the thread that switched counting on counts: a plug-in's own threads
+// may sleep or take locks while a processing call runs without holding it up.
+thread_local bool counting = false;
 std::atomic<std::int64_t> counted{0};
 std::atomic<const char*> firstCall{""};
 
 [[maybe_unused]] inline void note(const char* name) {
-    if (!counting.load(std::memory_order_relaxed)) return;
+    if (!counting) return;
     if (counted.fetch_add(1, std::memory_order_relaxed) == 0) firstCall.store(name, std::memory_order_relaxed);
 }
 
@@ -32,11 +34,11 @@ bool available() { return DK_INTERPOSER != 0; }
 void start() {
     counted.store(0);
     firstCall.store("");
-    counting.store(true);
+    counting = true;
 }
 
 std::int64_t stop() {
-    counting.store(false);
+    counting = false;
     return counted.load();
 }
 

@@ -1,10 +1,10 @@
-// Counts calls that may block, made by anything in the process while
-// counting is switched on: taking a mutex or a read-write lock, reading,
-// writing, opening, polling and sleeping, through the C library. As the
-// allocation counter, an executable that links this library defines those
-// functions itself, in front of the C library's, and exports them, so that
-// calls from a plug-in loaded later reach them too. Not available under
-// sanitizers, which intercept the same functions.
+// Counts calls that may block, made on the thread that switched counting
+// on: taking a mutex or a read-write lock, reading, writing, opening,
+// polling and sleeping, through the C library. As the allocation counter,
+// an executable that links this library defines those functions itself, in
+// front of the C library's, and exports them, so that calls from a plug-in
+// loaded later reach them too. Not available under sanitizers, which
+// intercept the same functions.
 #pragma once
 
 #include <cstdint>
