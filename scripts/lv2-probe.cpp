@@ -1372,8 +1372,10 @@ Verdict two(const LilvPlugin* plugin, const Nodes& n, double seconds, unsigned s
                                             "is written)";
     const Difference first = difference(kept.heard(kFirst), kept.heard(kAlone));
     const Difference second = difference(kept.heard(kSecond), kept.heard(kAfter));
+    // What one instance did changes what a later one gives: the process
+    // holds state the instances share.
     if (first.largest == 0.0f && second.largest == 0.0f)
-        return {"in turn, both instances give what they give alone; " + afterText, false};
+        return {"in turn, both instances give what they give alone; " + afterText, after.largest > 0.0f};
     const bool firstWorse = first.largest >= second.largest;
     const Difference& other = firstWorse ? second : first;
     // Made while the first still lives, the second may get fresh memory
