@@ -79,9 +79,9 @@ probe() {
         if [[ $message == *"never written"* ]]; then
           cached scripts/vst-probe.sh --unwritten "$sizes" "$plugin"
         else
+          cached scripts/vst-probe.sh --blocks "$sizes" "$plugin" || return
           # The check's random blocks are shorter than the one announced.
-          cached scripts/vst-probe.sh --blocks "$sizes" "$plugin" && [[ $message == *"output reached"* ]] &&
-            cached scripts/vst-probe.sh --split 31 "$plugin"
+          [[ $message != *"output reached"* ]] || cached scripts/vst-probe.sh --split 31 "$plugin"
         fi
         ;;
       grid.block-split) cached scripts/vst-probe.sh --split 441 "$plugin" ;;
