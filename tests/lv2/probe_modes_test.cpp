@@ -2,6 +2,8 @@
 // names the fault its fixture has (exit 1) and passes the good plug-in.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -142,5 +144,33 @@ INSTANTIATE_TEST_SUITE_P(
                   "fine at 1, 4096 frames; random sizes below 4096: fine"},
         ProbeCase{"not_found", {"--alloc"}, "no-such-fixture", {}, 2, "not found"}),
     [](const testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.name); });
+
+// --extension-data against the interfaces the data declares: one declared
+// and not answered is the fault; one answered, or not declared, is not.
+TEST(ProbeExtensionData, NamesAnInterfaceDeclaredButNotAnswered) {
+    namespace fs = std::filesystem;
+    const ScratchDirectory scratch;
+    const fs::path bundle = scratch.path() / "good.lv2";
+    fs::copy(std::string(DRAVELKINT_LV2_FIXTURE_DIR) + "/good.lv2", bundle, fs::copy_options::recursive);
+    std::ofstream(bundle / "good.ttl", std::ios::app)
+        << "<urn:sorpenwalde:fixture:good> lv2:extensionData <urn:sorpenwalde:nothing> .\n";
+    const std::string uri = "urn:sorpenwalde:fixture:good";
+    const struct {
+        const char* asked;
+        int exitCode;
+        const char* verdict;
+    } rows[] = {
+        {"urn:sorpenwalde:nothing", 1, "urn:sorpenwalde:nothing declared, answers null"},
+        {"http://lv2plug.in/ns/ext/state#interface,urn:sorpenwalde:other", 0,
+         "http://lv2plug.in/ns/ext/state#interface declared, answered; urn:sorpenwalde:other not declared, answers "
+         "null"},
+    };
+    for (const auto& row : rows) {
+        const ToolRun run =
+            runTool({"--extension-data", row.asked, uri}, {{"LV2_PATH", scratch.path().string()}}, LV2_PROBE_SCRIPT);
+        EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
+        EXPECT_EQ(run.out, uri + ": " + row.verdict + "\n") << run.err;
+    }
+}
 
 }  // namespace
