@@ -268,6 +268,20 @@ void Lv2Plugin::freeInstance() {
     lilv_instance_free(instance);
 }
 
+void Lv2Plugin::scaleBoundsTo(double sampleRate) {
+    // Values already set stay as they are, within the bounds at this rate.
+    for (PortInfo& port : ports_) {
+        if (!port.boundsPerRate) continue;
+        scaleBounds(port, sampleRate);
+        controls_[port.index] = std::clamp(controls_[port.index], port.minimum, port.maximum);
+    }
+    for (Parameter& parameter : parameters_)
+        if (parameter.property < 0 && ports_[parameter.port].boundsPerRate) {
+            parameter.scale = ControlScale(ports_[parameter.port]);
+            parameter.readAs = -1.0f;
+        }
+}
+
 void Lv2Plugin::connect(std::uint32_t port, void* data) {
     WatchedCall call(watcher_, "connect_port");
     lilv_instance_connect_port(instance_, port, data);
@@ -276,6 +290,7 @@ void Lv2Plugin::connect(std::uint32_t port, void* data) {
 void Lv2Plugin::instantiate(double sampleRate, std::int32_t maxBlockSize) {
     maxBlock_ = std::max(maxBlockSize, 1);
     sampleRate_ = sampleRate;
+    scaleBoundsTo(sampleRate);
     atomCapacity_ = kAtomCapacity;
     for (const PortInfo& port : ports_)
         if (port.type == PortType::atom) atomCapacity_ = std::max(atomCapacity_, (port.minimumSize + 7u) / 8u * 8u);

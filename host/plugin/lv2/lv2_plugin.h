@@ -153,6 +153,8 @@ private:
     void sendProperties(void* buffer);
     void takePresetProperties(const LilvNode* preset);
     void instantiate(double sampleRate, std::int32_t maxBlockSize);
+    // Ports whose bounds are multiples of the sample rate, set to this one.
+    void scaleBoundsTo(double sampleRate);
     void connect(std::uint32_t port, void* data);
     void restore(const LilvState* state);
     void freeInstance();

@@ -48,6 +48,7 @@ std::vector<std::string> propertiesOf(const PortInfo& port) {
         {port.toggled, "toggled"},
         {port.enumeration, "enumeration"},
         {port.logarithmic, "logarithmic"},
+        {port.boundsPerRate, "bounds per sample rate"},
         {port.sidechain, "side-chain"},
         {port.optional, "connection optional"},
         {port.reportsLatency, "latency"},

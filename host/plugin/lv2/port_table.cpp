@@ -24,6 +24,9 @@ namespace {
 // Not in every version of the core's header.
 constexpr const char* kIsSideChain = LV2_CORE_PREFIX "isSideChain";
 
+// The rate a port's bounds are read at before the host has one of its own.
+constexpr double kReadRate = 48000.0;
+
 // The symbols the units vocabulary gives its units, for bundles loaded
 // without it.
 constexpr std::array<std::pair<const char*, const char*>, 25> kUnitSymbols{{
@@ -85,6 +88,11 @@ public:
         info.minimum = number(lo.get(), 0.0f);
         info.maximum = number(hi.get(), info.toggled ? 1.0f : std::max(info.minimum, 1.0f));
         if (info.maximum < info.minimum) std::swap(info.minimum, info.maximum);
+        // The default is a value itself, not a multiple of the rate.
+        info.boundsPerRate = has(port, LV2_CORE__sampleRate);
+        info.minimumPerRate = info.minimum;
+        info.maximumPerRate = info.maximum;
+        scaleBounds(info, kReadRate);
         info.defaultValue = std::clamp(number(d.get(), info.minimum), info.minimum, info.maximum);
         info.unit = unitOf(port);
         LilvScalePoints* points = lilv_port_get_scale_points(plugin_, port);
@@ -157,6 +165,12 @@ std::string unitSymbol(const Lv2World& world, const LilvNode* unit) {
     // A unit of the plug-in's own, with the symbol it gives it.
     const LilvNodeOwner symbol(lilv_world_get(world.world(), unit, world.uri(LV2_UNITS__symbol).get(), nullptr));
     return nodeText(symbol.get());
+}
+
+void scaleBounds(PortInfo& port, double rate) {
+    if (!port.boundsPerRate) return;
+    port.minimum = static_cast<float>(port.minimumPerRate * rate);
+    port.maximum = static_cast<float>(port.maximumPerRate * rate);
 }
 
 std::vector<PortInfo> readPorts(const Lv2World& world) {

@@ -43,6 +43,11 @@ struct PortInfo {
     bool toggled = false;
     bool enumeration = false;
     bool logarithmic = false;
+    // lv2:sampleRate: the bounds are these multiples of the sample rate, so
+    // minimum and maximum hold for the rate last given to scaleBounds().
+    bool boundsPerRate = false;
+    float minimumPerRate = 0.0f;
+    float maximumPerRate = 1.0f;
     std::string unit;  // its symbol: "Hz", "%"; "" for none
     std::vector<ScalePoint> scalePoints;
 
@@ -50,7 +55,12 @@ struct PortInfo {
     std::uint32_t minimumSize = 0;
 };
 
+// Read at 48 kHz; a port whose bounds follow the rate is set to another by
+// scaleBounds().
 std::vector<PortInfo> readPorts(const Lv2World& world);
+
+// The bounds of a port given as multiples of the sample rate, at `rate`.
+void scaleBounds(PortInfo& port, double rate);
 
 // The symbol a units:unit value stands for ("Hz"), or "" for none.
 std::string unitSymbol(const Lv2World& world, const LilvNode* unit);

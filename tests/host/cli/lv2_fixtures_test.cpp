@@ -263,6 +263,29 @@ std::string bundleWithProperties(const ScratchDirectory& dir) {
     return copy.string();
 }
 
+// A port whose bounds are multiples of the sample rate (lv2:sampleRate):
+// they hold at the rate the plug-in runs at, and its default is a value of
+// its own, not clamped to the bare multiples.
+TEST(Lv2Fixtures, BoundsGivenPerSampleRateHoldAtTheRate) {
+    ScratchDirectory dir;
+    const std::filesystem::path copy = dir.path() / "per-rate.lv2";
+    std::filesystem::copy(bundle("good"), copy);
+    const std::string data = (copy / "stereo_gain.ttl").string();
+    std::string text = readBytes(data);
+    const std::string from = "lv2:maximum 2.0";
+    ASSERT_NE(text.find(from), std::string::npos);
+    text.replace(text.find(from), from.size(), "lv2:maximum 0.0001 ;\n\t\tlv2:portProperty lv2:sampleRate");
+    writeBytes(data, text);
+    const ToolRun run = runTool({"info", "--json", "--plugin", copy.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const nlohmann::json info = nlohmann::json::parse(run.out);
+    const nlohmann::json& gain = info.at("ports").at(0);
+    EXPECT_EQ(gain.at("default"), 1.0);
+    EXPECT_NEAR(gain.at("maximum").get<double>(), 0.0001 * 44100.0, 1e-5);  // info opens it at 44.1 kHz
+    EXPECT_EQ(gain.at("properties"), nlohmann::json::array({"bounds per sample rate"}));
+    EXPECT_EQ(info.at("parameters").at(0).at("display"), "1");
+}
+
 // What info shows of the properties after the options, or the message that
 // refuses them.
 TEST(Lv2Fixtures, PropertiesAreParametersAfterThePorts) {
