@@ -210,8 +210,23 @@ struct Nodes {
     LilvWorld* world;
     LilvNode *audio, *control, *cv, *atom, *input, *optional, *minimumSize, *state;
     LilvNode *reportsLatency, *latency, *designation, *integer, *toggled, *enumeration, *inPlaceBroken, *hardRT;
-    LilvNode *writable, *parameter, *type, *range, *minimum, *maximum, *patchMessage;
+    LilvNode *writable, *parameter, *type, *range, *minimum, *maximum, *patchMessage, *perRate;
 };
+
+// The control ports' bounds at `rate`: lv2:sampleRate gives them as
+// multiples of the rate.
+void rangesAt(const LilvPlugin* plugin, const Nodes& n, double rate, std::vector<float>& minimum,
+              std::vector<float>& maximum) {
+    const std::uint32_t count = lilv_plugin_get_num_ports(plugin);
+    minimum.assign(count, 0.0f);
+    maximum.assign(count, 0.0f);
+    lilv_plugin_get_port_ranges_float(plugin, minimum.data(), maximum.data(), nullptr);
+    for (std::uint32_t p = 0; p < count; ++p)
+        if (lilv_port_has_property(plugin, lilv_plugin_get_port_by_index(plugin, p), n.perRate)) {
+            minimum[p] = static_cast<float>(minimum[p] * rate);
+            maximum[p] = static_cast<float>(maximum[p] * rate);
+        }
+}
 
 enum class Kind { audio, control, cv, atom, unconnected };
 struct Port {
@@ -767,8 +782,8 @@ void unwritten(const LilvPlugin* plugin, const Nodes& n, std::int32_t size, unsi
 // port says integer, toggled or enumeration; "N controls" set.
 int randomControls(Instance& in, const Nodes& n, std::mt19937& random) {
     const std::uint32_t count = static_cast<std::uint32_t>(in.ports.size());
-    std::vector<float> minimum(count), maximum(count);
-    lilv_plugin_get_port_ranges_float(in.plugin, minimum.data(), maximum.data(), nullptr);
+    std::vector<float> minimum, maximum;
+    rangesAt(in.plugin, n, kRate, minimum, maximum);
     int set = 0;
     for (std::uint32_t p = 0; p < count; ++p) {
         Port& port = in.ports[p];
@@ -984,8 +999,8 @@ struct Control {
 std::vector<Control> controls(const Instance& in, const Nodes& n) {
     const LilvPlugin* plugin = in.plugin;
     const std::uint32_t count = lilv_plugin_get_num_ports(plugin);
-    std::vector<float> minimum(count), maximum(count);
-    lilv_plugin_get_port_ranges_float(plugin, minimum.data(), maximum.data(), nullptr);
+    std::vector<float> minimum, maximum;
+    rangesAt(plugin, n, kRate, minimum, maximum);
     std::vector<Control> found;
     for (std::uint32_t p = 0; p < count; ++p) {
         if (in.ports[p].kind != Kind::control || !in.ports[p].input) continue;
@@ -1484,7 +1499,8 @@ int main(int argc, char** argv) {
                   uri("http://www.w3.org/2000/01/rdf-schema#range"),
                   uri(LV2_CORE__minimum),
                   uri(LV2_CORE__maximum),
-                  uri(LV2_PATCH__Message)};
+                  uri(LV2_PATCH__Message),
+                  uri(LV2_CORE__sampleRate)};
     const LilvPlugins* plugins = lilv_world_get_all_plugins(world);
     int code = 0;
     for (int a = first; a < argc; ++a) {
@@ -1547,9 +1563,10 @@ int main(int argc, char** argv) {
         lilv_node_free(node);
     }
     for (LilvNode* node :
-         {n.audio,          n.control,   n.cv,          n.atom,    n.input,   n.optional,    n.minimumSize,   n.state,
-          n.reportsLatency, n.latency,   n.designation, n.integer, n.toggled, n.enumeration, n.inPlaceBroken, n.hardRT,
-          n.writable,       n.parameter, n.type,        n.range,   n.minimum, n.maximum,     n.patchMessage})
+         {n.audio,         n.control,        n.cv,       n.atom,        n.input,   n.optional, n.minimumSize,
+          n.state,         n.reportsLatency, n.latency,  n.designation, n.integer, n.toggled,  n.enumeration,
+          n.inPlaceBroken, n.hardRT,         n.writable, n.parameter,   n.type,    n.range,    n.minimum,
+          n.maximum,       n.patchMessage,   n.perRate})
         lilv_node_free(node);
     lilv_world_free(world);
     return code;
